@@ -1,0 +1,32 @@
+#include "configSettings.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace {
+const char kFileName[] = "tavrilconfig.ini";
+}
+
+QString settingsFilePath(const QString &appDir)
+{
+    const QString beside = appDir + QLatin1Char('/') + QLatin1String(kFileName);
+    const QFileInfo folder(appDir);
+    if (QFileInfo::exists(beside) || (folder.isDir() && folder.isWritable()))
+        return beside;
+    // An installed copy (say under /usr/bin) cannot write beside itself and
+    // would otherwise lose every setting without a word.
+    const QString userFolder =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1String("/tavril");
+    QDir().mkpath(userFolder);
+    return userFolder + QLatin1Char('/') + QLatin1String(kFileName);
+}
+
+QSharedPointer<QSettings> configSettings()
+{
+    auto settings = QSharedPointer<QSettings>::create(settingsFilePath(QCoreApplication::applicationDirPath()),
+                                                      QSettings::IniFormat);
+    settings->setIniCodec("UTF8");
+    return settings;
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QSettings>
+#include <QSharedPointer>
+#include <QString>
+
+/// A new QSettings on the program's ini file; every reader and writer takes
+/// its own and lets it go, so each sees the others' writes.
+QSharedPointer<QSettings> configSettings();
+
+/// Where the ini file lives for an executable in @p appDir: beside it when
+/// that folder is writable or already holds the file (a portable copy keeps
+/// its settings with it), otherwise in the user's configuration folder.
+QString settingsFilePath(const QString &appDir);

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+/// The whole of a book file's bytes as text. The encoding comes from a
+/// byte-order mark, else clean UTF-8, else GBK, UTF-16LE, UTF-16BE or
+/// GB18030 by byte tests. Never fails: bad sequences become U+FFFD.
+QString decodeText(const QByteArray &bytes);
+
+/// True when the bytes read as GBK double-byte pairs (and ASCII) throughout
+/// and hold at least one pair. A 00 byte or a pair outside 8140..FEFE says no.
+bool looksLikeGbk(const char *data, int length);
