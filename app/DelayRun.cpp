@@ -2,9 +2,7 @@
 
 #include <chrono>
 
-DelayRun::DelayRun(int delay) : QThread(nullptr), delay(delay)
-{
-}
+DelayRun::DelayRun(int delay) : QThread(nullptr), delay(delay) {}
 
 DelayRun::~DelayRun()
 {

@@ -5,7 +5,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-namespace {
+namespace
+{
 const char kFileName[] = "tavrilconfig.ini";
 }
 

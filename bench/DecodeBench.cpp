@@ -14,7 +14,8 @@
 #include <cstring>
 #include <memory>
 
-namespace {
+namespace
+{
 
 const int kRuns = 5;
 
@@ -66,8 +67,8 @@ bool measure(const char *label, const char *iconvName, const QByteArray &bytes, 
                 label, mb, ours, mb / ours * 1000, reference, mb / reference * 1000, ratio, budget,
                 ratio <= budget ? "ok" : "OVER");
     std::printf("       floor (allocate and write the result once) %.1f ms\n", floorMs(chars));
-    std::printf("       peak memory added %.1f MiB (budget %.1f MiB) %s\n", added / 1048576.0,
-                memoryBudget / 1048576.0, added <= memoryBudget ? "ok" : "OVER");
+    std::printf("       peak memory added %.1f MiB (budget %.1f MiB) %s\n", added / 1048576.0, memoryBudget / 1048576.0,
+                added <= memoryBudget ? "ok" : "OVER");
     return ratio <= budget && added <= memoryBudget;
 }
 

@@ -11,7 +11,8 @@
 // away. The fast paths below produce exactly what the codecs produce, and
 // hand anything unusual back to the codecs.
 
-namespace {
+namespace
+{
 
 QString decodeWith(const char *codecName, const QByteArray &bytes)
 {
@@ -210,6 +211,8 @@ bool looksLikeGbk(const char *data, int length)
 
 QString decodeText(const QByteArray &bytes)
 {
+    if (bytes.size() > MaxDecodableSize)
+        return QString();
     if (startsWith(bytes, "\xFF\xFE\x00\x00", 4))
         return decodeWith("UTF-32LE", bytes);
     if (startsWith(bytes, "\x00\x00\xFE\xFF", 4))

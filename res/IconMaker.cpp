@@ -16,7 +16,8 @@
 
 #include <cstdio>
 
-namespace {
+namespace
+{
 
 const QColor kTop(0x2f, 0x80, 0x7c);
 const QColor kBottom(0x1b, 0x3a, 0x4b);

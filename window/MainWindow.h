@@ -3,7 +3,8 @@
 #include <QMainWindow>
 #include <QScopedPointer>
 
-namespace Ui {
+namespace Ui
+{
 class MainWindow;
 }
 

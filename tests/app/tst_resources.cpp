@@ -38,10 +38,7 @@ private slots:
         QVERIFY(opaque < image.width() * image.height());
     }
 
-    void revertButtonsDiffer()
-    {
-        QVERIFY(QImage(":/ico/res/revert.png") != QImage(":/ico/res/revert_click.png"));
-    }
+    void revertButtonsDiffer() { QVERIFY(QImage(":/ico/res/revert.png") != QImage(":/ico/res/revert_click.png")); }
 
     void icnsHoldsPngImages()
     {

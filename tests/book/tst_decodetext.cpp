@@ -4,11 +4,12 @@
 #include <QTextCodec>
 #include <QtTest>
 
-namespace {
+namespace
+{
 
-const QString kProse = QStringLiteral(
-    "第一章 风起云涌\n\u3000\u3000天色将晚，江上起了风。老渔夫收起网，回头望了一眼远处的山影，"
-    "低声说：“今夜怕是不太平。”\n\u3000\u3000他的孙女笑道：“爷爷又在吓人了！”ABC 123, ok.\n");
+const QString kProse =
+    QStringLiteral("第一章 风起云涌\n\u3000\u3000天色将晚，江上起了风。老渔夫收起网，回头望了一眼远处的山影，"
+                   "低声说：“今夜怕是不太平。”\n\u3000\u3000他的孙女笑道：“爷爷又在吓人了！”ABC 123, ok.\n");
 
 // Without a byte-order mark: Qt's UTF-16 and UTF-32 encoders would add one.
 QByteArray encode(const char *codec, const QString &text)
@@ -63,10 +64,30 @@ QString referenceDecode(const QByteArray &data)
 QByteArray awkwardBytes(QRandomGenerator &random)
 {
     static const QByteArray pieces[] = {
-        "a",           "\n",           "\r\n",         QByteArray("\0", 1), "\xEF\xBB\xBF", "\xC3\xA9",
-        "\xE4\xB8\xAD", "\xF0\x9F\x98\x80", "\xC0\x80", "\xED\xA0\x80",     "\xF4\x90\x80\x80", "\x80",
-        "\xE4\xB8",    "\xF0\x9F",     "\xC2",         "\xD6\xD0",          "\xB9\xFA",         "\x81\x30\x81\x30",
-        "\xFF",        "\xFE",         "\xA1\xA1",     "\xEF\xBF\xBE",      "\xF5",             "\xE0\x80",
+        "a",
+        "\n",
+        "\r\n",
+        QByteArray("\0", 1),
+        "\xEF\xBB\xBF",
+        "\xC3\xA9",
+        "\xE4\xB8\xAD",
+        "\xF0\x9F\x98\x80",
+        "\xC0\x80",
+        "\xED\xA0\x80",
+        "\xF4\x90\x80\x80",
+        "\x80",
+        "\xE4\xB8",
+        "\xF0\x9F",
+        "\xC2",
+        "\xD6\xD0",
+        "\xB9\xFA",
+        "\x81\x30\x81\x30",
+        "\xFF",
+        "\xFE",
+        "\xA1\xA1",
+        "\xEF\xBF\xBE",
+        "\xF5",
+        "\xE0\x80",
     };
     const int count = int(sizeof(pieces) / sizeof(pieces[0]));
     QByteArray out;

@@ -1,0 +1,55 @@
+#include "ParseContentThread.h"
+
+#include "ChapterScanner.h"
+
+#include <QMutexLocker>
+
+ParseContentThread::ParseContentThread(const QString &text, QList<Chapter> *chapters, QMutex *lock)
+    : QThread(nullptr), text(text), chapters(chapters), lock(lock)
+{
+}
+
+ParseContentThread::~ParseContentThread()
+{
+    stop();
+}
+
+void ParseContentThread::stop()
+{
+    stopRequested = true;
+    wait();
+    stopRequested = false;
+}
+
+void ParseContentThread::clear()
+{
+    stop();
+    text.clear();
+    if (chapters) {
+        QMutexLocker locker(lock);
+        chapters->clear();
+    }
+}
+
+void ParseContentThread::restart(const QString &newText)
+{
+    clear();
+    text = newText;
+    start(QThread::InheritPriority);
+}
+
+void ParseContentThread::run()
+{
+    if (text.isEmpty())
+        return;
+    ChapterScanner scanner;
+    scanner.scan(
+        text,
+        [this](const Chapter &chapter) {
+            if (!chapters)
+                return;
+            QMutexLocker locker(lock);
+            chapters->append(chapter);
+        },
+        [this] { return !stopRequested.load(std::memory_order_relaxed); });
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "Chapter.h"
+
+#include <QList>
+#include <QMutex>
+#include <QString>
+#include <QThread>
+
+#include <atomic>
+
+/// Fills a book's chapter list on a worker thread. Every change to the list
+/// is made under the book's lock.
+class ParseContentThread : public QThread
+{
+    Q_OBJECT
+
+public:
+    ParseContentThread(const QString &text, QList<Chapter> *chapters, QMutex *lock);
+    ~ParseContentThread() override;
+
+    /// Stops a running parse, empties the list and parses `text` instead.
+    void restart(const QString &text);
+    /// Stops a running parse and waits for it; nothing is appended after.
+    void stop();
+    /// Stops, then forgets the text and empties the list.
+    void clear();
+
+protected:
+    void run() override;
+
+private:
+    QString text; // written only while the thread is not running
+    QList<Chapter> *chapters;
+    QMutex *lock;
+    std::atomic<bool> stopRequested{false};
+};

@@ -1,0 +1,48 @@
+#!/bin/sh
+# tavril-inspect as a user runs it: decode gives the text as UTF-8 without
+# carriage returns; chapters, open and bookmarks print one line per item;
+# errors give one line on standard error and exit status 2.
+set -u
+inspect=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+printf '\326\320\316\304\r\nabc\r\n' > "$work/gbk.txt"          # 中文 in GBK, CR LF
+"$inspect" decode "$work/gbk.txt" > "$work/out" || fail "decode exit $?"
+printf '中文\nabc\n' | cmp -s - "$work/out" || fail "GBK text: $(od -c "$work/out")"
+
+printf '\377\376\055\116\015\000\012\000' > "$work/utf16.txt"   # mark, 中, CR LF
+"$inspect" decode "$work/utf16.txt" > "$work/out" || fail "decode exit $?"
+printf '中\n' | cmp -s - "$work/out" || fail "UTF-16 text"
+
+: > "$work/empty.txt"
+"$inspect" decode "$work/empty.txt" > "$work/out" || fail "empty file"
+test ! -s "$work/out" || fail "empty file gave output"
+
+"$inspect" decode "$work/missing.txt" > "$work/out" 2> "$work/err"
+test $? -eq 2 || fail "missing file: wrong status"
+test "$(wc -l < "$work/err")" -eq 1 || fail "missing file: not one line of error"
+test ! -s "$work/out" || fail "missing file wrote output"
+
+"$inspect" decode "$work" > /dev/null 2> "$work/err"
+test $? -eq 2 || fail "a folder: wrong status"
+
+"$inspect" > /dev/null 2>&1
+test $? -eq 2 || fail "no arguments: wrong status"
+printf '前言\n\343\200\200\347\254\254\344\270\200\347\253\240 \345\274\200\345\247\213\n\346\255\243\346\226\207\n' > "$work/book.txt"
+"$inspect" chapters "$work/book.txt" > "$work/out" || fail "chapters exit $?"
+printf '4\t第一章 开始\n' | cmp -s - "$work/out" || fail "chapters: $(cat "$work/out")"
+"$inspect" open "$work/book.txt" > "$work/out" || fail "open exit $?"
+test "$(cat "$work/out")" = 0 || fail "open: $(cat "$work/out")"
+test -s "$work/book.bmk" || fail "open made no bookmark file"
+"$inspect" bookmarks "$work/book.bmk" > "$work/out" || fail "bookmarks exit $?"
+test "$(cut -f1,2 "$work/out")" = "$(printf '0\t（自动保存）')" || fail "bookmarks: $(cat "$work/out")"
+printf '\000\000\000\002\000' > "$work/bad.bmk"
+test "$("$inspect" bookmarks "$work/bad.bmk")" = damaged || fail "damaged file not reported"
+for command in chapters open bookmarks; do
+    "$inspect" $command "$work/missing" > /dev/null 2> "$work/err"
+    test $? -eq 2 || fail "$command of a missing file: wrong status"
+    test "$(wc -l < "$work/err")" -eq 1 || fail "$command: not one line of error"
+done
+echo "ok"

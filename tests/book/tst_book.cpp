@@ -1,0 +1,284 @@
+#include "Book.h"
+#include "BookmarkFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTextCodec>
+#include <QtTest>
+
+namespace
+{
+
+QString writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QList<Bookmark> bookmarksIn(const QString &path)
+{
+    QFile file(path);
+    QList<Bookmark> bookmarks;
+    if (file.open(QIODevice::ReadOnly))
+        BookmarkFile::read(file, &bookmarks);
+    return bookmarks;
+}
+
+// A text with chapter headings at the given offsets, filler elsewhere.
+QString textWithChaptersAt(const QList<int> &offsets, int length)
+{
+    QString text(length, QChar(u'文'));
+    for (int i = 0; i < offsets.size(); ++i) {
+        const QString heading = QStringLiteral("第%1章\n").arg(i + 1);
+        if (offsets.at(i) > 0)
+            text[offsets.at(i) - 1] = QLatin1Char('\n');
+        text.replace(offsets.at(i), heading.size(), heading);
+    }
+    return text;
+}
+
+QString manyChapters(const QString &name, int count)
+{
+    QString text;
+    for (int i = 0; i < count; ++i)
+        text += QStringLiteral("第%1章 %2\n\u3000\u3000正文正文正文正文正文。\n").arg(i + 1).arg(name);
+    return text;
+}
+
+} // namespace
+
+class TestBook : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { QVERIFY(dir.isValid()); }
+
+    void opensAGbkBookAndCreatesItsBookmarkFile()
+    {
+        const QString text =
+            QStringLiteral("\u3000\u3000天色将晚，江上起了风。\r\n第一章 风起\r\n") + QString(150, QChar(u'风'));
+        const QString path =
+            writeFile(dir.filePath(QStringLiteral("a.b.txt")), QTextCodec::codecForName("GBK")->fromUnicode(text));
+        Book book;
+        QVERIFY(book.open(path));
+        QVERIFY(book.hasText());
+        QCOMPARE(book.title(), QStringLiteral("a"));
+        QCOMPARE(book.title(true), QStringLiteral("《a》"));
+        QString expected = text;
+        expected.remove(QLatin1Char('\r'));
+        QCOMPARE(book.text(), expected);
+        QCOMPARE(book.length(), expected.size());
+
+        const QList<Bookmark> stored = bookmarksIn(dir.filePath(QStringLiteral("a.b.bmk")));
+        QCOMPARE(stored.size(), 1);
+        QCOMPARE(stored.at(0).offset, 0);
+        QCOMPARE(stored.at(0).title, QStringLiteral("（自动保存）"));
+        QCOMPARE(stored.at(0).summary, expected.left(100).trimmed());
+        book.waitForChapters();
+        QCOMPARE(book.chapterCount(), 1);
+        QCOMPARE(book.chapter(0).title, QStringLiteral("第一章 风起"));
+    }
+
+    void failedOpensChangeNothing()
+    {
+        Book book;
+        QVERIFY(book.open(writeFile(dir.filePath(QStringLiteral("first.txt")), "first book")));
+        QVERIFY(!book.open(dir.filePath(QStringLiteral("missing.txt"))));
+        QVERIFY(!book.open(dir.path()));
+        // Too large to hold: refused before a byte is read (a sparse file).
+        QFile huge(dir.filePath(QStringLiteral("huge.txt")));
+        QVERIFY(huge.open(QIODevice::WriteOnly));
+        QVERIFY(huge.resize(Book::MaxFileSize + 1));
+        huge.close();
+        QVERIFY(!book.open(huge.fileName()));
+        QCOMPARE(book.text(), QStringLiteral("first book"));
+        QCOMPARE(book.title(), QStringLiteral("first"));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("huge.bmk"))));
+    }
+
+    void emptyFileOpensWithoutText()
+    {
+        Book book;
+        QVERIFY(book.open(writeFile(dir.filePath(QStringLiteral("empty.txt")), QByteArray())));
+        QVERIFY(!book.hasText());
+        QCOMPARE(book.lastReadOffset(), 0);
+    }
+
+    void chapterLookups()
+    {
+        Book book;
+        QVERIFY(book.open(
+            writeFile(dir.filePath(QStringLiteral("three.txt")), textWithChaptersAt({10, 500, 900}, 1200).toUtf8())));
+        book.waitForChapters();
+        QCOMPARE(book.chapterCount(), 3);
+        QCOMPARE(book.chapter(1).offset, 500);
+        const QList<QPair<int, int>> cases = {{5, 0}, {10, 0}, {499, 0}, {500, 1}, {2000, 2}, {-1, -1}};
+        for (const auto &c : cases)
+            QCOMPARE(book.chapterIndexAt(c.first), c.second);
+        QVERIFY(!book.chapterAt(-1).valid);
+        QCOMPARE(book.chapterAt(600).title, QStringLiteral("第2章"));
+        QVERIFY(!book.chapter(3).valid);
+        QVERIFY(!book.chapter(-1).valid);
+        QCOMPARE(book.chapter(3).offset, 0);
+    }
+
+    void bookmarksFollowTheRules()
+    {
+        Book book;
+        const QString path =
+            writeFile(dir.filePath(QStringLiteral("marks.txt")), textWithChaptersAt({10, 500, 900}, 1200).toUtf8());
+        const QString bmk = dir.filePath(QStringLiteral("marks.bmk"));
+        QVERIFY(book.open(path));
+        book.waitForChapters();
+
+        QVERIFY(book.autoSaveBookmark(520));
+        QVERIFY(book.autoSaveBookmark(530));
+        QList<Bookmark> stored = bookmarksIn(bmk);
+        QCOMPARE(stored.size(), 1);
+        QCOMPARE(stored.at(0).offset, 530);
+        QCOMPARE(stored.at(0).title, QStringLiteral("第2章（自动保存）"));
+
+        QVERIFY(book.addBookmark(500, false)); // at a heading: the summary skips it
+        QVERIFY(book.addBookmark(3, false));   // before the first chapter
+        stored = bookmarksIn(bmk);
+        QCOMPARE(stored.size(), 3);
+        QCOMPARE(stored.at(1).title, QStringLiteral("第2章"));
+        QCOMPARE(stored.at(1).summary, book.text().mid(503, 100).trimmed());
+        QCOMPARE(stored.at(2).title, QStringLiteral("第1章"));
+
+        const QByteArray before = readFile(bmk);
+        QVERIFY(!book.removeBookmark(3));
+        QCOMPARE(readFile(bmk), before);
+        QVERIFY(book.removeBookmark(1));
+        QCOMPARE(bookmarksIn(bmk).size(), 2);
+        QCOMPARE(bookmarksIn(bmk).at(1).offset, 3);
+
+        Book again;
+        QVERIFY(again.open(path));
+        QCOMPARE(again.lastReadOffset(), 530);
+    }
+
+    void offsetsOutsideTheTextAreKeptButNeverRead()
+    {
+        const QString path = writeFile(dir.filePath(QStringLiteral("short.txt")), "short text");
+        BookmarkFile::save(dir.filePath(QStringLiteral("short.bmk")),
+                           {Bookmark{999999, QString(), QString()}, Bookmark{-50, QString(), QString()}});
+        Book book;
+        QVERIFY(book.open(path));
+        QCOMPARE(book.lastReadOffset(), 999999);
+        QVERIFY(book.addBookmark(-50, false));
+        QVERIFY(book.addBookmark(999999, false));
+        QCOMPARE(book.bookmarks().at(2).summary, QStringLiteral("short text"));
+        QCOMPARE(book.bookmarks().at(3).summary, QString());
+        QCOMPARE(bookmarksIn(dir.filePath(QStringLiteral("short.bmk"))).at(1).offset, -50);
+    }
+
+    void damagedBookmarkFileIsKeptAsBackup()
+    {
+        const QString path = writeFile(dir.filePath(QStringLiteral("damaged.txt")), "some text");
+        QByteArray damaged = QByteArray::fromHex("00000002 00000005 ffffffff ffffffff 000000");
+        const QString bmk = writeFile(dir.filePath(QStringLiteral("damaged.bmk")), damaged);
+        writeFile(bmk + QStringLiteral(".bak"), "older backup");
+        Book book;
+        QVERIFY(book.open(path));
+        QVERIFY(book.bookmarks().isEmpty());
+        QCOMPARE(book.lastReadOffset(), 0);
+        QCOMPARE(readFile(bmk), damaged); // nothing written by the load
+        QVERIFY(book.autoSaveBookmark(4));
+        QCOMPARE(readFile(bmk + QStringLiteral(".bak")), damaged);
+        QCOMPARE(bookmarksIn(bmk).size(), 1);
+        QVERIFY(book.autoSaveBookmark(5));
+        QCOMPARE(readFile(bmk + QStringLiteral(".bak")), damaged); // backed up once
+    }
+
+    void emptyBookmarkFileIsNoDamage()
+    {
+        const QString path = writeFile(dir.filePath(QStringLiteral("zero.txt")), "some text");
+        const QString bmk = writeFile(dir.filePath(QStringLiteral("zero.bmk")), QByteArray());
+        Book book;
+        QVERIFY(book.open(path));
+        QVERIFY(book.bookmarks().isEmpty());
+        QVERIFY(book.autoSaveBookmark(2));
+        QVERIFY(!QFile::exists(bmk + QStringLiteral(".bak")));
+        QCOMPARE(bookmarksIn(bmk).size(), 1);
+    }
+
+    void bookmarkFileStaysBesideABookInAFolderNamedTxt()
+    {
+        const QString path = writeFile(dir.filePath(QStringLiteral("a.txt/b.txt")), "text");
+        Book book;
+        QVERIFY(book.open(path));
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("a.txt/b.bmk"))));
+    }
+
+    void secondOpenDuringAParseKeepsOnlyItsChapters()
+    {
+        const QString first =
+            writeFile(dir.filePath(QStringLiteral("first.txt")), manyChapters(QStringLiteral("甲"), 20000).toUtf8());
+        const QString second =
+            writeFile(dir.filePath(QStringLiteral("second.txt")), manyChapters(QStringLiteral("乙"), 50).toUtf8());
+        for (int round = 0; round < 5; ++round) {
+            Book book;
+            QVERIFY(book.open(first));
+            QTest::qWait(round); // stop the first parse at different points
+            QVERIFY(book.open(second));
+            book.waitForChapters();
+            const QList<Chapter> chapters = book.chapters();
+            QCOMPARE(chapters.size(), 50);
+            for (const Chapter &c : chapters)
+                QVERIFY(c.title.endsWith(QStringLiteral("乙")));
+        }
+    }
+
+    void readersSeeAGrowingListDuringTheParse()
+    {
+        const QString path =
+            writeFile(dir.filePath(QStringLiteral("growing.txt")), manyChapters(QStringLiteral("丙"), 30000).toUtf8());
+        Book book;
+        QVERIFY(book.open(path));
+        int last = 0;
+        while (book.isParsing()) {
+            const int count = book.chapterCount();
+            QVERIFY(count >= last);
+            last = count;
+            if (count > 0)
+                QVERIFY(book.chapter(count - 1).valid);
+            book.chapterAt(count * 10);
+        }
+        book.waitForChapters();
+        QCOMPARE(book.chapterCount(), 30000);
+    }
+
+    void destroyingDuringAParseIsSafe()
+    {
+        const QString path =
+            writeFile(dir.filePath(QStringLiteral("big.txt")), manyChapters(QStringLiteral("丁"), 30000).toUtf8());
+        auto *book = new Book;
+        QVERIFY(book->open(path));
+        QVERIFY(book->isParsing());
+        delete book;
+        Book closed;
+        QVERIFY(closed.open(path));
+        closed.clear();
+        QCOMPARE(closed.chapterCount(), 0);
+        QVERIFY(!closed.hasText());
+        QVERIFY(closed.bookmarks().isEmpty());
+    }
+
+private:
+    QTemporaryDir dir;
+};
+
+QTEST_GUILESS_MAIN(TestBook)
+#include "tst_book.moc"
