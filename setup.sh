@@ -10,7 +10,7 @@ PACKAGES=(
     cmake make g++ pkg-config
     qtbase5-dev qttools5-dev qttools5-dev-tools libqt5x11extras5-dev
     libxcb1-dev libxcb-keysyms1-dev
-    fonts-noto-cjk
+    fonts-noto-cjk fonts-dejavu-core
     xvfb xauth xdotool x11-utils
     clang libclang-rt-14-dev
 )

@@ -5,9 +5,19 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-namespace
-{
+namespace {
 const char kFileName[] = "tavrilconfig.ini";
+
+QString &overridePath()
+{
+    static QString path;
+    return path;
+}
+} // namespace
+
+void overrideSettingsFile(const QString &path)
+{
+    overridePath() = path;
 }
 
 QString settingsFilePath(const QString &appDir)
@@ -26,8 +36,9 @@ QString settingsFilePath(const QString &appDir)
 
 QSharedPointer<QSettings> configSettings()
 {
-    auto settings = QSharedPointer<QSettings>::create(settingsFilePath(QCoreApplication::applicationDirPath()),
-                                                      QSettings::IniFormat);
+    const QString path =
+        overridePath().isEmpty() ? settingsFilePath(QCoreApplication::applicationDirPath()) : overridePath();
+    auto settings = QSharedPointer<QSettings>::create(path, QSettings::IniFormat);
     settings->setIniCodec("UTF8");
     return settings;
 }

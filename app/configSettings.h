@@ -12,3 +12,7 @@ QSharedPointer<QSettings> configSettings();
 /// that folder is writable or already holds the file (a portable copy keeps
 /// its settings with it), otherwise in the user's configuration folder.
 QString settingsFilePath(const QString &appDir);
+
+/// Points configSettings() at another file for the rest of the process, for
+/// tools that must leave the reader's own settings alone. Empty: the default.
+void overrideSettingsFile(const QString &path);

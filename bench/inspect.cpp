@@ -3,10 +3,18 @@
 //   tavril-inspect chapters FILE        offset, tab, title per chapter
 //   tavril-inspect open FILE            opens as the reader does; the automatic bookmark's offset
 //   tavril-inspect bookmarks FILE.bmk   offset, tab, title, tab, summary per record, or "damaged"
+//   tavril-inspect layout FILE WIDTH HEIGHT [FONT-FAMILY POINT-SIZE]
+//                                       the first page's line counts and its length
 
 #include "Book.h"
 #include "BookmarkFile.h"
+#include "Reader.h"
+#include "ReaderConfig.h"
+#include "configSettings.h"
 #include "decodeText.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
 
 #include <QCoreApplication>
 #include <QFile>
@@ -15,8 +23,7 @@
 
 #include <cstdio>
 
-namespace
-{
+namespace {
 
 int fail(const QString &message)
 {
@@ -26,7 +33,8 @@ int fail(const QString &message)
 
 int usage()
 {
-    return fail(QStringLiteral("usage: tavril-inspect decode|chapters|open FILE, or bookmarks FILE.bmk"));
+    return fail(QStringLiteral("usage: tavril-inspect decode|chapters|open FILE, bookmarks FILE.bmk, "
+                               "or layout FILE WIDTH HEIGHT [FONT-FAMILY POINT-SIZE]"));
 }
 
 bool readFile(const QString &path, QByteArray *bytes, QString *error)
@@ -128,12 +136,54 @@ int bookmarks(const QString &path)
     return 0;
 }
 
+int layout(const QStringList &args)
+{
+    bool ok = true;
+    const int width = args.value(2).toInt(&ok);
+    bool ok2 = true;
+    const int height = args.value(3).toInt(&ok2);
+    int points = 0;
+    bool ok3 = true;
+    if (args.size() == 6)
+        points = args.at(5).toInt(&ok3);
+    if (!ok || !ok2 || !ok3 || width < 0 || height < 0 || points < 0 || (args.size() != 4 && args.size() != 6))
+        return usage();
+    QByteArray bytes;
+    QString error;
+    if (!readFile(args.at(1), &bytes, &error))
+        return fail(error);
+    QString text = decodeText(bytes);
+    text.remove(QLatin1Char('\r'));
+
+    // The layout uses the reader's defaults (and the font asked for), never
+    // the reader's own settings file.
+    QTemporaryDir scratch;
+    overrideSettingsFile(scratch.filePath(QStringLiteral("tavrilconfig.ini")));
+    ReaderConfig config;
+    if (args.size() == 6)
+        config.setFont(QFont(args.at(4), points));
+    config.setPageRect(QRect(0, 0, width, height));
+    Reader reader(&config);
+    const int length = reader.layoutPage(text, 0, INT_MAX, true);
+    QStringList counts;
+    for (int count : reader.lines())
+        counts << QString::number(count);
+    printLine(QStringLiteral("lines %1").arg(counts.join(QLatin1Char(' '))));
+    printLine(QStringLiteral("length %1").arg(length));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments().mid(1);
+    const bool needsFonts = argc > 1 && QByteArray(argv[1]) == "layout";
+    if (needsFonts && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen"); // measuring needs no screen
+    QScopedPointer<QCoreApplication> app(needsFonts ? new QApplication(argc, argv) : new QCoreApplication(argc, argv));
+    const QStringList args = app->arguments().mid(1);
+    if (needsFonts)
+        return layout(args);
     if (args.size() != 2)
         return usage();
     const QString &command = args.at(0);

@@ -45,4 +45,11 @@ for command in chapters open bookmarks; do
     test $? -eq 2 || fail "$command of a missing file: wrong status"
     test "$(wc -l < "$work/err")" -eq 1 || fail "$command: not one line of error"
 done
+printf '\347\254\254\344\270\200\346\256\265\n\n\347\254\254\344\272\214\346\256\265' > "$work/paras.txt"
+"$inspect" layout "$work/paras.txt" 400 300 "Noto Sans CJK SC" 12 > "$work/out" 2>/dev/null || fail "layout exit $?"
+printf 'lines 4 1 3\nlength 8\n' | cmp -s - "$work/out" || fail "layout: $(cat "$work/out")"
+"$inspect" layout "$work/paras.txt" 400 > /dev/null 2>&1
+test $? -eq 2 || fail "layout without a height: wrong status"
+"$inspect" layout "$work/missing" 400 300 > /dev/null 2>&1
+test $? -eq 2 || fail "layout of a missing file: wrong status"
 echo "ok"

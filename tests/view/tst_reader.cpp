@@ -1,0 +1,408 @@
+#include "BookmarkFile.h"
+#include "Reader.h"
+#include "ReaderConfig.h"
+
+#include <QFile>
+#include <QFontMetrics>
+#include <QImage>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QString novel(int paragraphs, int chapterEvery = 0)
+{
+    static const QString words = QStringLiteral("天色将晚江上起了风老渔夫收起网回头望远处的山影低声说今夜怕是不太平");
+    QRandomGenerator random(99);
+    QString text;
+    for (int p = 0; p < paragraphs; ++p) {
+        if (chapterEvery > 0 && p % chapterEvery == 0)
+            text += QStringLiteral("第%1章 风云\n").arg(p / chapterEvery + 1);
+        text += QStringLiteral("\u3000\u3000");
+        for (int i = 0, n = random.bounded(1, 160); i < n; ++i) {
+            const int pick = random.bounded(20);
+            text += pick == 0   ? QStringLiteral("，")
+                    : pick == 1 ? QStringLiteral("Tavril ")
+                                : QString(words.at(random.bounded(words.size())));
+        }
+        text += QLatin1Char('\n');
+        if (random.bounded(8) == 0)
+            text += QLatin1Char('\n');
+    }
+    return text;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+int lineWidth(const QFontMetrics &metrics, QString line)
+{
+    if (line.endsWith(QLatin1Char('\n')))
+        line.chop(1);
+    return metrics.horizontalAdvance(line);
+}
+
+// The page broken into lines the plain way: each line's count searched one
+// character at a time from the previous line's count.
+QList<int> plainLayout(const QString &text, int from, const QFont &font, const QRect &page, int lineSpace)
+{
+    const QFontMetrics metrics(font);
+    const int maxLines = (page.height() + lineSpace) / (metrics.height() + lineSpace);
+    const int chunk = page.width() / qMax(1, metrics.horizontalAdvance(QStringLiteral("一"))) * 2;
+    QList<int> lines;
+    int consumed = 0;
+    int count = 0;
+    for (int line = 0; line < maxLines; ++line) {
+        const QString segment = text.mid(from + consumed, chunk);
+        if (segment.isEmpty())
+            break;
+        count = qMin(count, segment.size());
+        int advance = metrics.horizontalAdvance(segment.left(count));
+        if (advance < page.width()) {
+            while (count < segment.size()) {
+                advance = metrics.horizontalAdvance(segment.left(count + 1));
+                if (advance > page.width())
+                    break;
+                ++count;
+                if (advance == page.width())
+                    break;
+            }
+        } else if (advance > page.width()) {
+            while (count > 0 && metrics.horizontalAdvance(segment.left(count)) > page.width())
+                --count;
+        }
+        const int feed = segment.leftRef(count).indexOf(QLatin1Char('\n'));
+        if (feed >= 0)
+            count = feed + 1;
+        lines << count;
+        consumed += count;
+    }
+    return lines;
+}
+
+} // namespace
+
+class TestReader : public QObject
+{
+    Q_OBJECT
+
+private:
+    QString writeBook(const QString &name, const QString &text)
+    {
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write(text.toUtf8());
+        file.close();
+        QFile::remove(BookmarkFile::pathFor(path));
+        return path;
+    }
+    QString iniPath() const { return QCoreApplication::applicationDirPath() + QStringLiteral("/tavrilconfig.ini"); }
+
+    // Checks the page on screen: lines add up, none is wider than the page,
+    // a line holds a line feed only at its end.
+    void checkPage(Reader &reader, const QFontMetrics &metrics)
+    {
+        const QString &text = reader.book()->text();
+        int at = reader.position();
+        int sum = 0;
+        for (int count : reader.lines()) {
+            const QString line = text.mid(at, count);
+            QVERIFY2(lineWidth(metrics, line) <= reader.config()->pageRect().width(), qPrintable(line));
+            QVERIFY(!line.chopped(line.endsWith(QLatin1Char('\n')) ? 1 : 0).contains(QLatin1Char('\n')));
+            at += count;
+            sum += count;
+        }
+        QCOMPARE(sum, reader.pageLength());
+    }
+
+private slots:
+    void init()
+    {
+        QFile::remove(iniPath());
+        config.reset(new ReaderConfig);
+        config->setPageRect(QRect(2, 2, 400, 300));
+        config->setFont(QFont(QStringLiteral("Noto Sans CJK SC"), 12));
+        config->setLineSpace(2);
+    }
+    void cleanupTestCase() { QFile::remove(iniPath()); }
+
+    void lineFeedsEndLines()
+    {
+        Reader reader(config.get());
+        reader.openBook(writeBook(QStringLiteral("paragraphs.txt"), QStringLiteral("第一段\n\n第二段")));
+        QCOMPARE(reader.lines(), (QList<int>{4, 1, 3}));
+        QCOMPARE(reader.pageLength(), 8);
+    }
+
+    void pagingVisitsEveryCharacterOnce_data()
+    {
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<int>("points");
+        QTest::addColumn<int>("letterSpace");
+        QTest::addColumn<int>("lineSpace");
+        QTest::newRow("sans 12") << "Noto Sans CJK SC" << 12 << 0 << 2;
+        QTest::newRow("serif 20 spaced") << "Noto Serif CJK SC" << 20 << 3 << 8;
+        QTest::newRow("latin font 9") << "DejaVu Sans" << 9 << 1 << 0;
+        QTest::newRow("sans 36 tight") << "Noto Sans CJK SC" << 36 << -2 << 1;
+    }
+    void pagingVisitsEveryCharacterOnce()
+    {
+        QFETCH(QString, family);
+        QFETCH(int, points);
+        QFETCH(int, letterSpace);
+        QFETCH(int, lineSpace);
+        QFont font(family, points);
+        config->setFont(font);
+        config->setLetterSpace(letterSpace);
+        config->setLineSpace(lineSpace);
+        const QFontMetrics metrics(config->font());
+        const QString text = novel(150);
+        Reader reader(config.get());
+        reader.openBook(writeBook(QStringLiteral("visit.txt"), text));
+        int expected = 0;
+        int pages = 0;
+        do {
+            QCOMPARE(reader.position(), expected);
+            checkPage(reader, metrics);
+            QVERIFY(reader.pageLength() > 0);
+            expected += reader.pageLength();
+            ++pages;
+        } while (reader.nextPage());
+        QCOMPARE(expected, text.size());
+        QVERIFY(pages > 3);
+
+        // And back: each previous page ends where the later one started.
+        while (reader.position() > 0) {
+            const int later = reader.position();
+            QVERIFY(reader.previousPage());
+            checkPage(reader, metrics);
+            if (reader.position() > 0)
+                QCOMPARE(reader.position() + reader.pageLength(), later);
+            else
+                QVERIFY(reader.pageLength() >= qMin(later, reader.pageLength()));
+        }
+        QVERIFY(!reader.previousPage());
+    }
+
+    void linesMatchThePlainCharacterByCharacterSearch_data()
+    {
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<int>("points");
+        QTest::addColumn<int>("letterSpace");
+        QTest::newRow("sans 12") << "Noto Sans CJK SC" << 12 << 0;
+        QTest::newRow("serif 17 spaced") << "Noto Serif CJK SC" << 17 << 2;
+        QTest::newRow("latin font 10") << "DejaVu Sans" << 10 << 0;
+        QTest::newRow("latin serif 14 tight") << "DejaVu Serif" << 14 << -1;
+    }
+    void linesMatchThePlainCharacterByCharacterSearch()
+    {
+        QFETCH(QString, family);
+        QFETCH(int, points);
+        QFETCH(int, letterSpace);
+        QFont font(family, points);
+        font.setLetterSpacing(QFont::AbsoluteSpacing, letterSpace);
+        config->setFont(font);
+        QString text = novel(80);
+        text += QStringLiteral("AVAVAVAV WAVE To Tavril 1.1.1 \u201c\u4f60\u201d \U0001F600\u4e2d\n").repeated(30);
+        Reader reader(config.get());
+        for (int from = 0; from < text.size(); from += 97) {
+            reader.layoutPage(text, from, INT_MAX, true);
+            QCOMPARE(reader.lines(), plainLayout(text, from, config->font(), config->pageRect(), config->lineSpace()));
+        }
+    }
+
+    void previousThenNextReturns()
+    {
+        Reader reader(config.get());
+        reader.openBook(writeBook(QStringLiteral("back.txt"), novel(100)));
+        for (int i = 0; i < 5; ++i)
+            QVERIFY(reader.nextPage());
+        const int here = reader.position();
+        QVERIFY(reader.previousPage());
+        QVERIFY(reader.position() > 0);
+        QVERIFY(reader.nextPage());
+        QCOMPARE(reader.position(), here);
+    }
+
+    void shortLastPageGoesBackByTwiceItsLength()
+    {
+        Reader reader(config.get());
+        const QString text = novel(60);
+        reader.openBook(writeBook(QStringLiteral("short.txt"), text));
+        while (reader.nextPage()) {
+        }
+        const int last = reader.position();
+        const int length = text.size() - last;
+        QVERIFY(2 * length < last);
+        const bool twiceFits = reader.layoutPage(text, last - 2 * length, last, false) == 2 * length;
+        QVERIFY(reader.previousPage());
+        if (twiceFits)
+            QCOMPARE(reader.position(), last - 2 * length);
+        QCOMPARE(reader.position() + reader.pageLength(), last);
+    }
+
+    void automaticBookmarkFollowsEveryMove()
+    {
+        Reader reader(config.get());
+        const QString path = writeBook(QStringLiteral("moves.txt"), novel(200, 20));
+        const QString bmk = BookmarkFile::pathFor(path);
+        reader.openBook(path);
+        reader.book()->waitForChapters();
+        auto storedOffset = [&] {
+            QFile file(bmk);
+            file.open(QIODevice::ReadOnly);
+            QList<Bookmark> list;
+            BookmarkFile::read(file, &list);
+            return list.value(0).offset;
+        };
+        QVERIFY(reader.nextPage());
+        QCOMPARE(storedOffset(), reader.position());
+        QVERIFY(reader.nextChapter());
+        QCOMPARE(reader.position(), reader.book()->chapter(1).offset);
+        QCOMPARE(storedOffset(), reader.position());
+        QVERIFY(reader.nextPage());
+        QVERIFY(reader.previousChapter()); // from inside chapter 2 to chapter 1's start
+        QCOMPARE(reader.position(), reader.book()->chapter(0).offset);
+        QCOMPARE(storedOffset(), reader.position());
+        QVERIFY(!reader.previousChapter());
+        reader.jumpTo(1234);
+        QCOMPARE(storedOffset(), 1234);
+        QVERIFY(reader.previousPage());
+        QCOMPARE(storedOffset(), reader.position());
+
+        reader.jumpTo(0);
+        const QByteArray before = readFile(bmk);
+        QVERIFY(!reader.previousPage());
+        QCOMPARE(readFile(bmk), before);
+        while (reader.nextPage()) {
+        }
+        const QByteArray atEnd = readFile(bmk);
+        QVERIFY(!reader.nextPage());
+        QCOMPARE(readFile(bmk), atEnd);
+
+        Reader reopened(config.get());
+        reopened.openBook(path);
+        QCOMPARE(reopened.position(), reader.position());
+    }
+
+    void widerSpacingHoldsFewerCharacters()
+    {
+        Reader reader(config.get());
+        reader.openBook(writeBook(QStringLiteral("spacing.txt"), QString(3000, QChar(u'字'))));
+        QVERIFY(reader.nextPage());
+        const int position = reader.position();
+        const int perLine = reader.lines().first();
+        config->setLetterSpace(6);
+        reader.refresh();
+        QCOMPARE(reader.position(), position);
+        QVERIFY(reader.lines().first() < perLine);
+    }
+
+    void paintedTextStaysInsideThePage_data()
+    {
+        QTest::addColumn<int>("points");
+        QTest::newRow("12") << 12;
+        QTest::newRow("30") << 30;
+    }
+    void paintedTextStaysInsideThePage()
+    {
+        QFETCH(int, points);
+        config->setFont(QFont(QStringLiteral("Noto Sans CJK SC"), points));
+        config->setTextColor(Qt::black);
+        config->setPageRect(QRect(20, 30, 301, 203));
+        Reader reader(config.get());
+        reader.openBook(writeBook(QStringLiteral("paint.txt"), novel(40)));
+        QImage image(360, 280, QImage::Format_ARGB32);
+        image.fill(Qt::white);
+        {
+            QPainter painter(&image);
+            reader.paint(&painter);
+        }
+        const QRect page = config->pageRect();
+        int inside = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if (image.pixel(x, y) == qRgb(255, 255, 255))
+                    continue;
+                QVERIFY2(page.contains(x, y), qPrintable(QStringLiteral("ink at %1,%2").arg(x).arg(y)));
+                ++inside;
+            }
+        }
+        QVERIFY(inside > 500);
+    }
+
+    void startScreenWithoutABook()
+    {
+        Reader reader(config.get());
+        QVERIFY(!reader.nextPage() && !reader.previousPage() && !reader.nextChapter() && !reader.previousChapter());
+        QImage image(404, 304, QImage::Format_ARGB32);
+        image.fill(Qt::white);
+        {
+            QPainter painter(&image);
+            reader.paint(&painter);
+        }
+        QCOMPARE(image.pixel(2, 150), qRgb(0x80, 0x80, 0x80)); // the outline of the page
+        int ink = 0;
+        for (int y = 10; y < 290; ++y)
+            for (int x = 10; x < 390; ++x)
+                ink += image.pixel(x, y) != qRgb(255, 255, 255);
+        QVERIFY(ink > 300); // title, lines and texts
+    }
+
+    void badPositionsAndPages()
+    {
+        const QString text = novel(30);
+        const QString path = writeBook(QStringLiteral("bad.txt"), text);
+        BookmarkFile::save(BookmarkFile::pathFor(path), {Bookmark{text.size() + 500, QString(), QString()}});
+        Reader reader(config.get());
+        reader.openBook(path);
+        QVERIFY(reader.lines().isEmpty()); // beyond the end: the start screen
+        QVERIFY(!reader.nextPage());
+        QVERIFY(reader.previousPage()); // and a way back into the book: its last page
+        QVERIFY(!reader.lines().isEmpty());
+        QCOMPARE(reader.position() + reader.pageLength(), text.size());
+
+        BookmarkFile::save(BookmarkFile::pathFor(path), {Bookmark{-40, QString(), QString()}});
+        reader.openBook(path);
+        QCOMPARE(reader.position(), 0);
+        QVERIFY(reader.pageLength() > 0);
+
+        const QList<QPair<QRect, int>> hopeless = {{QRect(0, 0, 400, 5), 12},
+                                                   {QRect(0, 0, 0, 300), 12},
+                                                   {QRect(0, 0, 3, 300), 12},
+                                                   {QRect(0, 0, 200, 150), 300}};
+        for (const auto &page : hopeless) {
+            config->setPageRect(page.first);
+            config->setFont(QFont(QStringLiteral("Noto Sans CJK SC"), page.second));
+            reader.jumpTo(100);
+            for (int i = 0; i < 3; ++i) {
+                QVERIFY(!reader.nextPage());
+                QVERIFY(!reader.previousPage());
+            }
+            QCOMPARE(reader.position(), 100);
+        }
+    }
+
+    void emptyBook()
+    {
+        Reader reader(config.get());
+        reader.openBook(writeBook(QStringLiteral("empty.txt"), QString()));
+        QVERIFY(!reader.book()->hasText());
+        QVERIFY(!reader.nextPage() && !reader.previousPage() && !reader.nextChapter());
+        reader.closeBook();
+        QCOMPARE(reader.position(), 0);
+    }
+
+private:
+    QTemporaryDir dir;
+    std::unique_ptr<ReaderConfig> config;
+};
+
+QTEST_MAIN(TestReader)
+#include "tst_reader.moc"
