@@ -6,11 +6,9 @@
 
 #include <algorithm>
 
-namespace bench
-{
+namespace bench {
 
-namespace
-{
+namespace {
 
 const char16_t kHanzi[] = u"的一是了我不人在他有这个上们来到时大地为子中你说生国年着就那和要她出也得里后自以会家可下"
                           u"而过天去能对小多然于心学么之都好看起发当没成只如事把还用第样道想作种开美总从无情己面最女但"

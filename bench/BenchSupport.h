@@ -7,8 +7,7 @@
 #include <functional>
 
 /// Helpers shared by the benchmarks: a generated novel, timing, memory.
-namespace bench
-{
+namespace bench {
 
 /// A Chinese novel of about `utf8Bytes` bytes in UTF-8: common hanzi, Chinese
 /// and ASCII punctuation, paragraphs indented by two U+3000, and a heading

@@ -22,8 +22,7 @@
 
 #include <cstdio>
 
-namespace
-{
+namespace {
 
 int documentSearch(const QString &text)
 {

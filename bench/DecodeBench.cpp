@@ -14,8 +14,7 @@
 #include <cstring>
 #include <memory>
 
-namespace
-{
+namespace {
 
 const int kRuns = 5;
 

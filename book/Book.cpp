@@ -8,8 +8,7 @@
 #include <QFileInfo>
 #include <QMutexLocker>
 
-namespace
-{
+namespace {
 const int kSummaryLength = 100;
 }
 

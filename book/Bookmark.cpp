@@ -1,7 +1,6 @@
 #include "Bookmark.h"
 
-namespace
-{
+namespace {
 const int kRegistered = qRegisterMetaType<Bookmark>("Bookmark");
 }
 

@@ -6,7 +6,8 @@
 #include <QString>
 
 /// A place in a book. Entry 0 of a book's list is the automatic bookmark.
-struct Bookmark {
+struct Bookmark
+{
     int offset = 0;
     QString title;
     QString summary;

@@ -4,8 +4,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-namespace
-{
+namespace {
 // Offset plus the length words of two null strings: no record is shorter.
 const qint64 kSmallestRecord = 12;
 } // namespace

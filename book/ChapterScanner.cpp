@@ -1,7 +1,6 @@
 #include "ChapterScanner.h"
 
-namespace
-{
+namespace {
 
 const char16_t kFirst = u'第';
 

@@ -11,8 +11,7 @@
 // away. The fast paths below produce exactly what the codecs produce, and
 // hand anything unusual back to the codecs.
 
-namespace
-{
+namespace {
 
 QString decodeWith(const char *codecName, const QByteArray &bytes)
 {

@@ -16,8 +16,7 @@
 
 #include <cstdio>
 
-namespace
-{
+namespace {
 
 const QColor kTop(0x2f, 0x80, 0x7c);
 const QColor kBottom(0x1b, 0x3a, 0x4b);
@@ -214,7 +213,8 @@ QByteArray ico(const QVector<int> &sizes)
 QByteArray icns()
 {
     QByteArray body;
-    const struct {
+    const struct
+    {
         const char *type;
         int size;
     } entries[] = {{"ic07", 128}, {"ic08", 256}, {"ic09", 512}};

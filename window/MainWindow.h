@@ -3,8 +3,7 @@
 #include <QMainWindow>
 #include <QScopedPointer>
 
-namespace Ui
-{
+namespace Ui {
 class MainWindow;
 }
 

@@ -7,8 +7,7 @@
 #include <QTextCodec>
 #include <QtTest>
 
-namespace
-{
+namespace {
 
 QString writeFile(const QString &path, const QByteArray &bytes)
 {

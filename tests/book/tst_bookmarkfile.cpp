@@ -5,8 +5,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace
-{
+namespace {
 
 QByteArray serialize(const QList<Bookmark> &bookmarks)
 {

@@ -7,8 +7,7 @@
 #include <QTextDocument>
 #include <QtTest>
 
-namespace
-{
+namespace {
 
 QList<Chapter> scan(const QString &text)
 {

@@ -4,8 +4,7 @@
 #include <QTextCodec>
 #include <QtTest>
 
-namespace
-{
+namespace {
 
 const QString kProse =
     QStringLiteral("第一章 风起云涌\n\u3000\u3000天色将晚，江上起了风。老渔夫收起网，回头望了一眼远处的山影，"
