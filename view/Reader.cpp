@@ -24,13 +24,14 @@ void setPointSize(QPainter *painter, int size)
 
 Reader::Reader(ReaderConfig *config) : QObject(nullptr), config_(config) {}
 
-void Reader::openBook(const QString &path)
+bool Reader::openBook(const QString &path)
 {
-    book_.open(path);
+    const bool opened = book_.open(path);
     // A damaged bookmark may hold a negative offset: start at the beginning.
     position_ = qMax(0, book_.lastReadOffset());
     pageLength_ = 0;
     refresh();
+    return opened;
 }
 
 void Reader::closeBook()

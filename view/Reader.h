@@ -28,7 +28,9 @@ public:
     /// Characters per line of the page on screen, line feeds included.
     QList<int> lines() const { return lines_; }
 
-    void openBook(const QString &path);
+    /// Opens the book at its automatic bookmark; false when the file could
+    /// not be opened (the current book then stays).
+    bool openBook(const QString &path);
     void closeBook();
     /// Lays the page out again from the same first character.
     void refresh();

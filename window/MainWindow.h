@@ -1,21 +1,103 @@
 #pragma once
 
+#include "DelayRun.h"
+
+#include <QList>
 #include <QMainWindow>
+#include <QPoint>
 #include <QScopedPointer>
+
+class HotKeyManager;
+class PreferenceDialog;
+class Prompter;
+class QAction;
+class QMenu;
+class QTimer;
+class Reader;
+class ReaderConfig;
+class WhatsNewDlg;
 
 namespace Ui {
 class MainWindow;
 }
 
-/// The reading window: frameless, placed and sized by the reader.
+/// The reading window: frameless, moved by dragging anywhere and sized by
+/// its edges, with a background of the chosen colour and opacity on which the
+/// reader paints its page. Every command goes through onHotkeyPressed().
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
 
 public:
+    enum ResizeEdge { None, Left, Top, Right, Bottom, TopLeft, BottomLeft, TopRight, BottomRight };
+
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
+    /// Shows the window when hidden; raises it when asked.
+    void showWindow(bool raise);
+    void showContextMenu();
+    /// Opens a book and records it in the history. A book that cannot be
+    /// opened is reported only when `report` is set (not at start).
+    void openFile(const QString &path, bool report = true);
+
+    Reader *readerObject() const { return reader; }
+    ReaderConfig *configObject() const { return config; }
+    HotKeyManager *hotKeys() const { return hotKeyManager; }
+    QMenu *menu() const { return contextMenu; }
+    int backgroundBoost() const { return hoverBoost; }
+    ResizeEdge edgeUnderCursor() const { return resizeEdge; }
+    /// Replaces the message boxes, the file dialog and the browser (tests).
+    void setPrompter(Prompter *prompter);
+
+public slots:
+    void refreshAndPaint();
+    void onHotkeyPressed(int keyCode);
+    void onTopWindow(bool isTop);
+    void onBackgroundChanged();
+    void monitorCursor();
+    void onUpdateDlgClosed(int result);
+
+protected:
+    bool event(QEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
+    void chooseResizeEdge(const QPoint &position);
+    void resizeTo(const QPoint &global);
+    QColor backgroundColor() const;
+    void buildContextMenu();
+    void openFileCommand();
+    void centerWindow();
+    void message(const QString &text);
+    void showPreferences();
+    bool navigate(bool (Reader::*move)(), const char *boundary);
+
+    bool pressed = false;
+    bool moved = false;
+    int hoverBoost = 0;
+    QPoint pressGlobalPos;
+    QPoint pressWindowPos;
+    ReaderConfig *config = nullptr;
+    Reader *reader = nullptr;
+    DelayRun relayoutDelay;
+    HotKeyManager *hotKeyManager = nullptr;
+    ResizeEdge resizeEdge = None;
+    QTimer *cursorTimer = nullptr;
     QScopedPointer<Ui::MainWindow> ui;
+    PreferenceDialog *preferenceDialog = nullptr;
+    QList<QAction *> menuActions;
+    QMenu *contextMenu = nullptr;
+    WhatsNewDlg *updateDialog = nullptr;
+    QScopedPointer<Prompter> prompter;
+    // Without a compositing manager a translucent window shows black.
+    bool translucencyWorks = true;
 };

@@ -1,0 +1,22 @@
+#include "Prompter.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+
+void Prompter::information(QWidget *parent, const QString &text)
+{
+    QMessageBox::information(parent, QCoreApplication::translate("MainWindow", "提示"), text, QMessageBox::Ok,
+                             QMessageBox::NoButton);
+}
+
+QString Prompter::openFileName(QWidget *parent, const QString &caption, const QString &start, const QString &filter)
+{
+    return QFileDialog::getOpenFileName(parent, caption, start, filter, nullptr, QFileDialog::Options());
+}
+
+void Prompter::openUrl(const QUrl &url)
+{
+    QDesktopServices::openUrl(url);
+}

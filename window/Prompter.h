@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+class QWidget;
+
+/// The modal and outward things the window does: message boxes, the file
+/// dialog and the web browser. Tests put an answering Prompter in its place.
+class Prompter
+{
+public:
+    virtual ~Prompter() = default;
+    /// An information box titled "提示" with a single OK button.
+    virtual void information(QWidget *parent, const QString &text);
+    virtual QString openFileName(QWidget *parent, const QString &caption, const QString &start,
+                                 const QString &filter);
+    virtual void openUrl(const QUrl &url);
+};
