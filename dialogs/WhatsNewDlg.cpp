@@ -83,9 +83,10 @@ void WhatsNewDlg::showAnswer(const QJsonObject &answer)
         return;
     }
     downloadPage = answer.value(QStringLiteral("url")).toString();
-    ui->label_title->setText(forceUpdate ? tr("发现新版本 %1，需要更新后才能继续使用")
-                                               .arg(answer.value(QStringLiteral("versionName")).toString())
-                                         : tr("发现新版本 %1").arg(answer.value(QStringLiteral("versionName")).toString()));
+    ui->label_title->setText(
+        forceUpdate
+            ? tr("发现新版本 %1，需要更新后才能继续使用").arg(answer.value(QStringLiteral("versionName")).toString())
+            : tr("发现新版本 %1").arg(answer.value(QStringLiteral("versionName")).toString()));
     ui->text_notes->setPlainText(answer.value(QStringLiteral("notes")).toString());
     ui->btn_download->setVisible(downloadPage.startsWith(QLatin1String("http"), Qt::CaseInsensitive));
     if (!isVisible())

@@ -31,8 +31,7 @@ const char kAppId[] = "QX7RD";
 const int kVersionCode = 6;
 } // namespace
 
-MainWindow::MainWindow(QWidget *parent)
-    : QMainWindow(parent), relayoutDelay(100), prompter(new Prompter)
+MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), relayoutDelay(100), prompter(new Prompter)
 {
     hotKeyManager = new HotKeyManager;
     resizeEdge = None;
@@ -279,6 +278,4 @@ void MainWindow::moveEvent(QMoveEvent *)
     config->setWindowRect(frameGeometry());
 }
 
-void MainWindow::resizeEvent(QResizeEvent *)
-{
-}
+void MainWindow::resizeEvent(QResizeEvent *) {}

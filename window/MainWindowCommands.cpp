@@ -170,6 +170,4 @@ void MainWindow::centerWindow()
     showWindow(true);
 }
 
-void MainWindow::showPreferences()
-{
-}
+void MainWindow::showPreferences() {}

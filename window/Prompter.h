@@ -13,7 +13,6 @@ public:
     virtual ~Prompter() = default;
     /// An information box titled "提示" with a single OK button.
     virtual void information(QWidget *parent, const QString &text);
-    virtual QString openFileName(QWidget *parent, const QString &caption, const QString &start,
-                                 const QString &filter);
+    virtual QString openFileName(QWidget *parent, const QString &caption, const QString &start, const QString &filter);
     virtual void openUrl(const QUrl &url);
 };

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "Prompter.h"
+
+#include <QStringList>
+
+// Answers for the window instead of a person, and remembers what was asked.
+class AnsweringPrompter : public Prompter
+{
+public:
+    void information(QWidget *, const QString &text) override { messages << text; }
+    QString openFileName(QWidget *, const QString &caption, const QString &start, const QString &filter) override
+    {
+        asked << caption << start << filter;
+        return answer;
+    }
+    void openUrl(const QUrl &url) override { urls << url.toString(); }
+
+    QStringList messages;
+    QStringList asked;
+    QStringList urls;
+    QString answer;
+};

@@ -1,0 +1,380 @@
+#include "AnsweringPrompter.h"
+#include "HotKeyManager.h"
+#include "MainWindow.h"
+#include "Reader.h"
+#include "ReaderConfig.h"
+#include "WhatsNewDlg.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QHoverEvent>
+#include <QMenu>
+#include <QScreen>
+#include <QSettings>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTextCodec>
+#include <QtTest>
+
+namespace {
+
+QString iniPath()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/tavrilconfig.ini");
+}
+
+void hover(QWidget *window, const QPoint &at)
+{
+    QHoverEvent event(QEvent::HoverMove, at, at);
+    QApplication::sendEvent(window, &event);
+}
+
+void mouse(QWidget *window, QEvent::Type type, const QPoint &local, Qt::MouseButton button)
+{
+    const QPoint global = window->mapToGlobal(local);
+    const Qt::MouseButtons buttons = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
+    QMouseEvent event(type, local, global, button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(window, &event);
+}
+
+// The text area is known once the window has painted; the page is laid
+// out for it after a short delay, which the test does not wait for.
+void settle(MainWindow *window)
+{
+    window->repaint();
+    window->refreshAndPaint();
+}
+
+void wheel(QWidget *window, const QPoint &delta)
+{
+    QWheelEvent event(QPointF(20, 20), QPointF(window->mapToGlobal(QPoint(20, 20))), QPoint(), delta, Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(window, &event);
+}
+
+// Serves one canned HTTP answer to every request.
+class OneAnswerServer : public QTcpServer
+{
+public:
+    explicit OneAnswerServer(const QByteArray &body) : body(body)
+    {
+        listen(QHostAddress::LocalHost);
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            QTcpSocket *socket = nextPendingConnection();
+            connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                socket->readAll();
+                socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\n"
+                              "Content-Length: " +
+                              QByteArray::number(this->body.size()) + "\r\n\r\n" + this->body);
+                socket->disconnectFromHost();
+            });
+        });
+    }
+    QString url() const { return QStringLiteral("http://127.0.0.1:%1/app/update").arg(serverPort()); }
+
+private:
+    QByteArray body;
+};
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    QString writeBook(const QString &name, int paragraphs)
+    {
+        QString text;
+        for (int i = 0; i < paragraphs; ++i)
+            text += QStringLiteral(
+                        "第%1章 开端\n\u3000\u3000天色将晚，江上起了风。老渔夫收起网，回头望了一眼远处的山影。\n")
+                        .arg(i + 1);
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write(QTextCodec::codecForName("GBK")->fromUnicode(text));
+        return path;
+    }
+
+    std::unique_ptr<MainWindow> makeWindow()
+    {
+        std::unique_ptr<MainWindow> window(new MainWindow);
+        prompter = new AnsweringPrompter;
+        window->setPrompter(prompter);
+        window->resize(300, 200);
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window.get()))
+            qWarning("window not exposed");
+        return window;
+    }
+
+private slots:
+    void init() { QFile::remove(iniPath()); }
+    void cleanupTestCase() { QFile::remove(iniPath()); }
+
+    void resizeZonesFollowTheCursor()
+    {
+        auto window = makeWindow();
+        const int w = window->frameGeometry().width();
+        const int h = window->frameGeometry().height();
+        const struct
+        {
+            QPoint at;
+            MainWindow::ResizeEdge edge;
+            Qt::CursorShape shape;
+        } cases[] = {
+            {{5, 5}, MainWindow::TopLeft, Qt::SizeFDiagCursor},
+            {{5, h - 5}, MainWindow::BottomLeft, Qt::SizeBDiagCursor},
+            {{5, h / 2}, MainWindow::Left, Qt::SizeHorCursor},
+            {{w - 5, 5}, MainWindow::TopRight, Qt::SizeBDiagCursor},
+            {{w - 5, h / 2}, MainWindow::Right, Qt::SizeHorCursor},
+            {{w - 5, h - 5}, MainWindow::BottomRight, Qt::SizeFDiagCursor},
+            {{10, 3}, MainWindow::None, Qt::ArrowCursor},
+            {{w - 10, 3}, MainWindow::None, Qt::ArrowCursor},
+            {{11, 3}, MainWindow::Top, Qt::SizeVerCursor},
+            {{w / 2, h - 3}, MainWindow::Bottom, Qt::SizeVerCursor},
+            {{w / 2, h / 2}, MainWindow::None, Qt::ArrowCursor},
+        };
+        for (const auto &c : cases) {
+            hover(window.get(), c.at);
+            QCOMPARE(window->edgeUnderCursor(), c.edge);
+            QCOMPARE(window->cursor().shape(), c.shape);
+        }
+    }
+
+    void clickTurnsOnlyWithoutAMove()
+    {
+        auto window = makeWindow();
+        window->openFile(writeBook(QStringLiteral("click.txt"), 60));
+        settle(window.get());
+        Reader *reader = window->readerObject();
+        window->configObject()->setClickNextPage(true);
+        hover(window.get(), {150, 100});
+        mouse(window.get(), QEvent::MouseButtonPress, {150, 100}, Qt::LeftButton);
+        mouse(window.get(), QEvent::MouseButtonRelease, {150, 100}, Qt::LeftButton);
+        const int afterClick = reader->position();
+        QVERIFY(afterClick > 0);
+
+        const QPoint before = window->pos();
+        mouse(window.get(), QEvent::MouseButtonPress, {150, 100}, Qt::LeftButton);
+        mouse(window.get(), QEvent::MouseMove, {153, 101}, Qt::LeftButton);
+        mouse(window.get(), QEvent::MouseButtonRelease, {153, 101}, Qt::LeftButton);
+        QCOMPARE(reader->position(), afterClick);
+        QCOMPARE(window->pos(), before + QPoint(3, 1)); // a drag anywhere moves the window
+        QCOMPARE(QSettings(iniPath(), QSettings::IniFormat).value("window/rect").toRect().topLeft(), window->pos());
+    }
+
+    void edgeDragResizesWithinTheSmallestSize()
+    {
+        auto window = makeWindow();
+        const QRect start = window->frameGeometry();
+        hover(window.get(), {start.width() - 4, start.height() / 2});
+        mouse(window.get(), QEvent::MouseButtonPress, {start.width() - 4, start.height() / 2}, Qt::LeftButton);
+        mouse(window.get(), QEvent::MouseMove, {start.width() + 36, start.height() / 2}, Qt::LeftButton);
+        QCOMPARE(window->frameGeometry().right(), start.left() + start.width() + 36);
+        QCOMPARE(window->frameGeometry().left(), start.left());
+        mouse(window.get(), QEvent::MouseButtonRelease, {start.width() + 36, start.height() / 2}, Qt::LeftButton);
+
+        // Both sides 30 pixels or less: the step is ignored.
+        const QRect wide = window->frameGeometry();
+        hover(window.get(), {wide.width() - 3, wide.height() - 3});
+        QCOMPARE(window->edgeUnderCursor(), MainWindow::BottomRight);
+        mouse(window.get(), QEvent::MouseButtonPress, {wide.width() - 3, wide.height() - 3}, Qt::LeftButton);
+        mouse(window.get(), QEvent::MouseMove, {20, 20}, Qt::LeftButton);
+        QCOMPARE(window->frameGeometry(), wide);
+        mouse(window.get(), QEvent::MouseMove, {20, 120}, Qt::LeftButton); // height 121: allowed
+        QCOMPARE(window->frameGeometry().width(), 21);
+        mouse(window.get(), QEvent::MouseButtonRelease, {20, 120}, Qt::LeftButton);
+    }
+
+    void doubleClickAndWheelOptions()
+    {
+        auto window = makeWindow();
+        window->openFile(writeBook(QStringLiteral("wheel.txt"), 60));
+        settle(window.get());
+        Reader *reader = window->readerObject();
+        QMouseEvent doubleClick(QEvent::MouseButtonDblClick, QPointF(100, 100),
+                                QPointF(window->mapToGlobal(QPoint(100, 100))), Qt::LeftButton, Qt::LeftButton,
+                                Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &doubleClick);
+        QVERIFY(window->isVisible());
+        wheel(window.get(), {0, -120});
+        QCOMPARE(reader->position(), 0);
+
+        window->configObject()->setDoubleClickHide(true);
+        window->configObject()->setWheelTurnPage(true);
+        wheel(window.get(), {0, -120});
+        const int second = reader->position();
+        QVERIFY(second > 0);
+        wheel(window.get(), {120, 0}); // a horizontal wheel turns back
+        QCOMPARE(reader->position(), 0);
+        QApplication::sendEvent(window.get(), &doubleClick);
+        QVERIFY(!window->isVisible());
+    }
+
+    void backgroundAlphaAndTheHoverBoost_data()
+    {
+        QTest::addColumn<int>("translucent");
+        QTest::addColumn<bool>("underCursor");
+        QTest::addColumn<int>("alpha");
+        QTest::newRow("0 away") << 0 << false << 0;
+        QTest::newRow("0 under the cursor") << 0 << true << 15;
+        QTest::newRow("5 under the cursor") << 5 << true << 28;
+        QTest::newRow("5 away") << 5 << false << 12;
+        QTest::newRow("60 under the cursor: no boost") << 60 << true << 153;
+    }
+    void backgroundAlphaAndTheHoverBoost()
+    {
+        QFETCH(int, translucent);
+        QFETCH(bool, underCursor);
+        QFETCH(int, alpha);
+        auto window = makeWindow();
+        window->configObject()->setTranslucent(translucent);
+        QCursor::setPos(underCursor ? window->frameGeometry().center()
+                                    : window->frameGeometry().bottomRight() + QPoint(50, 50));
+        window->monitorCursor();
+        QCOMPARE(window->backgroundBoost(), underCursor && translucent <= 5 ? 6 : 0);
+        QImage image(window->size(), QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        window->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        QCOMPARE(qAlpha(image.pixel(1, image.height() / 2)), alpha); // in the margin around the page
+    }
+
+    void wholeWindowOpacityAppliesAtStart()
+    {
+        {
+            QSettings settings(iniPath(), QSettings::IniFormat);
+            settings.setValue("window/bgType", 1);
+            settings.setValue("window/translucent", 40);
+        }
+        auto window = makeWindow();
+        QCOMPARE(window->windowOpacity(), 0.4);
+        window->configObject()->setBgType(0);
+        QCOMPARE(window->windowOpacity(), 1.0);
+    }
+
+    void menuEntriesInOrder()
+    {
+        auto window = makeWindow();
+        QTimer::singleShot(0, window.get(), [&] { window->menu()->close(); });
+        window->showContextMenu();
+        QStringList texts;
+        for (QAction *action : window->menu()->actions())
+            texts << (action->isSeparator() ? QStringLiteral("/") : action->text());
+        QCOMPARE(texts.join(QLatin1Char(' ')),
+                 QStringLiteral("隐藏 / 打开文件 关闭文件 / 目录 书签 添加书签 查找 / 上一页 "
+                                "下一页 上一章 下一章 / 设置 帮助 / 退出"));
+        window->menu()->actions().at(3)->trigger(); // 关闭文件
+        QVERIFY(!window->readerObject()->book()->hasText());
+        window->menu()->actions().at(0)->trigger(); // 隐藏
+        QVERIFY(!window->isVisible());
+    }
+
+    void boundaryMessages()
+    {
+        auto window = makeWindow();
+        for (int id : {7, 8, 16, 17, 107, 108, 116, 117})
+            window->onHotkeyPressed(id);
+        QCOMPARE(prompter->messages, (QStringList{"已是首页", "已是末页", "已是第一章", "已是最后一章", "已是首页",
+                                                  "已是末页", "已是第一章", "已是最后一章"}));
+        prompter->messages.clear();
+        window->openFile(writeBook(QStringLiteral("nav.txt"), 3));
+        window->onHotkeyPressed(7);
+        window->onHotkeyPressed(5);
+        QCOMPARE(prompter->messages, (QStringList{"已是首页", "书签添加成功"}));
+        QCOMPARE(window->readerObject()->book()->bookmarks().size(), 2);
+    }
+
+    void windowCommands()
+    {
+        auto window = makeWindow();
+        window->onHotkeyPressed(115);
+        QVERIFY(window->isVisible());
+        window->onHotkeyPressed(109);
+        QVERIFY(!window->isVisible());
+        window->onHotkeyPressed(10);
+        QVERIFY(window->isVisible());
+        window->move(0, 0);
+        window->onHotkeyPressed(111);
+        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+        QCOMPARE(window->pos(),
+                 QPoint(available.center().x() - window->width() / 2, available.center().y() - window->height() / 2));
+        window->onHotkeyPressed(14);
+        QCOMPARE(prompter->urls.size(), 1);
+        QVERIFY(prompter->urls.first().startsWith(QLatin1String("http://")));
+        QVERIFY(prompter->urls.first().endsWith(QLatin1String("/?id=596")));
+        window->onHotkeyPressed(15);
+        QVERIFY(!window->isVisible());
+    }
+
+    void openFileCommandAndHistory()
+    {
+        auto window = makeWindow();
+        const QString path = writeBook(QStringLiteral("open.txt"), 5);
+        prompter->answer = path;
+        window->onHotkeyPressed(101);
+        QCOMPARE(prompter->asked.value(0), QStringLiteral("选择文件"));
+        QCOMPARE(prompter->asked.value(2), QStringLiteral("文本文件 (*.txt);;所有文件 (*)"));
+        QVERIFY(window->readerObject()->book()->hasText());
+        window->onHotkeyPressed(1);
+        QCOMPARE(prompter->asked.value(4), path); // the dialog starts at the last file
+        QCOMPARE(window->configObject()->fileHistory(), QStringList{path});
+
+        prompter->answer.clear(); // cancelled
+        window->onHotkeyPressed(1);
+        QVERIFY(prompter->messages.isEmpty());
+
+        prompter->answer = dir.filePath(QStringLiteral("gone.txt"));
+        window->onHotkeyPressed(1);
+        QCOMPARE(prompter->messages, QStringList{"无法打开文件"});
+        QCOMPARE(window->readerObject()->book()->path(), path); // the open book stays
+        QCOMPARE(window->configObject()->lastFile(), prompter->answer);
+    }
+
+    void reopensTheLastFileSilently()
+    {
+        const QString path = writeBook(QStringLiteral("last.txt"), 40);
+        {
+            QSettings settings(iniPath(), QSettings::IniFormat);
+            settings.setValue("window/openLastFile", true);
+            settings.setValue("fileHistory", QStringList{path});
+        }
+        MainWindow window;
+        QCOMPARE(window.readerObject()->book()->path(), path);
+        QFile::remove(path);
+        MainWindow missing; // gone since: starts empty, says nothing
+        QVERIFY(!missing.readerObject()->book()->hasText());
+    }
+
+    void forcedUpdateClosesTheWindow_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<bool>("closes");
+        QTest::newRow("forced") << QByteArray(R"({"versionCode": 9, "versionName": "3.0", "force": true})") << true;
+        QTest::newRow("newer") << QByteArray(R"({"versionCode": 9, "versionName": "3.0", "force": false})") << false;
+    }
+    void forcedUpdateClosesTheWindow()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(bool, closes);
+        OneAnswerServer server(answer);
+        auto window = makeWindow();
+        auto *dialog = window->findChild<WhatsNewDlg *>();
+        QVERIFY(dialog);
+        dialog->checkUpdate(server.url(), false);
+        QTRY_VERIFY(dialog->isVisible());
+        QVERIFY(window->isVisible());
+        dialog->reject();
+        QCOMPARE(window->isVisible(), !closes);
+    }
+
+private:
+    QTemporaryDir dir;
+    AnsweringPrompter *prompter = nullptr;
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

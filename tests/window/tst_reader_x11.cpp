@@ -1,0 +1,156 @@
+// The built reader on a real X server, driven as a person would: a book
+// reopened from the ini file, pages turned by real key presses, the window
+// hidden and shown by global hot keys while another window has the focus,
+// and the same page again after a restart.
+
+#include <QApplication>
+#include <QDataStream>
+#include <QFile>
+#include <QProcess>
+#include <QScreen>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTextCodec>
+#include <QWidget>
+#include <QtTest>
+
+namespace {
+
+const QColor kTextColor(0xc0, 0x20, 0x20);
+
+QString xdotool(const QStringList &args, int *status = nullptr)
+{
+    QProcess process;
+    process.start(QStringLiteral("xdotool"), args);
+    process.waitForFinished(20000);
+    if (status)
+        *status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+int storedOffset(const QString &bmk)
+{
+    QFile file(bmk);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    QDataStream in(&file);
+    qint32 count = 0;
+    qint32 offset = -1;
+    in >> count >> offset;
+    return count > 0 ? offset : -1;
+}
+
+} // namespace
+
+class TestReaderX11 : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir;
+    QProcess reader;
+    QString windowId;
+
+    bool start()
+    {
+        reader.setProgram(dir.filePath(QStringLiteral("tavril")));
+        reader.setProcessChannelMode(QProcess::ForwardedChannels);
+        reader.start();
+        if (!reader.waitForStarted())
+            return false;
+        windowId = xdotool({"search", "--sync", "--onlyvisible", "--name", "Tavril"}).section('\n', 0, 0);
+        QTest::qWait(500); // first paint and the delayed layout
+        return !windowId.isEmpty();
+    }
+    void stop()
+    {
+        reader.terminate();
+        reader.waitForFinished(5000);
+    }
+    bool readerVisible()
+    {
+        int status = 0;
+        xdotool({"search", "--onlyvisible", "--name", "Tavril"}, &status);
+        return status == 0;
+    }
+    QImage shot()
+    {
+        const QStringList geometry = xdotool({"getwindowgeometry", "--shell", windowId}).split('\n');
+        QMap<QString, int> values;
+        for (const QString &line : geometry)
+            values[line.section('=', 0, 0)] = line.section('=', 1).toInt();
+        return QGuiApplication::primaryScreen()
+            ->grabWindow(0, values["X"], values["Y"], values["WIDTH"], values["HEIGHT"])
+            .toImage();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(QFile::copy(QStringLiteral(TAVRIL_EXECUTABLE), dir.filePath(QStringLiteral("tavril"))));
+        QString text;
+        for (int i = 0; i < 40; ++i)
+            text +=
+                QStringLiteral("第%1章 风起\n\u3000\u3000天色将晚，江上起了风。老渔夫收起网，回头望了一眼远处的山影，"
+                               "低声说：“今夜怕是不太平。”\n")
+                    .arg(i + 1);
+        QFile book(dir.filePath(QStringLiteral("book.txt")));
+        QVERIFY(book.open(QIODevice::WriteOnly));
+        book.write(QTextCodec::codecForName("GBK")->fromUnicode(text));
+        book.close();
+        QSettings ini(dir.filePath(QStringLiteral("tavrilconfig.ini")), QSettings::IniFormat);
+        ini.setValue("window/openLastFile", true);
+        ini.setValue("window/bgColor", QColor(Qt::white));
+        ini.setValue("font/color", kTextColor);
+        ini.setValue("font/font", QFont(QStringLiteral("Noto Sans CJK SC"), 14));
+        ini.setValue("fileHistory", QStringList{book.fileName()});
+    }
+    void cleanupTestCase() { stop(); }
+
+    void readsTurnsHidesAndComesBack()
+    {
+        const QString bmk = dir.filePath(QStringLiteral("book.bmk"));
+        QVERIFY(start());
+        QCOMPARE(storedOffset(bmk), 0);
+
+        // The page is painted in the configured colour.
+        QImage page = shot();
+        int inked = 0;
+        for (int y = 0; y < page.height(); ++y)
+            for (int x = 0; x < page.width(); ++x)
+                inked += page.pixelColor(x, y) == kTextColor;
+        QVERIFY2(inked > 200, qPrintable(QString::number(inked)));
+
+        // Real key presses reach the window that has the focus.
+        xdotool({"windowfocus", "--sync", windowId});
+        xdotool({"key", "Right"});
+        QTRY_VERIFY(storedOffset(bmk) > 0);
+        xdotool({"key", "Right"});
+        QTRY_VERIFY(storedOffset(bmk) > 0);
+        const int offset = storedOffset(bmk);
+        QTest::qWait(300);
+        const QImage before = shot();
+
+        // Global keys work while another window has the focus.
+        QWidget other;
+        other.setWindowTitle(QStringLiteral("other"));
+        other.resize(200, 100);
+        other.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&other));
+        xdotool({"windowfocus", "--sync", QString::number(other.winId())});
+        xdotool({"key", "ctrl+shift+Down"});
+        QTRY_VERIFY(!readerVisible());
+        xdotool({"key", "ctrl+shift+Up"});
+        QTRY_VERIFY(readerVisible());
+        QCOMPARE(storedOffset(bmk), offset);
+
+        // Quit and start again: the same page.
+        stop();
+        QVERIFY(start());
+        QCOMPARE(storedOffset(bmk), offset);
+        QCOMPARE(shot(), before);
+    }
+};
+
+QTEST_MAIN(TestReaderX11)
+#include "tst_reader_x11.moc"
