@@ -10,8 +10,7 @@
 #include <QUrlQuery>
 
 WhatsNewDlg::WhatsNewDlg(const QString &appId, int versionCode, const QString &computerId, QWidget *parent)
-    : QDialog(parent), ui(new Ui::WhatsNewDlg), network(new QNetworkAccessManager(this)), appId(appId),
-      versionCode(versionCode), computerId(computerId)
+    : QDialog(parent), ui(new Ui::WhatsNewDlg), appId(appId), versionCode(versionCode), computerId(computerId)
 {
     ui->setupUi(this);
     ui->btn_download->hide();
@@ -45,6 +44,8 @@ void WhatsNewDlg::checkUpdate(const QString &address, bool manual)
     url.setQuery(query);
     ui->label_title->setText(tr("正在检查更新…"));
     ui->text_notes->clear();
+    if (!network)
+        network = new QNetworkAccessManager(this);
     QNetworkRequest request(url);
     request.setTransferTimeout(timeout);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);

@@ -49,7 +49,7 @@ private:
     void showProblem(const QString &text);
 
     QScopedPointer<Ui::WhatsNewDlg> ui;
-    QNetworkAccessManager *network;
+    QNetworkAccessManager *network = nullptr; // made on the first check
     QPointer<QNetworkReply> reply;
     const QString appId;
     const int versionCode;

@@ -43,7 +43,10 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), relayoutDelay(100
 
     updateDialog = new WhatsNewDlg(QString::fromLatin1(kAppId), kVersionCode,
                                    WhatsNewDlg::computerIdentifier(QString::fromLatin1(kAppId)), this);
-    updateDialog->checkUpdate(QStringLiteral(TAVRIL_UPDATE_URL), false);
+    // Started once the event loop runs: the network stack takes a while to
+    // come up, and the first page should not wait for it.
+    QTimer::singleShot(0, updateDialog,
+                       [dialog = updateDialog] { dialog->checkUpdate(QStringLiteral(TAVRIL_UPDATE_URL), false); });
 
     connect(updateDialog, &QDialog::finished, this, &MainWindow::onUpdateDlgClosed);
     connect(&relayoutDelay, &QThread::finished, this, &MainWindow::refreshAndPaint);
@@ -75,8 +78,14 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), relayoutDelay(100
     connect(cursorTimer, &QTimer::timeout, this, &MainWindow::monitorCursor);
     cursorTimer->start(250);
 
-    if (config->openLastFile())
+    if (config->openLastFile()) {
+        // Lay the form out now, so the book's first page is laid out for the
+        // real text area and the first paint shows it.
+        layout()->activate();
+        ui->centralwidget->layout()->activate();
+        config->setPageRect(ui->label->geometry());
         openFile(config->lastFile(), false);
+    }
 }
 
 MainWindow::~MainWindow()
