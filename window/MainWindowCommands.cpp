@@ -4,6 +4,7 @@
 
 #include "BuildSettings.h"
 #include "HotKeyManager.h"
+#include "PreferenceDialog.h"
 #include "Prompter.h"
 #include "Reader.h"
 #include "ReaderConfig.h"
@@ -170,4 +171,14 @@ void MainWindow::centerWindow()
     showWindow(true);
 }
 
-void MainWindow::showPreferences() {}
+void MainWindow::showPreferences()
+{
+    if (!preferenceDialog) {
+        preferenceDialog = new PreferenceDialog(reader->config(), hotKeyManager, this);
+        preferenceDialog->setWindowFlags(Qt::Dialog);
+    }
+    if (!preferenceDialog->isActiveWindow()) {
+        preferenceDialog->show();
+        preferenceDialog->raise();
+    }
+}

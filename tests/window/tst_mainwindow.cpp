@@ -302,6 +302,14 @@ private slots:
         const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
         QCOMPARE(window->pos(),
                  QPoint(available.center().x() - window->width() / 2, available.center().y() - window->height() / 2));
+        window->onHotkeyPressed(113);
+        auto *preferences = window->findChild<QDialog *>(QStringLiteral("PreferenceDialog"));
+        QVERIFY(preferences && preferences->isVisible());
+        QCOMPARE(preferences->windowFlags() & Qt::WindowType_Mask, Qt::Dialog);
+        preferences->hide();
+        window->onHotkeyPressed(13);
+        QCOMPARE(window->findChildren<QDialog *>(QStringLiteral("PreferenceDialog")).size(), 1); // kept, shown again
+        QVERIFY(preferences->isVisible());
         window->onHotkeyPressed(14);
         QCOMPARE(prompter->urls.size(), 1);
         QVERIFY(prompter->urls.first().startsWith(QLatin1String("http://")));

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QDialog>
+#include <QList>
+#include <QScopedPointer>
+
+class HotKeyManager;
+class KeyLineLabel;
+class ReaderConfig;
+
+namespace Ui {
+class PreferenceDialog;
+}
+
+/// The settings window: font, colours, spacing, transparency and window
+/// options, the hot keys and the about page. There is nothing to save or
+/// discard: every edit goes at once to the configuration or the hot-key
+/// table, which store it and let the reading window follow.
+class PreferenceDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    /// Neither @p config nor @p hotKeyManager is owned; both must outlive the dialog.
+    PreferenceDialog(ReaderConfig *config, HotKeyManager *hotKeyManager, QWidget *parent = nullptr);
+    ~PreferenceDialog() override;
+
+    /// The sizes offered in the size list; grows by the odd sizes met on the way.
+    QList<int> offeredFontSizes() const { return fontSizes; }
+    /// Whether @p size belongs to the standard list of 42 sizes.
+    static bool isStandardFontSize(int size);
+
+private slots:
+    void on_cbb_font_size_textActivated(const QString &text);
+    void on_cbb_line_space_textActivated(const QString &text);
+    void on_cbb_word_sapce_textActivated(const QString &text);
+    void on_btn_reset_text_clicked();
+    void on_rb_only_bg_transparent_clicked(bool checked);
+    void on_rb_whole_win_transparent_clicked(bool checked);
+    void on_hs_transparent_percent_valueChanged(int value);
+    void on_cb_top_clicked(bool checked);
+    void on_cb_remember_pos_clicked(bool checked);
+    void on_cb_open_last_clicked(bool checked);
+    void on_cb_tray_clicked(bool checked);
+    void on_tabWidget_currentChanged(int index);
+    void on_btn_check_update_clicked();
+    void on_btn_feedback_clicked();
+    void on_btn_help_clicked();
+    void onCbbFontClicked();
+    void onTextColorSelected(const QColor &color);
+    void onBackgroundColorSelected(const QColor &color);
+
+    // The shortcut tab (PreferenceDialogShortcuts.cpp).
+    void onClickedHotKey(void *view);
+    void on_btn_reset_hotkey_clicked();
+    void on_cb_wheel_turn_stateChanged(int state);
+    void on_cb_click_next_page_stateChanged(int state);
+    void on_cb_double_click_hide_stateChanged(int state);
+
+private:
+    void initLists();
+    void fillFontSizes();
+    void loadSettings();
+    void connectWidgets();
+    void fitToTab(int index);
+    void loadHotKeys();
+    QList<KeyLineLabel *> hotKeyFields() const;
+    /// Asks "OK or Cancel?" titled "提示"; true only for OK.
+    bool confirm(const QString &text);
+
+    ReaderConfig *config;
+    HotKeyManager *hotKeyManager;
+    QScopedPointer<Ui::PreferenceDialog> ui;
+    QList<int> fontSizes;
+};

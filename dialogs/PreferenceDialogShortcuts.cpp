@@ -1,0 +1,122 @@
+// The shortcut tab of the preference dialog: the hot-key grid and the mouse options.
+
+#include "PreferenceDialog.h"
+#include "ui_PreferenceDialog.h"
+
+#include "CollectHotKeyDialog.h"
+#include "HotKeyManager.h"
+#include "ReaderConfig.h"
+
+#include <QMessageBox>
+
+namespace {
+struct HotKeyField
+{
+    KeyLineLabel *Ui::PreferenceDialog::*field;
+    int id;
+};
+
+// A field's action never changes; the form only places it.
+const HotKeyField kFields[] = {
+    {&Ui::PreferenceDialog::hotkey_open, HotKeyManager::Open},
+    {&Ui::PreferenceDialog::hotkey_close, HotKeyManager::Close},
+    {&Ui::PreferenceDialog::hotkey_content, HotKeyManager::Content},
+    {&Ui::PreferenceDialog::hotkey_bookmark_list, HotKeyManager::BookmarkList},
+    {&Ui::PreferenceDialog::hotkey_add_bookmark, HotKeyManager::AddBookmark},
+    {&Ui::PreferenceDialog::hotkey_find, HotKeyManager::Find},
+    {&Ui::PreferenceDialog::hotkey_back, HotKeyManager::Back},
+    {&Ui::PreferenceDialog::hotkey_next, HotKeyManager::Next},
+    {&Ui::PreferenceDialog::hotkey_back_chapter, HotKeyManager::BackChapter},
+    {&Ui::PreferenceDialog::hotkey_next_chapter, HotKeyManager::NextChapter},
+    {&Ui::PreferenceDialog::hotkey_hide, HotKeyManager::Hide},
+    {&Ui::PreferenceDialog::hotkey_show, HotKeyManager::Show},
+    {&Ui::PreferenceDialog::hotkey_center_win, HotKeyManager::CenterWin},
+    {&Ui::PreferenceDialog::hotkey_menu, HotKeyManager::Menu},
+    {&Ui::PreferenceDialog::hotkey_preference, HotKeyManager::Preference},
+    {&Ui::PreferenceDialog::hotkey_help, HotKeyManager::Help},
+};
+const int kGlobal = HotKeyManager::GlobalIdOffset;
+
+const HotKeyField kGlobalFields[] = {
+    {&Ui::PreferenceDialog::hotkey_open_g, HotKeyManager::Open + kGlobal},
+    {&Ui::PreferenceDialog::hotkey_close_g, HotKeyManager::Close + kGlobal},
+    {&Ui::PreferenceDialog::hotkey_content_g, HotKeyManager::Content + kGlobal},
+    {&Ui::PreferenceDialog::hotkey_bookmark_list_g, HotKeyManager::BookmarkList + kGlobal},
+    {&Ui::PreferenceDialog::hotkey_add_bookmark_g, HotKeyManager::AddBookmark + kGlobal},
+    {&Ui::PreferenceDialog::hotkey_find_g, HotKeyManager::Find + kGlobal},
+    {&Ui::PreferenceDialog::hotkey_back_g, HotKeyManager::Back + kGlobal},
+    {&Ui::PreferenceDialog::hotkey_next_g, HotKeyManager::Next + kGlobal},
+    {&Ui::PreferenceDialog::hotkey_back_chapter_g, HotKeyManager::BackChapter + kGlobal},
+    {&Ui::PreferenceDialog::hotkey_next_chapter_g, HotKeyManager::NextChapter + kGlobal},
+    {&Ui::PreferenceDialog::hotkey_hide_g, HotKeyManager::Hide + kGlobal},
+    {&Ui::PreferenceDialog::hotkey_show_g, HotKeyManager::Show + kGlobal},
+    {&Ui::PreferenceDialog::hotkey_center_win_g, HotKeyManager::CenterWin + kGlobal},
+    {&Ui::PreferenceDialog::hotkey_menu_g, HotKeyManager::Menu + kGlobal},
+    {&Ui::PreferenceDialog::hotkey_preference_g, HotKeyManager::Preference + kGlobal},
+    {&Ui::PreferenceDialog::hotkey_help_g, HotKeyManager::Help + kGlobal},
+};
+} // namespace
+
+QList<KeyLineLabel *> PreferenceDialog::hotKeyFields() const
+{
+    QList<KeyLineLabel *> fields;
+    for (const HotKeyField &entry : kFields)
+        fields.append(ui.data()->*entry.field);
+    for (const HotKeyField &entry : kGlobalFields)
+        fields.append(ui.data()->*entry.field);
+    return fields;
+}
+
+void PreferenceDialog::loadHotKeys()
+{
+    for (const auto *table : {&kFields, &kGlobalFields}) {
+        for (const HotKeyField &entry : *table)
+            (ui.data()->*entry.field)->setHotKeyText(entry.id, hotKeyManager->hotKey(entry.id));
+    }
+}
+
+void PreferenceDialog::onClickedHotKey(void *view)
+{
+    // Only our own fields are accepted: the pointer comes through an untyped signal.
+    KeyLineLabel *field = nullptr;
+    for (KeyLineLabel *candidate : hotKeyFields()) {
+        if (candidate == view)
+            field = candidate;
+    }
+    if (!field)
+        return;
+    CollectHotKeyDialog dialog(field->sequenceText(), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QString text = dialog.keySequence().toString(QKeySequence::PortableText);
+    if (hotKeyManager->setHotKey(field->actionId(), text, true))
+        field->setSequenceText(text);
+    else
+        QMessageBox::warning(this, tr("提示"), tr("此快捷键已被占用"), QMessageBox::Ok, QMessageBox::NoButton);
+}
+
+void PreferenceDialog::on_btn_reset_hotkey_clicked()
+{
+    if (!confirm(tr("确认重置所有快捷键？")))
+        return;
+    hotKeyManager->resetToDefaults(true);
+    loadHotKeys();
+    ui->cb_wheel_turn->setChecked(false);
+    ui->cb_click_next_page->setChecked(false);
+    ui->cb_double_click_hide->setChecked(false);
+}
+
+void PreferenceDialog::on_cb_wheel_turn_stateChanged(int state)
+{
+    config->setWheelTurnPage(state == Qt::Checked);
+}
+
+void PreferenceDialog::on_cb_click_next_page_stateChanged(int state)
+{
+    config->setClickNextPage(state == Qt::Checked);
+}
+
+void PreferenceDialog::on_cb_double_click_hide_stateChanged(int state)
+{
+    config->setDoubleClickHide(state == Qt::Checked);
+}
