@@ -24,10 +24,13 @@ QString settingsFilePath(const QString &appDir)
 {
     const QString beside = appDir + QLatin1Char('/') + QLatin1String(kFileName);
     const QFileInfo folder(appDir);
-    if (QFileInfo::exists(beside) || (folder.isDir() && folder.isWritable()))
+    // An installed copy (its data beside it in ../share/tavril) keeps the
+    // settings of each user apart, even when run by root.
+    const bool installed = QFileInfo::exists(appDir + QStringLiteral("/../share/tavril"));
+    if (QFileInfo::exists(beside) || (!installed && folder.isDir() && folder.isWritable()))
         return beside;
-    // An installed copy (say under /usr/bin) cannot write beside itself and
-    // would otherwise lose every setting without a word.
+    // A copy that cannot write beside itself (say under /usr/bin) would
+    // otherwise lose every setting without a word.
     const QString userFolder =
         QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1String("/tavril");
     QDir().mkpath(userFolder);

@@ -9,8 +9,9 @@
 QSharedPointer<QSettings> configSettings();
 
 /// Where the ini file lives for an executable in @p appDir: beside it when
-/// that folder is writable or already holds the file (a portable copy keeps
-/// its settings with it), otherwise in the user's configuration folder.
+/// that folder already holds the file, or is writable and not an installed
+/// copy's (a portable copy keeps its settings with it); otherwise in the
+/// user's configuration folder.
 QString settingsFilePath(const QString &appDir);
 
 /// Points configSettings() at another file for the rest of the process, for

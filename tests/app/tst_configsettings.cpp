@@ -56,6 +56,20 @@ private slots:
         QVERIFY(QDir(QFileInfo(path).absolutePath()).exists());
     }
 
+    void anInstalledCopyUsesTheUserFolder()
+    {
+        QTemporaryDir prefix;
+        QDir(prefix.path()).mkpath(QStringLiteral("bin"));
+        QDir(prefix.path()).mkpath(QStringLiteral("share/tavril/translations"));
+        const QString bin = prefix.filePath(QStringLiteral("bin"));
+        QVERIFY(settingsFilePath(bin).endsWith(QStringLiteral("/tavril/tavrilconfig.ini")));
+        QVERIFY(!settingsFilePath(bin).startsWith(bin));
+        QFile ini(bin + QStringLiteral("/tavrilconfig.ini")); // unless the user put one there
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.close();
+        QCOMPARE(settingsFilePath(bin), ini.fileName());
+    }
+
     void keepsAnExistingFileInAReadOnlyFolder()
     {
         if (geteuid() == 0)
