@@ -84,7 +84,10 @@ void Book::startParse()
     }
 }
 
-void Book::onParseEnd() {}
+void Book::onParseEnd()
+{
+    emit chaptersReady();
+}
 
 void Book::waitForChapters()
 {

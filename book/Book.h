@@ -61,6 +61,11 @@ public:
     void saveBookmarks();
     QString bookmarkPath() const;
 
+signals:
+    /// The chapter parse has ended or was stopped: views opened while it ran
+    /// can now show every chapter it found.
+    void chaptersReady();
+
 public slots:
     void onParseEnd();
 

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "KeywordSearch.h"
+
+#include <QDialog>
+#include <QScopedPointer>
+
+class QTimer;
+
+namespace Ui {
+class FindDialog;
+}
+
+/// Searches the book's text for a keyword: shows the text, counts and marks
+/// the occurrences, steps through them and returns the one in view.
+///
+/// The text is loaded into the view once. Marks are not written into the
+/// document (marking every "的" of a long novel takes tens of seconds): they are the
+/// view's extra selections for the occurrences on screen, renewed whenever
+/// the view scrolls or changes size.
+class FindDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    /// `text` is not copied and must outlive the dialog; it must hold no
+    /// carriage returns, so that positions in the view are offsets in it. The
+    /// view's cursor starts at `startOffset`.
+    FindDialog(const QString &text, int startOffset, QWidget *parent = nullptr);
+    ~FindDialog() override;
+
+    /// Start of the last occurrence shown, or the start offset if none was.
+    int foundOffset() const { return resultOffset; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private slots:
+    void on_btn_find_clicked();
+    void on_btn_next_clicked();
+    void on_btn_back_clicked();
+    void on_et_keyword_textChanged(const QString &text);
+    void on_rb_from_cur_clicked();
+    void on_rb_from_begin_clicked();
+    void on_btn_goto_clicked();
+    void refreshMarks();
+
+private:
+    void prepareSearch();
+    void setViewCursor(int position);
+    void showOccurrence(int start);
+    void inform(const QString &text);
+
+    QScopedPointer<Ui::FindDialog> ui;
+    const QString &text;
+    const int startOffset;
+    int resultOffset;
+    QString lastKeyword;
+    KeywordSearch search;
+    QTimer *marksTimer;
+};
