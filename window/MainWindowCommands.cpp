@@ -2,6 +2,7 @@
 
 #include "MainWindow.h"
 
+#include "BrowseCommands.h"
 #include "BuildSettings.h"
 #include "HotKeyManager.h"
 #include "PreferenceDialog.h"
@@ -103,6 +104,15 @@ void MainWindow::onHotkeyPressed(int keyCode)
         break;
     case HotKeyManager::Close:
         reader->closeBook();
+        break;
+    case HotKeyManager::Content:
+        showContents(this, reader);
+        break;
+    case HotKeyManager::BookmarkList:
+        showBookmarks(this, reader);
+        break;
+    case HotKeyManager::Find:
+        showFind(this, reader);
         break;
     case HotKeyManager::AddBookmark:
         if (reader->addBookmark())

@@ -5,11 +5,13 @@
 #include "ReaderConfig.h"
 #include "WhatsNewDlg.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QFile>
 #include <QHoverEvent>
 #include <QMenu>
+#include <QPushButton>
 #include <QScreen>
 #include <QSettings>
 #include <QTcpServer>
@@ -286,6 +288,39 @@ private slots:
         window->onHotkeyPressed(5);
         QCOMPARE(prompter->messages, (QStringList{"已是首页", "书签添加成功"}));
         QCOMPARE(window->readerObject()->book()->bookmarks().size(), 2);
+    }
+
+    void dialogCommandsRunTheirDialogsAndJump()
+    {
+        auto window = makeWindow();
+        window->openFile(writeBook(QStringLiteral("dialogs.txt"), 20));
+        window->readerObject()->book()->waitForChapters();
+        QApplication::processEvents();
+        const int chapter5 = window->readerObject()->book()->chapter(4).offset;
+        QStringList opened;
+        QTimer::singleShot(50, window.get(), [&] {
+            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            opened << (dialog ? dialog->objectName() : QString());
+            if (auto *view = dialog ? dialog->findChild<QAbstractItemView *>() : nullptr)
+                view->setCurrentIndex(view->model()->index(4, 0));
+            if (auto *jump = dialog ? dialog->findChild<QPushButton *>(QStringLiteral("btn_jump")) : nullptr)
+                jump->click();
+        });
+        window->onHotkeyPressed(103);
+        QCOMPARE(opened, QStringList{"ContentsDialog"});
+        QCOMPARE(window->readerObject()->position(), chapter5);
+        for (int id : {4, 106}) {
+            QTimer::singleShot(50, window.get(), [&] {
+                auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+                opened << (dialog ? dialog->objectName() : QString());
+                if (dialog)
+                    dialog->reject();
+            });
+            window->onHotkeyPressed(id);
+        }
+        QCOMPARE(opened, (QStringList{"ContentsDialog", "BookMarkDialog", "FindDialog"}));
+        QCOMPARE(window->readerObject()->position(), chapter5); // rejected: no jump
+        QVERIFY(!QApplication::activeModalWidget());
     }
 
     void windowCommands()
