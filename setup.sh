@@ -13,7 +13,7 @@ PACKAGES=(
     fonts-noto-cjk fonts-dejavu-core
     xvfb xauth xdotool x11-utils
     clang libclang-rt-14-dev
-    desktop-file-utils appstream lintian dpkg-dev
+    desktop-file-utils appstream lintian dpkg-dev file
 )
 BUILD_DIR=${BUILD_DIR:-build}
 
