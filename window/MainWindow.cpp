@@ -43,10 +43,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), relayoutDelay(100
 
     updateDialog = new WhatsNewDlg(QString::fromLatin1(kAppId), kVersionCode,
                                    WhatsNewDlg::computerIdentifier(QString::fromLatin1(kAppId)), this);
-    // Started once the event loop runs: the network stack takes a while to
-    // come up, and the first page should not wait for it.
-    QTimer::singleShot(0, updateDialog,
-                       [dialog = updateDialog] { dialog->checkUpdate(QStringLiteral(TAVRIL_UPDATE_URL), false); });
+    // The check itself starts after the first paint (paintEvent): the
+    // network stack takes a while to come up, and the page should not wait.
 
     connect(updateDialog, &QDialog::finished, this, &MainWindow::onUpdateDlgClosed);
     connect(&relayoutDelay, &QThread::finished, this, &MainWindow::refreshAndPaint);
@@ -280,6 +278,11 @@ void MainWindow::paintEvent(QPaintEvent *event)
     QPainter painter(this);
     painter.fillRect(QRect(0, 0, width(), height()), backgroundColor());
     reader->paint(&painter);
+    if (!updateCheckStarted) {
+        updateCheckStarted = true;
+        QTimer::singleShot(0, updateDialog,
+                           [dialog = updateDialog] { dialog->checkUpdate(QStringLiteral(TAVRIL_UPDATE_URL), false); });
+    }
 }
 
 void MainWindow::moveEvent(QMoveEvent *)

@@ -100,4 +100,5 @@ private:
     QScopedPointer<Prompter> prompter;
     // Without a compositing manager a translucent window shows black.
     bool translucencyWorks = true;
+    bool updateCheckStarted = false;
 };

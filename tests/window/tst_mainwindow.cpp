@@ -407,6 +407,8 @@ private slots:
         auto window = makeWindow();
         auto *dialog = window->findChild<WhatsNewDlg *>();
         QVERIFY(dialog);
+        window->repaint(); // the window's own check starts after its first paint
+        QApplication::processEvents();
         dialog->checkUpdate(server.url(), false);
         QTRY_VERIFY(dialog->isVisible());
         QVERIFY(window->isVisible());
