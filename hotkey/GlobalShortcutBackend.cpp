@@ -1,5 +1,8 @@
 #include "GlobalShortcutBackend.h"
 
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
+
 #if defined(Q_OS_WIN)
 #include "WinShortcutBackend.h"
 #elif defined(TAVRIL_HAVE_X11)
@@ -34,4 +37,16 @@ GlobalShortcutBackend *GlobalShortcutBackend::instance()
     if (!backend)
         backend = createBackend();
     return backend;
+}
+
+void GlobalShortcutBackend::setFiltering(QAbstractNativeEventFilter *filter, bool on, bool *installed)
+{
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app || on == *installed)
+        return;
+    if (on)
+        app->installNativeEventFilter(filter);
+    else
+        app->removeNativeEventFilter(filter);
+    *installed = on;
 }

@@ -2,6 +2,7 @@
 
 #include <Qt>
 
+class QAbstractNativeEventFilter;
 class QxtGlobalShortcut;
 
 /// The platform side of QxtGlobalShortcut: binds chords for the whole desktop
@@ -21,4 +22,9 @@ public:
     /// The backend of the running platform, or null where global keys do not
     /// exist (Wayland without X11, the offscreen platform).
     static GlobalShortcutBackend *instance();
+
+protected:
+    /// Installs @p filter while something is bound and removes it when
+    /// nothing is, so the reader's other events skip the lookup.
+    static void setFiltering(QAbstractNativeEventFilter *filter, bool on, bool *installed);
 };

@@ -99,12 +99,5 @@ bool WinShortcutBackend::nativeEventFilter(const QByteArray &eventType, void *me
 
 void WinShortcutBackend::setFiltering(bool on)
 {
-    QCoreApplication *app = QCoreApplication::instance();
-    if (!app || on == filtering)
-        return;
-    if (on)
-        app->installNativeEventFilter(this);
-    else
-        app->removeNativeEventFilter(this);
-    filtering = on;
+    GlobalShortcutBackend::setFiltering(this, on, &filtering);
 }

@@ -211,14 +211,5 @@ bool X11ShortcutBackend::nativeEventFilter(const QByteArray &eventType, void *me
 
 void X11ShortcutBackend::setFiltering(bool on)
 {
-    // Installed only while something is grabbed: every other key event of
-    // the reader then skips this lookup.
-    QCoreApplication *app = QCoreApplication::instance();
-    if (!app || on == filtering)
-        return;
-    if (on)
-        app->installNativeEventFilter(this);
-    else
-        app->removeNativeEventFilter(this);
-    filtering = on;
+    GlobalShortcutBackend::setFiltering(this, on, &filtering);
 }
