@@ -2,7 +2,8 @@
 //   tavril-inspect decode FILE          the text as the reader holds it, as UTF-8
 //   tavril-inspect chapters FILE        offset, tab, title per chapter
 //   tavril-inspect open FILE            opens as the reader does; the automatic bookmark's offset
-//   tavril-inspect bookmarks FILE.bmk   offset, tab, title, tab, summary per record, or "damaged"
+//   tavril-inspect bookmarks FILE.bmk   offset, tab, title, tab, summary per record; a damaged
+//                                       file ends in "damaged" and exits 1
 //   tavril-inspect layout FILE WIDTH HEIGHT [FONT-FAMILY POINT-SIZE]
 //                                       the first page's line counts and its length
 
@@ -126,13 +127,15 @@ int bookmarks(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
     QList<Bookmark> list;
-    if (!BookmarkFile::read(file, &list)) {
-        printLine(QStringLiteral("damaged"));
-        return 0;
-    }
+    const bool whole = BookmarkFile::read(file, &list);
+    // The records before the damage are what the reader keeps.
     for (const Bookmark &bookmark : list)
         printLine(
             QStringLiteral("%1\t%2\t%3").arg(bookmark.offset).arg(field(bookmark.title), field(bookmark.summary)));
+    if (!whole) {
+        printLine(QStringLiteral("damaged"));
+        return 1;
+    }
     return 0;
 }
 

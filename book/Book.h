@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Bookmark.h"
+#include "BookmarkFile.h"
 #include "Chapter.h"
 
 #include <QList>
@@ -19,6 +20,10 @@ class ParseContentThread;
 /// never get a reference into it: chapters() returns a snapshot copied under
 /// the lock, and chapterCount(), chapter(), chapterAt() and chapterIndexAt()
 /// each take the lock for their one look-up.
+///
+/// The bookmarks live beside the book; when that folder cannot be written
+/// they go to the per-user data folder instead (and are read from there the
+/// next time). Nothing the reader wrote is ever replaced by a failed save.
 class Book : public QObject
 {
     Q_OBJECT
@@ -27,15 +32,31 @@ public:
     /// Larger files are refused by open(): their text could not be held.
     static constexpr qint64 MaxFileSize = qint64(1) << 30;
 
+    /// Why a file cannot be opened as a book.
+    enum OpenError { NoError, NotFound, IsFolder, NotRegular, NoPermission, TooLarge, ReadFailed };
+    Q_ENUM(OpenError)
+
     Book();
     ~Book() override;
 
+    /// What open() would say of `path`, without reading it.
+    static OpenError check(const QString &path);
+    /// True for a file that plainly is not text: an executable, an image, an
+    /// archive, or NUL bytes where UTF-16 would not put them.
+    static bool looksBinary(const QString &path);
+
     /// Loads and decodes the file, loads its bookmarks and starts the chapter
-    /// parse. False for a missing, unreadable or too large file, and then
-    /// nothing changes.
+    /// parse. False for a file that cannot be opened (openError() says why),
+    /// and then nothing changes.
     bool open(const QString &path);
+    OpenError openError() const { return openError_; }
     /// Forgets title, text, chapters and bookmarks; path and length stay.
     void clear();
+    /// A book was opened and not closed since.
+    bool isOpen() const { return open_; }
+    /// Changes whenever another book is opened or the book is closed: a
+    /// command that waited (a dialog) checks it before it acts on the book.
+    quint64 serial() const { return serial_; }
 
     bool hasText() const { return !text_.isEmpty(); }
     const QString &text() const { return text_; }
@@ -53,18 +74,34 @@ public:
     bool isParsing() const;
 
     QList<Bookmark> &bookmarks() { return bookmarks_; }
+    /// Makes a bookmark and saves the list; false (with nothing claimed) when
+    /// no book is open or the save failed.
     bool addBookmark(int offset, bool autoSave);
     bool autoSaveBookmark(int offset) { return addBookmark(offset, true); }
     bool removeBookmark(int index);
     int lastReadOffset() const;
     void loadBookmarks();
-    void saveBookmarks();
+    /// Writes the list; false when it could not be saved anywhere.
+    bool saveBookmarks();
+    /// Where the bookmarks are read from and written to.
     QString bookmarkPath() const;
+    /// Why the last save failed; empty after a good one.
+    QString lastSaveError() const { return lastSaveError_; }
 
 signals:
     /// The chapter parse has ended or was stopped: views opened while it ran
     /// can now show every chapter it found.
     void chaptersReady();
+    /// The book is about to be closed or replaced by another.
+    void replaced();
+    /// The bookmark file was damaged: `kept` whole records survived, and the
+    /// damaged file was copied to `backupPath` (empty: it could not be, and
+    /// it is left as it is).
+    void bookmarksDamaged(int kept, const QString &backupPath);
+    /// The book's folder cannot be written: the bookmarks now live at `path`.
+    void bookmarksRelocated(const QString &path);
+    /// A save failed; the file on disk is the previous one.
+    void bookmarkSaveFailed(const QString &reason);
 
 public slots:
     void onParseEnd();
@@ -73,6 +110,9 @@ private:
     void startParse();
     int chapterIndexAtLocked(int offset) const;
     int clampedOffset(int offset) const;
+    QString chooseBookmarkPath() const;
+    QString backUpDamagedFile(const QString &path) const;
+    BookmarkFile::SaveResult writeBookmarks(const QString &path);
 
     QString path_;
     QString title_;
@@ -82,7 +122,12 @@ private:
     int length_ = 0;
     std::unique_ptr<ParseContentThread> parser;
     mutable QMutex chapterLock;
-    // Set when the bookmark file could not be read: the next save first
-    // keeps that file as ".bak", so the user can still recover it.
-    bool bookmarkFileDamaged = false;
+    QString bookmarkPath_;
+    QString lastSaveError_;
+    OpenError openError_ = NoError;
+    bool open_ = false;
+    quint64 serial_ = 0;
+    // Set when a damaged bookmark file could not be backed up: it is then
+    // never overwritten, so the user can still recover it.
+    bool keepDamagedFile = false;
 };

@@ -11,16 +11,33 @@
 class BookmarkFile
 {
 public:
-    /// The file beside a book: ".txt" in the file name (any case) becomes
-    /// ".bmk", and ".bmk" is appended when the name does not end in it.
-    static QString pathFor(const QString &bookPath);
+    /// How a save ended. `cannotCreate` tells a folder (or file) we may not
+    /// write from a write that failed on the way (a full disk).
+    struct SaveResult
+    {
+        bool ok = false;
+        bool cannotCreate = false;
+        QString error;
+    };
 
-    /// Reads every record; false, with `bookmarks` empty, for a damaged or
-    /// short file. An empty device is an empty list, not damage.
+    /// The file beside a book: ".txt" in the file name (any case) becomes
+    /// ".bmk", and ".bmk" is appended when the name does not end in it. Never
+    /// the book's own path (a book named "x.bmk" keeps its bookmarks in "x.bmk.bmk").
+    static QString pathFor(const QString &bookPath);
+    /// Where the bookmarks of a book in a folder we cannot write are kept:
+    /// the per-user data folder, under a name made from the book's absolute path.
+    static QString fallbackPathFor(const QString &bookPath);
+
+    /// Reads the records. False for a damaged file; `bookmarks` then holds
+    /// every whole record before the damage. An empty device is an empty
+    /// list, not damage.
     static bool read(QIODevice &device, QList<Bookmark> *bookmarks);
     static void write(QIODevice &device, const QList<Bookmark> &bookmarks);
+    static QByteArray serialize(const QList<Bookmark> &bookmarks);
 
-    /// Replaces the file at `path` in one step: a crash or a full disk during
-    /// the write leaves the previous file whole.
+    /// Replaces the file at `path` in one step: a crash, a full disk or any
+    /// failed write leaves the previous file whole. Temporary files that a
+    /// killed save left behind are removed first.
+    static SaveResult saveBytes(const QString &path, const QByteArray &bytes);
     static bool save(const QString &path, const QList<Bookmark> &bookmarks);
 };

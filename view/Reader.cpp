@@ -30,6 +30,10 @@ bool Reader::openBook(const QString &path)
     // A damaged bookmark may hold a negative offset: start at the beginning.
     position_ = qMax(0, book_.lastReadOffset());
     pageLength_ = 0;
+    // A bookmark from a book that has since become shorter: its last page,
+    // rather than an empty page that looks as if no book were open.
+    if (book_.hasText() && position_ >= book_.length())
+        position_ = startOfPageEndingAt(book_.length());
     refresh();
     return opened;
 }
@@ -81,26 +85,27 @@ bool Reader::previousPage()
     if (position_ < book_.length() && !pageShowsText())
         return false;
     // From beyond the end (a bookmark of a since-shortened file) the way back
-    // is the page that ends at the end of the text; with no page laid out
-    // yet, a full page from the start is the guess.
-    const int current = qMin(position_, book_.length());
+    // is the page that ends at the end of the text.
+    position_ = startOfPageEndingAt(qMin(position_, book_.length()));
+    book_.autoSaveBookmark(position_);
+    emit changed();
+    return true;
+}
+
+int Reader::startOfPageEndingAt(int current)
+{
+    // With no page laid out yet, a full page from the start is the guess.
     int guess = 2 * (pageLength_ > 0 ? pageLength_ : layoutPage(book_.text(), 0, INT_MAX, false));
-    int start = 0;
     while (true) {
-        start = current - guess;
+        const int start = current - guess;
         if (start <= 0) {
             layoutPage(book_.text(), 0, INT_MAX, true);
-            start = 0;
-            break;
+            return 0;
         }
         guess = layoutPage(book_.text(), start, current, true);
         if (start + guess >= current)
-            break;
+            return start;
     }
-    position_ = start;
-    book_.autoSaveBookmark(start);
-    emit changed();
-    return true;
 }
 
 bool Reader::nextChapter()
@@ -138,8 +143,7 @@ void Reader::jumpTo(int offset)
 
 bool Reader::addBookmark()
 {
-    book_.addBookmark(position_, false);
-    return true;
+    return book_.addBookmark(position_, false);
 }
 
 int Reader::largestFitting(const QFontMetrics &metrics, const QString &segment, int start, int width) const

@@ -40,6 +40,7 @@ public:
     bool nextChapter();
     bool previousChapter();
     void jumpTo(int offset);
+    /// Bookmarks the page; false when no book is open or the save failed.
     bool addBookmark();
 
     /// How many characters of `text` from `from` (never past `to`) fit on one
@@ -64,6 +65,8 @@ private:
     int lineLength(const QFontMetrics &metrics, const QString &segment, int width, int previous);
     void prepareAdvances(const QFont &font);
     bool pageShowsText() const;
+    /// Where the page that ends exactly at `end` starts; lays it out.
+    int startOfPageEndingAt(int end);
     void paintPage(QPainter *painter);
     void paintStartScreen(QPainter *painter);
 

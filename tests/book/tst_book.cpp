@@ -1,11 +1,19 @@
 #include "Book.h"
 #include "BookmarkFile.h"
 
+#include "FileSizeLimit.h"
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextCodec>
+
+#include <QSignalSpy>
+#include <QThread>
 #include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -61,6 +69,7 @@ class TestBook : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void init() { QVERIFY(dir.isValid()); }
 
     void opensAGbkBookAndCreatesItsBookmarkFile()
@@ -183,22 +192,145 @@ private slots:
         QCOMPARE(bookmarksIn(dir.filePath(QStringLiteral("short.bmk"))).at(1).offset, -50);
     }
 
-    void damagedBookmarkFileIsKeptAsBackup()
+    void damagedBookmarkFileKeepsItsWholeRecordsAndABackup()
     {
         const QString path = writeFile(dir.filePath(QStringLiteral("damaged.txt")), "some text");
-        QByteArray damaged = QByteArray::fromHex("00000002 00000005 ffffffff ffffffff 000000");
+        const QList<Bookmark> three = {Bookmark{7, "a", "b"}, Bookmark{8, "c", "d"}, Bookmark{9, "e", "f"}};
+        QByteArray damaged = BookmarkFile::serialize(three);
+        damaged.chop(1);
         const QString bmk = writeFile(dir.filePath(QStringLiteral("damaged.bmk")), damaged);
         writeFile(bmk + QStringLiteral(".bak"), "older backup");
         Book book;
+        QSignalSpy told(&book, &Book::bookmarksDamaged);
         QVERIFY(book.open(path));
-        QVERIFY(book.bookmarks().isEmpty());
-        QCOMPARE(book.lastReadOffset(), 0);
-        QCOMPARE(readFile(bmk), damaged); // nothing written by the load
+        QCOMPARE(book.bookmarks().size(), 2);
+        QCOMPARE(book.lastReadOffset(), 7);
+        QCOMPARE(told.size(), 1);
+        QCOMPARE(told.at(0).at(0).toInt(), 2);
+        QCOMPARE(told.at(0).at(1).toString(), bmk + QStringLiteral(".bak"));
+        QCOMPARE(readFile(bmk + QStringLiteral(".bak")), damaged); // backed up before anything is written
+        QCOMPARE(readFile(bmk), damaged);
         QVERIFY(book.autoSaveBookmark(4));
-        QCOMPARE(readFile(bmk + QStringLiteral(".bak")), damaged);
-        QCOMPARE(bookmarksIn(bmk).size(), 1);
+        QCOMPARE(bookmarksIn(bmk).size(), 2);
+        QCOMPARE(bookmarksIn(bmk).at(1).offset, 8);
         QVERIFY(book.autoSaveBookmark(5));
-        QCOMPARE(readFile(bmk + QStringLiteral(".bak")), damaged); // backed up once
+        QCOMPARE(readFile(bmk + QStringLiteral(".bak")), damaged);
+    }
+
+    void aFailedSaveKeepsTheFileAndIsTriedAgain()
+    {
+        const QString path =
+            writeFile(dir.filePath(QStringLiteral("full.txt")), textWithChaptersAt({10}, 5000).toUtf8());
+        Book book;
+        QVERIFY(book.open(path));
+        for (int i = 1; i <= 3; ++i)
+            QVERIFY(book.addBookmark(i * 100, false));
+        const QString bmk = dir.filePath(QStringLiteral("full.bmk"));
+        const QByteArray before = readFile(bmk);
+        QSignalSpy failed(&book, &Book::bookmarkSaveFailed);
+        {
+            const FileSizeLimit disk(64);
+            QVERIFY(!book.autoSaveBookmark(2000));
+            QVERIFY(!book.addBookmark(2100, false));
+        }
+        QCOMPARE(failed.size(), 2);
+        QVERIFY(!book.lastSaveError().isEmpty());
+        QCOMPARE(readFile(bmk), before);
+        QVERIFY(book.autoSaveBookmark(2200)); // room again: the next move saves everything
+        QCOMPARE(bookmarksIn(bmk).size(), 5);
+        QCOMPARE(bookmarksIn(bmk).at(0).offset, 2200);
+    }
+
+    void nothingIsWrittenForAClosedBook()
+    {
+        const QString path = writeFile(dir.filePath(QStringLiteral("closed.txt")), "closed book");
+        const QString bmk = dir.filePath(QStringLiteral("closed.bmk"));
+        Book never;
+        QVERIFY(!never.addBookmark(0, false));
+        QVERIFY(!QFile::exists(QStringLiteral(".bmk")));
+        Book book;
+        QVERIFY(book.open(path));
+        const quint64 serial = book.serial();
+        const QByteArray before = readFile(bmk);
+        book.clear();
+        QVERIFY(book.serial() != serial);
+        QVERIFY(!book.isOpen());
+        QVERIFY(!book.addBookmark(3, false));
+        QVERIFY(!book.autoSaveBookmark(3));
+        QVERIFY(!book.removeBookmark(0));
+        QCOMPARE(readFile(bmk), before);
+    }
+
+    void aBookNamedBmkIsNeverOverwritten()
+    {
+        const QString path = writeFile(dir.filePath(QStringLiteral("story.bmk")), "a story, not bookmarks");
+        Book book;
+        QVERIFY(book.open(path));
+        QVERIFY(book.autoSaveBookmark(3));
+        QCOMPARE(readFile(path), QByteArray("a story, not bookmarks"));
+        QCOMPARE(bookmarksIn(path + QStringLiteral(".bmk")).at(0).offset, 3);
+    }
+
+    void checkSaysWhyAFileCannotBeABook()
+    {
+        QCOMPARE(Book::check(dir.filePath(QStringLiteral("nowhere.txt"))), Book::NotFound);
+        QCOMPARE(Book::check(dir.path()), Book::IsFolder);
+        const QString fifo = dir.filePath(QStringLiteral("pipe.txt"));
+        QVERIFY(mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        QCOMPARE(Book::check(fifo), Book::NotRegular);
+        Book book;
+        QVERIFY(!book.open(fifo)); // refused without blocking on the pipe
+        QCOMPARE(book.openError(), Book::NotRegular);
+        QCOMPARE(Book::check(writeFile(dir.filePath(QStringLiteral("fine.txt")), "fine")), Book::NoError);
+    }
+
+    void plainlyBinaryFilesAreTold_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("binary");
+        const QString chinese = QStringLiteral("第一章 一二三\n\u3000\u3000天色将晚，江上起了风。\n");
+        QTest::newRow("executable") << QByteArray("\x7F"
+                                                  "ELF\x02\x01\x01\0\0\0\0\0",
+                                                  12)
+                                    << true;
+        QTest::newRow("image") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << true;
+        QTest::newRow("zeros in text") << QByteArray("text\0\0\0\0more text", 17) << true;
+        QByteArray le(reinterpret_cast<const char *>(chinese.utf16()), chinese.size() * 2);
+        QTest::newRow("UTF-16LE without a mark") << le << false;
+        QByteArray be(le.size(), '\0');
+        for (int i = 0; i + 1 < le.size(); i += 2) {
+            be[i] = le.at(i + 1);
+            be[i + 1] = le.at(i);
+        }
+        QTest::newRow("UTF-16BE without a mark") << be << false;
+        QTest::newRow("GBK") << QTextCodec::codecForName("GBK")->fromUnicode(chinese) << false;
+        QTest::newRow("empty") << QByteArray() << false;
+    }
+    void plainlyBinaryFilesAreTold()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, binary);
+        QCOMPARE(Book::looksBinary(writeFile(dir.filePath(QStringLiteral("sniffed")), bytes)), binary);
+    }
+
+    // The file is read, not mapped: a file cut short while it is being read
+    // must not kill the reader (SIGBUS).
+    void aFileCutShortWhileOpeningIsSurvived()
+    {
+        const QString path = dir.filePath(QStringLiteral("shrinking.txt"));
+        writeFile(path, QTextCodec::codecForName("GBK")->fromUnicode(manyChapters(QStringLiteral("戊"), 300000)));
+        for (int round = 0; round < 3; ++round) {
+            QThread *cutter = QThread::create([path, round] {
+                QThread::msleep(1 + 3 * round);
+                ::truncate(QFile::encodeName(path).constData(), 1000);
+            });
+            cutter->start();
+            Book book;
+            book.open(path);
+            cutter->wait();
+            delete cutter;
+            writeFile(path, QTextCodec::codecForName("GBK")->fromUnicode(manyChapters(QStringLiteral("戊"), 300000)));
+        }
     }
 
     void emptyBookmarkFileIsNoDamage()

@@ -1,8 +1,10 @@
 #include "BookmarkFile.h"
 
+#include "FileSizeLimit.h"
 #include <QBuffer>
 #include <QDir>
 #include <QTemporaryDir>
+
 #include <QtTest>
 
 namespace {
@@ -52,24 +54,29 @@ private slots:
         QCOMPARE(read.at(1).summary, written.at(1).summary);
     }
 
-    void damagedFilesGiveAnEmptyList_data()
+    void damagedFilesKeepTheWholeRecordsBeforeTheDamage_data()
     {
         QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("kept");
         const QByteArray good = serialize({Bookmark{1, QStringLiteral("一"), QStringLiteral("二")},
                                            Bookmark{2, QStringLiteral("三"), QStringLiteral("四")}});
-        QTest::newRow("second record cut short") << good.left(good.size() - 3);
-        QTest::newRow("count cut short") << QByteArray("\x00\x00", 2);
-        QTest::newRow("negative count") << QByteArray("\xff\xff\xff\xfe", 4) + good.mid(4);
-        QTest::newRow("count beyond the bytes") << QByteArray("\x7f\xff\xff\xff", 4) + good.mid(4);
-        QTest::newRow("odd string length") << QByteArray::fromHex("00000001 00000000 00000003 4e00");
-        QTest::newRow("huge string length") << QByteArray::fromHex("00000001 00000000 fffffff0 4e00 ffffffff");
+        QTest::newRow("one byte cut off") << good.left(good.size() - 1) << 1;
+        QTest::newRow("second record cut short") << good.left(good.size() - 3) << 1;
+        QTest::newRow("count cut short") << QByteArray("\x00\x00", 2) << 0;
+        QTest::newRow("negative count") << QByteArray("\xff\xff\xff\xfe", 4) + good.mid(4) << 0;
+        QTest::newRow("count beyond the records") << QByteArray("\x7f\xff\xff\xff", 4) + good.mid(4) << 2;
+        QTest::newRow("odd string length") << QByteArray::fromHex("00000001 00000000 00000003 4e00") << 0;
+        QTest::newRow("huge string length") << QByteArray::fromHex("00000001 00000000 fffffff0 4e00 ffffffff") << 0;
     }
-    void damagedFilesGiveAnEmptyList()
+    void damagedFilesKeepTheWholeRecordsBeforeTheDamage()
     {
         QFETCH(QByteArray, bytes);
+        QFETCH(int, kept);
         QList<Bookmark> read = {Bookmark{9, QStringLiteral("stale"), QString()}};
         QVERIFY(!parse(bytes, &read));
-        QVERIFY(read.isEmpty());
+        QCOMPARE(read.size(), kept);
+        for (int i = 0; i < kept; ++i)
+            QCOMPARE(read.at(i).offset, i + 1);
     }
 
     void emptyFileIsAnEmptyList()
@@ -97,6 +104,9 @@ private slots:
                                            << "/x/a.bmk.bmk";
         QTest::newRow("inside the name") << "/x/my.txtbook.txt"
                                          << "/x/my.bmkbook.bmk";
+        // Never the book itself, which the first save would overwrite.
+        QTest::newRow("a book named .bmk") << "/x/story.bmk"
+                                           << "/x/story.bmk.bmk";
     }
     void pathBesideTheBook()
     {
@@ -121,7 +131,44 @@ private slots:
     void failedSaveReportsFalse()
     {
         QTemporaryDir dir;
-        QVERIFY(!BookmarkFile::save(dir.filePath(QStringLiteral("missing/book.bmk")), {}));
+        const BookmarkFile::SaveResult result = BookmarkFile::saveBytes(dir.filePath("missing/book.bmk"), "x");
+        QVERIFY(!result.ok && result.cannotCreate && !result.error.isEmpty());
+    }
+
+    // A full disk, as a file-size limit: the write fails after the open.
+    void aFailedWriteNeverReplacesTheFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("book.bmk"));
+        QList<Bookmark> three;
+        for (int i = 0; i < 3; ++i)
+            three << Bookmark{i * 1000, QStringLiteral("第%1章").arg(i), QString(100, QChar(u'文'))};
+        QVERIFY(BookmarkFile::save(path, three));
+        const QByteArray before = serialize(three);
+        BookmarkFile::SaveResult result;
+        {
+            const FileSizeLimit limit(100);
+            result = BookmarkFile::saveBytes(path, serialize(three + three));
+        }
+        QVERIFY(!result.ok);
+        QVERIFY(!result.cannotCreate);
+        QVERIFY(!result.error.isEmpty());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("book.bmk")});
+    }
+
+    void aSaveClearsWhatAKilledSaveLeftBehind()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("book.bmk"));
+        for (const char *name : {"book.bmk.Ab12Cd", "book.bmk.bak", "book.bmk.notes", "other.bmk.Ab12Cd"})
+            QFile(dir.filePath(QLatin1String(name))).open(QIODevice::WriteOnly);
+        QVERIFY(BookmarkFile::save(path, {}));
+        QStringList left = QDir(dir.path()).entryList(QDir::Files);
+        left.sort();
+        QCOMPARE(left, (QStringList{"book.bmk", "book.bmk.bak", "book.bmk.notes", "other.bmk.Ab12Cd"}));
     }
 
     void debugForm()
