@@ -3,6 +3,7 @@
 #   ./setup.sh run    install what is missing, build, start the reader
 #   ./setup.sh test   install what is missing, build, run the whole test suite
 #   ./setup.sh build  install what is missing and build
+#   ./setup.sh deb    build the Debian package (without the update check) in build-deb/
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -10,6 +11,7 @@ PACKAGES=(
     cmake make g++ pkg-config
     qtbase5-dev qttools5-dev qttools5-dev-tools libqt5x11extras5-dev
     libxcb1-dev libxcb-keysyms1-dev
+    qttranslations5-l10n
     fonts-noto-cjk fonts-dejavu-core
     xvfb xauth xdotool x11-utils
     clang libclang-rt-14-dev
@@ -56,8 +58,16 @@ build)
     install_missing
     build
     ;;
+deb)
+    # The package manager keeps a packaged reader up to date: no update check.
+    install_missing
+    cmake -S . -B build-deb -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
+        -DTAVRIL_UPDATE_CHECK=OFF -DBUILD_TESTING=OFF
+    cmake --build build-deb -j "$(nproc)"
+    (cd build-deb && cpack -G DEB)
+    ;;
 *)
-    echo "usage: $0 run|test|build" >&2
+    echo "usage: $0 run|test|build|deb" >&2
     exit 2
     ;;
 esac

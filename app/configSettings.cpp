@@ -1,5 +1,7 @@
 #include "configSettings.h"
 
+#include "sanitizeSettingsFile.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -41,6 +43,8 @@ QSharedPointer<QSettings> configSettings()
 {
     const QString path =
         overridePath().isEmpty() ? settingsFilePath(QCoreApplication::applicationDirPath()) : overridePath();
+    // Before QSettings reads it: a damaged value would abort the reader.
+    sanitizeSettingsFile(path);
     auto settings = QSharedPointer<QSettings>::create(path, QSettings::IniFormat);
     settings->setIniCodec("UTF8");
     return settings;

@@ -10,6 +10,7 @@
 BookmarkDialog::BookmarkDialog(Book *book, QWidget *parent) : QDialog(parent), ui(new Ui::BookmarkDialog), book(book)
 {
     ui->setupUi(this);
+    serial = book ? book->serial() : 0;
     ui->listView->setItemDelegate(new BookmarkItemDelegate(this));
     model = new BookmarkModel(book, this);
     QItemSelectionModel *unused = ui->listView->selectionModel();
@@ -39,7 +40,8 @@ void BookmarkDialog::on_btn_del_clicked()
     const QMessageBox::StandardButton answer =
         QMessageBox::question(this, QStringLiteral("提示"), QStringLiteral("确认删除此书签吗？"),
                               QMessageBox::Yes | QMessageBox::No, QMessageBox::NoButton);
-    if (answer != QMessageBox::Yes)
+    // The book may have been closed or replaced while the question was open.
+    if (answer != QMessageBox::Yes || !book || book->serial() != serial)
         return;
     model->removeBookmark(row);
 }

@@ -38,4 +38,5 @@ private:
     BookmarkModel *model;
     Book *book;
     int selected = -1;
+    quint64 serial = 0; // of the book the rows belong to
 };

@@ -5,6 +5,20 @@
 #include "FindDialog.h"
 #include "Reader.h"
 
+namespace {
+
+// A book closed or replaced while its dialog is open (a global key does
+// that) closes the dialog, and whatever the dialog returns is not applied
+// to the other book.
+bool runFor(Book *book, QDialog *dialog)
+{
+    const quint64 serial = book->serial();
+    QObject::connect(book, &Book::replaced, dialog, &QDialog::reject);
+    return dialog->exec() == QDialog::Accepted && book->serial() == serial;
+}
+
+} // namespace
+
 void showContents(QWidget *window, Reader *reader)
 {
     if (!reader)
@@ -14,7 +28,7 @@ void showContents(QWidget *window, Reader *reader)
     // Parented to the window, unlike a free-standing dialog, so that it
     // stays in front of a reading window kept above other windows.
     ContentsDialog dialog(book->title(true), book, current.valid ? current.offset : -1, window);
-    if (dialog.exec() == QDialog::Accepted && dialog.selectedOffset() != -1)
+    if (runFor(book, &dialog) && dialog.selectedOffset() != -1)
         reader->jumpTo(dialog.selectedOffset());
 }
 
@@ -23,7 +37,7 @@ void showBookmarks(QWidget *window, Reader *reader)
     if (!reader)
         return;
     BookmarkDialog dialog(reader->book(), window);
-    if (dialog.exec() == QDialog::Accepted && dialog.selectedOffset() != -1)
+    if (runFor(reader->book(), &dialog) && dialog.selectedOffset() != -1)
         reader->jumpTo(dialog.selectedOffset());
 }
 
@@ -32,6 +46,6 @@ void showFind(QWidget *window, Reader *reader)
     if (!reader)
         return;
     FindDialog dialog(reader->book()->text(), reader->position(), window);
-    if (dialog.exec() == QDialog::Accepted && dialog.foundOffset() != -1)
+    if (runFor(reader->book(), &dialog) && dialog.foundOffset() != -1)
         reader->jumpTo(dialog.foundOffset());
 }

@@ -17,7 +17,8 @@ void ColorButton::setColor(const QColor &color)
 
 void ColorButton::onClicked()
 {
-    const QColor chosen = QColorDialog::getColor(color_, nullptr, QString(), QColorDialog::ColorDialogOptions());
+    // Parented, so that it opens above a reading window kept on top.
+    const QColor chosen = QColorDialog::getColor(color_, window(), QString(), QColorDialog::ColorDialogOptions());
     if (!chosen.isValid())
         return; // cancelled
     setColor(chosen);

@@ -24,7 +24,7 @@ void setSelectionColors(QWidget *widget)
 
 FindDialog::FindDialog(const QString &text, int startOffset, QWidget *parent)
     : QDialog(parent), ui(new Ui::FindDialog), text(text), startOffset(startOffset), resultOffset(startOffset),
-      search(text), marksTimer(new QTimer(this))
+      search(this->text), marksTimer(new QTimer(this))
 {
     ui->setupUi(this);
     QPlainTextEdit *view = ui->plainTextEdit;

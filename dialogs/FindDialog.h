@@ -23,9 +23,9 @@ class FindDialog : public QDialog
     Q_OBJECT
 
 public:
-    /// `text` is not copied and must outlive the dialog; it must hold no
-    /// carriage returns, so that positions in the view are offsets in it. The
-    /// view's cursor starts at `startOffset`.
+    /// `text` must hold no carriage returns, so that positions in the view
+    /// are offsets in it. The dialog keeps its own (shared) copy: the book may
+    /// be closed while it is open. The view's cursor starts at `startOffset`.
     FindDialog(const QString &text, int startOffset, QWidget *parent = nullptr);
     ~FindDialog() override;
 
@@ -52,7 +52,7 @@ private:
     void inform(const QString &text);
 
     QScopedPointer<Ui::FindDialog> ui;
-    const QString &text;
+    const QString text;
     const int startOffset;
     int resultOffset;
     QString lastKeyword;

@@ -122,6 +122,10 @@ void PreferenceDialog::loadSettings()
     ui->cb_double_click_hide->setChecked(config->doubleClickHide());
     ui->cb_wheel_turn->setChecked(config->wheelTurnPage());
     ui->cb_open_last->setChecked(config->openLastFile());
+    ui->cb_check_update->setChecked(config->checkUpdateAtStart());
+    // Built without the update check: a package manager keeps the reader new.
+    ui->cb_check_update->setVisible(TAVRIL_UPDATE_CHECK);
+    ui->btn_check_update->setVisible(TAVRIL_UPDATE_CHECK);
 }
 
 void PreferenceDialog::connectWidgets()
@@ -167,7 +171,8 @@ void PreferenceDialog::on_btn_reset_text_clicked()
 void PreferenceDialog::onCbbFontClicked()
 {
     bool ok = false;
-    QFont chosen = QFontDialog::getFont(&ok, config->font(), nullptr, QString(), QFontDialog::FontDialogOptions());
+    // Parented, so that it opens above a reading window kept on top.
+    QFont chosen = QFontDialog::getFont(&ok, config->font(), this, QString(), QFontDialog::FontDialogOptions());
     if (!ok)
         return;
     ui->cbb_font->clear();
@@ -222,6 +227,11 @@ void PreferenceDialog::on_cb_open_last_clicked(bool checked)
     config->setOpenLastFile(checked);
 }
 
+void PreferenceDialog::on_cb_check_update_clicked(bool checked)
+{
+    config->setCheckUpdateAtStart(checked);
+}
+
 void PreferenceDialog::on_cb_tray_clicked(bool checked)
 {
     config->setTray(checked);
@@ -250,8 +260,7 @@ void PreferenceDialog::fitToTab(int index)
 
 void PreferenceDialog::on_btn_check_update_clicked()
 {
-    const QString appId = QString::fromLatin1(kAppId);
-    WhatsNewDlg dialog(appId, kVersionCode, WhatsNewDlg::computerIdentifier(appId), this);
+    WhatsNewDlg dialog(QString::fromLatin1(kAppId), kVersionCode, config->installId(), this);
     dialog.checkUpdate(QStringLiteral(TAVRIL_UPDATE_URL), true);
     dialog.exec();
 }

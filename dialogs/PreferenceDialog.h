@@ -42,6 +42,7 @@ private slots:
     void on_cb_remember_pos_clicked(bool checked);
     void on_cb_open_last_clicked(bool checked);
     void on_cb_tray_clicked(bool checked);
+    void on_cb_check_update_clicked(bool checked);
     void on_tabWidget_currentChanged(int index);
     void on_btn_check_update_clicked();
     void on_btn_feedback_clicked();

@@ -85,11 +85,17 @@ void PreferenceDialog::onClickedHotKey(void *view)
     }
     if (!field)
         return;
+    // With the reader's own grabs in place, re-entering a chord a global
+    // field shows would run its command instead of reaching the dialog.
+    hotKeyManager->setGlobalSuspended(true);
     CollectHotKeyDialog dialog(field->sequenceText(), this);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
+    const bool saved = dialog.exec() == QDialog::Accepted;
     const QString text = dialog.keySequence().toString(QKeySequence::PortableText);
-    if (hotKeyManager->setHotKey(field->actionId(), text, true))
+    const bool accepted = !saved || hotKeyManager->setHotKey(field->actionId(), text, true);
+    hotKeyManager->setGlobalSuspended(false);
+    if (!saved)
+        return;
+    if (accepted)
         field->setSequenceText(text);
     else
         QMessageBox::warning(this, tr("提示"), tr("此快捷键已被占用"), QMessageBox::Ok, QMessageBox::NoButton);

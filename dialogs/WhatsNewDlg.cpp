@@ -1,12 +1,10 @@
 #include "WhatsNewDlg.h"
 #include "ui_WhatsNewDlg.h"
 
-#include <QCryptographicHash>
 #include <QDesktopServices>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QSysInfo>
 #include <QUrlQuery>
 
 WhatsNewDlg::WhatsNewDlg(const QString &appId, int versionCode, const QString &computerId, QWidget *parent)
@@ -22,20 +20,15 @@ WhatsNewDlg::~WhatsNewDlg()
         reply->abort();
 }
 
-QString WhatsNewDlg::computerIdentifier(const QString &appId)
-{
-    QByteArray machine = QSysInfo::machineUniqueId();
-    if (machine.isEmpty())
-        machine = QSysInfo::machineHostName().toUtf8();
-    return QString::fromLatin1(
-        QCryptographicHash::hash(machine + '/' + appId.toUtf8(), QCryptographicHash::Sha256).toHex().left(32));
-}
-
 void WhatsNewDlg::checkUpdate(const QString &address, bool manual)
 {
     this->manual = manual;
-    if (reply)
+    if (reply) {
+        // The answer to an earlier check is no longer wanted, nor its failure.
+        reply->disconnect(this);
         reply->abort();
+        reply->deleteLater();
+    }
     QUrl url(address);
     QUrlQuery query(url);
     query.addQueryItem(QStringLiteral("app"), appId);
@@ -49,8 +42,24 @@ void WhatsNewDlg::checkUpdate(const QString &address, bool manual)
     QNetworkRequest request(url);
     request.setTransferTimeout(timeout);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    // Asking for the body as it is keeps Qt from inflating a compressed one
+    // of any size in memory; a compressed answer then simply does not parse.
+    request.setRawHeader("Accept-Encoding", "identity");
     reply = network->get(request);
+    reply->setReadBufferSize(kLargestAnswer + 1);
+    tooLarge = false;
+    connect(reply, &QNetworkReply::readyRead, this, &WhatsNewDlg::onReadyRead);
     connect(reply, &QNetworkReply::finished, this, &WhatsNewDlg::onReply);
+}
+
+void WhatsNewDlg::onReadyRead()
+{
+    // The answer is a few hundred bytes: anything far larger is not one, and
+    // is not read into memory.
+    if (reply && reply->bytesAvailable() > kLargestAnswer) {
+        tooLarge = true;
+        reply->abort();
+    }
 }
 
 void WhatsNewDlg::onReply()
@@ -59,12 +68,20 @@ void WhatsNewDlg::onReply()
     if (!answer)
         return;
     answer->deleteLater();
+    if (tooLarge || answer->header(QNetworkRequest::ContentLengthHeader).toLongLong() > kLargestAnswer) {
+        showProblem(tr("检查更新失败：服务器的回答过大"));
+        return;
+    }
+    if (answer->error() == QNetworkReply::OperationCanceledError || answer->error() == QNetworkReply::TimeoutError) {
+        showProblem(tr("检查更新失败：连接超时"));
+        return;
+    }
     if (answer->error() != QNetworkReply::NoError) {
         showProblem(tr("检查更新失败：%1").arg(answer->errorString()));
         return;
     }
     QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(answer->readAll(), &error);
+    const QJsonDocument document = QJsonDocument::fromJson(answer->read(kLargestAnswer + 1), &error);
     if (error.error != QJsonParseError::NoError || !document.isObject() ||
         !document.object().value(QStringLiteral("versionCode")).isDouble()) {
         showProblem(tr("检查更新失败：服务器的回答无法识别"));
@@ -89,7 +106,8 @@ void WhatsNewDlg::showAnswer(const QJsonObject &answer)
             ? tr("发现新版本 %1，需要更新后才能继续使用").arg(answer.value(QStringLiteral("versionName")).toString())
             : tr("发现新版本 %1").arg(answer.value(QStringLiteral("versionName")).toString()));
     ui->text_notes->setPlainText(answer.value(QStringLiteral("notes")).toString());
-    ui->btn_download->setVisible(downloadPage.startsWith(QLatin1String("http"), Qt::CaseInsensitive));
+    // A download offered over plain http could be swapped on the way.
+    ui->btn_download->setVisible(QUrl(downloadPage).scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0);
     if (!isVisible())
         open();
 }

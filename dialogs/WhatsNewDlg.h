@@ -35,12 +35,12 @@ public:
     /// How long a check may take before it counts as failed (10 s).
     void setTimeout(int milliseconds) { timeout = milliseconds; }
 
-    /// A one-way hash of this machine's id and the application id: it tells
-    /// the service one computer from another and nothing else.
-    static QString computerIdentifier(const QString &appId);
+    /// Answers larger than this are not read (also a body that would inflate).
+    static constexpr qint64 kLargestAnswer = 64 * 1024;
 
 private slots:
     void onReply();
+    void onReadyRead();
     void on_btn_download_clicked();
     void on_btn_close_clicked();
 
@@ -59,4 +59,5 @@ private:
     bool manual = false;
     bool newer = false;
     bool forceUpdate = false;
+    bool tooLarge = false;
 };

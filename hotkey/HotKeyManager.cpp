@@ -5,6 +5,7 @@
 
 #include <QKeyEvent>
 #include <QKeySequence>
+#include <QSet>
 
 namespace {
 
@@ -39,8 +40,12 @@ bool isGlobalId(int id)
 
 HotKeyManager::HotKeyManager(QObject *parent) : QObject(parent)
 {
-    resetToDefaults(false);
-    loadFromSettings();
+    // The whole table first, then one round of bindings: binding the
+    // defaults and then each stored key would refuse stored keys that swap
+    // two chords, and warn about defaults the user has long replaced.
+    hotKeys = defaultTable();
+    loadTable();
+    applyGlobalBindings();
 }
 
 HotKeyManager::~HotKeyManager() = default;
@@ -93,7 +98,7 @@ bool HotKeyManager::setHotKey(int id, const QString &text, bool save)
         return true;
     if (!text.isEmpty() && findAction(text) != -1)
         return false;
-    if (isGlobalId(id))
+    if (isGlobalId(id) && !suspended)
         bindGlobal(id, text);
     else
         hotKeys.insert(id, text);
@@ -104,21 +109,85 @@ bool HotKeyManager::setHotKey(int id, const QString &text, bool save)
 
 void HotKeyManager::resetToDefaults(bool save)
 {
-    hotKeys.clear();
-    for (int id : actionIds())
-        setHotKey(id, defaultHotKey(id), save);
+    hotKeys = defaultTable();
+    if (save) {
+        for (int id : actionIds())
+            saveHotKey(id, hotKeys.value(id));
+    }
+    applyGlobalBindings();
 }
 
 void HotKeyManager::loadFromSettings()
 {
+    loadTable();
+    applyGlobalBindings();
+}
+
+QMap<int, QString> HotKeyManager::defaultTable()
+{
+    QMap<int, QString> table;
+    for (int id : actionIds())
+        table.insert(id, defaultHotKey(id));
+    return table;
+}
+
+// Stored keys win over defaults; of two stored keys with the same chord (an
+// edited file) the lower id keeps it and the other keeps its default, when
+// that is still free. Values are taken as text: one that is no sequence
+// stays in the table and matches nothing.
+void HotKeyManager::loadTable()
+{
     const QSharedPointer<QSettings> settings = configSettings();
     settings->beginGroup(QLatin1String(kGroup));
+    QMap<int, QString> table;
+    QSet<QString> taken;
     for (int id : actionIds()) {
         const QString key = QString::number(id);
-        if (settings->contains(key))
-            setHotKey(id, settings->value(key).toString(), false);
+        if (!settings->contains(key))
+            continue;
+        const QVariant value = settings->value(key);
+        const QString text = value.type() == QVariant::String ? value.toString() : QString();
+        if (value.type() != QVariant::String || (!text.isEmpty() && taken.contains(text)))
+            continue;
+        table.insert(id, text);
+        taken.insert(text);
     }
     settings->endGroup();
+    for (int id : actionIds()) {
+        if (!table.contains(id))
+            table.insert(id, taken.contains(defaultHotKey(id)) ? QString() : defaultHotKey(id));
+    }
+    hotKeys = table;
+}
+
+void HotKeyManager::applyGlobalBindings()
+{
+    // Every chord that changes is released before any is bound: a swap of
+    // two chords would otherwise find the other still held by ourselves.
+    QList<int> changed;
+    for (int id : actionIds()) {
+        if (!isGlobalId(id))
+            continue;
+        const QSharedPointer<QxtGlobalShortcut> shortcut = globalShortcuts.value(id);
+        const QString bound = shortcut ? shortcut->shortcut().toString(QKeySequence::PortableText) : QString();
+        if (!shortcut || suspended || bound != hotKeys.value(id) || !shortcut->isRegistered()) {
+            changed << id;
+            if (shortcut)
+                shortcut->setShortcut(QKeySequence());
+        }
+    }
+    if (suspended)
+        return;
+    for (int id : qAsConst(changed))
+        bindGlobal(id, hotKeys.value(id));
+}
+
+void HotKeyManager::setGlobalSuspended(bool suspend)
+{
+    if (suspend == suspended)
+        return;
+    suspended = suspend;
+    applyGlobalBindings();
 }
 
 int HotKeyManager::findAction(const QString &text) const

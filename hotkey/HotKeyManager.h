@@ -56,8 +56,14 @@ public:
     /// Puts every action back to its default; with @p save, writes all of them.
     void resetToDefaults(bool save);
 
-    /// Applies the stored sequences, in ascending id order, through the conflict rule.
+    /// Applies the stored sequences over the defaults: a stored key wins over
+    /// a default, and of two stored keys with one chord the lower id's.
     void loadFromSettings();
+
+    /// While suspended no chord is held system-wide, so that a capture
+    /// dialog receives the reader's own global chords as plain key presses.
+    void setGlobalSuspended(bool suspend);
+    bool isGlobalSuspended() const { return suspended; }
 
     /// The action whose sequence is @p text, -1 when none (and for the empty text).
     int findAction(const QString &text) const;
@@ -82,6 +88,13 @@ public slots:
     void onGlobalKeyPressed(void *shortcut);
 
 private:
+    static QMap<int, QString> defaultTable();
+    void loadTable();
+    /// Binds every global chord that is not bound as the table says, after
+    /// releasing all of those first.
+    void applyGlobalBindings();
+
     QMap<int, QString> hotKeys;
+    bool suspended = false;
     QMap<int, QSharedPointer<QxtGlobalShortcut>> globalShortcuts;
 };

@@ -4,20 +4,88 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <QSettings>
+#include <QUuid>
 
 namespace {
 
 const int kHistoryLength = 10;
+// Ranges beyond anything the preference dialog offers, and far from the
+// sizes at which the page arithmetic would overflow.
+const int kLargestSpacing = 200;
+const int kLargestPointSize = 1000;
 
-QColor toColor(const QVariant &value)
+// Every value from the file is checked for type and range: a hand-edited or
+// damaged file falls back to the defaults instead of breaking the reader.
+class StoredValues
 {
-    return value.canConvert<QColor>() ? value.value<QColor>() : QColor();
-}
+public:
+    explicit StoredValues(QSettings *settings) : settings(settings) {}
 
-QFont toFont(const QVariant &value)
-{
-    return value.canConvert<QFont>() ? value.value<QFont>() : QFont();
-}
+    bool readInt(const char *key, int lowest, int highest, int *field) const
+    {
+        bool ok = false;
+        const int value = get(key).toInt(&ok);
+        if (!has(key) || !ok || value < lowest || value > highest)
+            return false;
+        *field = value;
+        return true;
+    }
+    void readBool(const char *key, bool *field) const
+    {
+        const QVariant value = get(key);
+        const QString text = value.toString().toLower();
+        if (!has(key))
+            return;
+        if (value.type() == QVariant::Bool)
+            *field = value.toBool();
+        else if (text == QLatin1String("true") || text == QLatin1String("1"))
+            *field = true;
+        else if (text == QLatin1String("false") || text == QLatin1String("0"))
+            *field = false;
+    }
+    void readColor(const char *key, QColor *field) const
+    {
+        const QVariant value = get(key);
+        if (has(key) && value.type() == QVariant::Color && value.value<QColor>().isValid())
+            *field = value.value<QColor>();
+    }
+    void readFont(const char *key, QFont *field) const
+    {
+        const QVariant value = get(key);
+        if (!has(key) || value.type() != QVariant::Font)
+            return;
+        const QFont font = value.value<QFont>();
+        const bool sized = (font.pointSize() > 0 && font.pointSize() <= kLargestPointSize) ||
+                           (font.pointSize() <= 0 && font.pixelSize() > 0 && font.pixelSize() <= kLargestPointSize);
+        if (sized && qAbs(font.letterSpacing()) <= kLargestSpacing)
+            *field = font;
+    }
+    void readRect(const char *key, QRect *field) const
+    {
+        const QVariant value = get(key);
+        if (has(key) && value.type() == QVariant::Rect)
+            *field = value.toRect();
+    }
+    void readPaths(const char *key, QStringList *field) const
+    {
+        const QVariant value = get(key);
+        if (!has(key) || (value.type() != QVariant::StringList && value.type() != QVariant::String))
+            return;
+        QStringList paths;
+        for (const QString &path : value.toStringList()) {
+            if (!path.isEmpty() && !paths.contains(path) && paths.size() < kHistoryLength)
+                paths << path;
+        }
+        *field = paths;
+    }
+
+private:
+    bool has(const char *key) const { return settings->contains(QLatin1String(key)); }
+    QVariant get(const char *key) const { return settings->value(QLatin1String(key)); }
+
+    QSettings *settings;
+};
 
 } // namespace
 
@@ -42,6 +110,7 @@ void ReaderConfig::resetDefaults()
     rememberWin_ = isTop_ = tray_ = false;
     clickNextPage_ = doubleClickHide_ = wheelTurnPage_ = false;
     openLastFile_ = false;
+    checkUpdateAtStart_ = true;
 }
 
 void ReaderConfig::resetFont(bool save)
@@ -65,51 +134,38 @@ void ReaderConfig::resetFont(bool save)
 void ReaderConfig::load()
 {
     auto settings = configSettings();
+    const StoredValues stored(settings.data());
     settings->beginGroup(QStringLiteral("window"));
-    auto has = [&](const char *key) { return settings->contains(QLatin1String(key)); };
-    auto get = [&](const char *key) { return settings->value(QLatin1String(key)); };
-    if (has("bgType"))
-        bgType_ = get("bgType").toInt();
-    if (has("translucent"))
-        translucent_ = get("translucent").toInt();
-    if (has("bgColor"))
-        bgColor_ = toColor(get("bgColor"));
-    if (has("isTop"))
-        isTop_ = get("isTop").toBool();
-    if (has("rememberWin"))
-        rememberWin_ = get("rememberWin").toBool();
-    if (has("tray"))
-        tray_ = get("tray").toBool();
-    if (has("openLastFile"))
-        openLastFile_ = get("openLastFile").toBool();
-    if (rememberWin_ && has("rect"))
-        windowRect_ = get("rect").toRect();
+    stored.readInt("bgType", 0, 1, &bgType_);
+    stored.readInt("translucent", 0, 100, &translucent_);
+    stored.readColor("bgColor", &bgColor_);
+    stored.readBool("isTop", &isTop_);
+    stored.readBool("rememberWin", &rememberWin_);
+    stored.readBool("tray", &tray_);
+    stored.readBool("openLastFile", &openLastFile_);
+    if (rememberWin_)
+        stored.readRect("rect", &windowRect_);
     settings->endGroup();
 
     settings->beginGroup(QStringLiteral("shortcut"));
-    if (has("clickNextPage"))
-        clickNextPage_ = get("clickNextPage").toBool();
-    if (has("doublceClickHide"))
-        doubleClickHide_ = get("doublceClickHide").toBool();
-    if (has("wheelTurnPage"))
-        wheelTurnPage_ = get("wheelTurnPage").toBool();
+    stored.readBool("clickNextPage", &clickNextPage_);
+    stored.readBool("doublceClickHide", &doubleClickHide_);
+    stored.readBool("wheelTurnPage", &wheelTurnPage_);
     settings->endGroup();
 
     settings->beginGroup(QStringLiteral("font"));
-    if (has("font"))
-        font_ = toFont(get("font"));
-    if (has("color"))
-        textColor_ = toColor(get("color"));
-    if (has("linespace"))
-        lineSpace_ = get("linespace").toInt();
-    if (has("letterspace")) {
-        letterSpace_ = get("letterspace").toInt();
+    stored.readFont("font", &font_);
+    stored.readColor("color", &textColor_);
+    stored.readInt("linespace", 0, kLargestSpacing, &lineSpace_);
+    if (stored.readInt("letterspace", -kLargestSpacing, kLargestSpacing, &letterSpace_))
         font_.setLetterSpacing(QFont::AbsoluteSpacing, letterSpace_);
-    }
     settings->endGroup();
 
-    if (has("fileHistory"))
-        fileHistory_ = get("fileHistory").toStringList();
+    settings->beginGroup(QStringLiteral("update"));
+    stored.readBool("checkAtStart", &checkUpdateAtStart_);
+    settings->endGroup();
+
+    stored.readPaths("fileHistory", &fileHistory_);
 }
 
 void ReaderConfig::write(const QString &key, const QVariant &value)
@@ -213,6 +269,25 @@ void ReaderConfig::setWheelTurnPage(bool wheel)
 {
     wheelTurnPage_ = wheel;
     write(QStringLiteral("shortcut/wheelTurnPage"), wheel);
+}
+
+void ReaderConfig::setCheckUpdateAtStart(bool check)
+{
+    checkUpdateAtStart_ = check;
+    write(QStringLiteral("update/checkAtStart"), check);
+}
+
+QString ReaderConfig::installId()
+{
+    auto settings = configSettings();
+    const QString key = QStringLiteral("update/installId");
+    const QString stored = settings->value(key).toString();
+    if (QUuid(stored).isNull()) {
+        const QString made = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        settings->setValue(key, made);
+        return made;
+    }
+    return stored;
 }
 
 bool ReaderConfig::setPageRect(const QRect &rect)

@@ -34,6 +34,11 @@ public:
     /// As loaded from the file; the spacing in effect is font().letterSpacing().
     int letterSpace() const { return letterSpace_; }
     QStringList fileHistory() const { return fileHistory_; }
+    /// Ask the update service at start whether a newer version exists.
+    bool checkUpdateAtStart() const { return checkUpdateAtStart_; }
+    /// A random id of this installation for the update service, made and
+    /// stored on first use; it says nothing about the machine.
+    QString installId();
 
     void setWindowRect(const QRect &rect);
     void setFont(const QFont &font);
@@ -51,6 +56,7 @@ public:
     void setClickNextPage(bool click);
     void setDoubleClickHide(bool hide);
     void setWheelTurnPage(bool wheel);
+    void setCheckUpdateAtStart(bool check);
 
     /// Stores the text area; true when it did not change. Nothing is written.
     bool setPageRect(const QRect &rect);
@@ -88,4 +94,5 @@ private:
     int lineSpace_ = 2;
     int letterSpace_ = 0;
     QStringList fileHistory_;
+    bool checkUpdateAtStart_ = true;
 };

@@ -10,11 +10,13 @@
 
 #include <QAction>
 #include <QCursor>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHoverEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QTimer>
 #include <QWheelEvent>
 
@@ -27,6 +29,8 @@ const int kEdge = 10;        // depth of the resize zones
 const int kSmallest = 30;    // a resize step leaving both sides at this or less is ignored
 const int kFaintOpacity = 5; // at or below this the background is lifted under the cursor
 const int kHoverBoost = 6;
+const qreal kWholeWindowHoverOpacity = 0.15;
+const int kFormMargin = 2; // the form's margins around the text area
 const char kAppId[] = "QX7RD";
 const int kVersionCode = 6;
 } // namespace
@@ -41,8 +45,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), relayoutDelay(100
     config = new ReaderConfig;
     reader = new Reader(config);
 
-    updateDialog = new WhatsNewDlg(QString::fromLatin1(kAppId), kVersionCode,
-                                   WhatsNewDlg::computerIdentifier(QString::fromLatin1(kAppId)), this);
+    updateDialog = new WhatsNewDlg(QString::fromLatin1(kAppId), kVersionCode, config->installId(), this);
     // The check itself starts after the first paint (paintEvent): the
     // network stack takes a while to come up, and the page should not wait.
 
@@ -53,8 +56,9 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), relayoutDelay(100
     connect(config, &ReaderConfig::topOnWindow, this, &MainWindow::onTopWindow);
     connect(config, &ReaderConfig::backgroundChanged, this, &MainWindow::onBackgroundChanged);
     connect(hotKeyManager, &HotKeyManager::hotKeyPressed, this, &MainWindow::onHotkeyPressed);
+    connectBookNotices();
 
-    const QRect rect = config->windowRect();
+    const QRect rect = restoredGeometry(config->windowRect());
     move(rect.topLeft());
     resize(rect.size());
 
@@ -66,8 +70,10 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), relayoutDelay(100
     setAttribute(Qt::WA_Hover);
 #ifdef TAVRIL_HAVE_X11
     if (QGuiApplication::platformName() == QLatin1String("xcb"))
-        translucencyWorks = QX11Info::isCompositingManagerRunning();
+        compositorProbe = [] { return QX11Info::isCompositingManagerRunning(); };
 #endif
+    if (compositorProbe)
+        translucencyWorks = compositorProbe();
     // A window restored with whole-window opacity gets it at once, not only
     // after the next change of a background setting.
     if (config->bgType() != 0)
@@ -124,21 +130,45 @@ void MainWindow::onTopWindow(bool isTop)
 
 void MainWindow::onBackgroundChanged()
 {
-    setWindowOpacity(config->bgType() != 0 ? config->translucent() / 100.0 : 1.0);
+    applyWindowOpacity();
     update();
+}
+
+void MainWindow::applyWindowOpacity()
+{
+    // Under the cursor a window faded out as a whole comes back enough to be
+    // found, like the background of the other mode.
+    qreal opacity = config->translucent() / 100.0;
+    if (hoverBoost > 0)
+        opacity = qMax(opacity, kWholeWindowHoverOpacity);
+    setWindowOpacity(config->bgType() != 0 ? opacity : 1.0);
+}
+
+void MainWindow::followCompositor()
+{
+    if (!compositorProbe)
+        return;
+    const bool running = compositorProbe();
+    if (running != translucencyWorks) {
+        translucencyWorks = running;
+        update();
+    }
 }
 
 void MainWindow::monitorCursor()
 {
-    if (config->translucent() > kFaintOpacity)
-        return;
-    if (frameGeometry().contains(QCursor::pos())) {
-        if (hoverBoost == 0) {
-            hoverBoost = kHoverBoost;
-            update();
+    followCompositor();
+    if (config->translucent() > kFaintOpacity) {
+        if (hoverBoost > 0) {
+            hoverBoost = 0;
+            applyWindowOpacity();
         }
-    } else if (hoverBoost > 0) {
-        hoverBoost = 0;
+        return;
+    }
+    const int boost = frameGeometry().contains(QCursor::pos()) ? kHoverBoost : 0;
+    if (boost != hoverBoost) {
+        hoverBoost = boost;
+        applyWindowOpacity();
         update();
     }
 }
@@ -213,16 +243,57 @@ void MainWindow::mouseMoveEvent(QMouseEvent *event)
 void MainWindow::resizeTo(const QPoint &global)
 {
     QRect r = frameGeometry();
-    if (resizeEdge == Left || resizeEdge == TopLeft || resizeEdge == BottomLeft)
-        r.setLeft(global.x());
-    if (resizeEdge == Right || resizeEdge == TopRight || resizeEdge == BottomRight)
-        r.setRight(global.x());
-    if (resizeEdge == Top || resizeEdge == TopLeft || resizeEdge == TopRight)
-        r.setTop(global.y());
-    if (resizeEdge == Bottom || resizeEdge == BottomLeft || resizeEdge == BottomRight)
-        r.setBottom(global.y());
+    const bool left = resizeEdge == Left || resizeEdge == TopLeft || resizeEdge == BottomLeft;
+    const bool right = resizeEdge == Right || resizeEdge == TopRight || resizeEdge == BottomRight;
+    const bool top = resizeEdge == Top || resizeEdge == TopLeft || resizeEdge == TopRight;
+    const bool bottom = resizeEdge == Bottom || resizeEdge == BottomLeft || resizeEdge == BottomRight;
+    // An edge dragged past the smallest size stops there instead of folding
+    // the window up behind the opposite edge.
+    const QSize smallest = smallestSize();
+    if (left)
+        r.setLeft(qMin(global.x(), r.right() + 1 - smallest.width()));
+    if (right)
+        r.setRight(qMax(global.x(), r.left() - 1 + smallest.width()));
+    if (top)
+        r.setTop(qMin(global.y(), r.bottom() + 1 - smallest.height()));
+    if (bottom)
+        r.setBottom(qMax(global.y(), r.top() - 1 + smallest.height()));
     if (r.right() - r.left() >= kSmallest || r.bottom() - r.top() >= kSmallest)
         setGeometry(r);
+}
+
+QSize MainWindow::smallestSize() const
+{
+    const QFontMetrics metrics(config->font());
+    const int margins = 2 * kFormMargin;
+    const int wide = qMax(1, metrics.horizontalAdvance(QStringLiteral("一")));
+    return QSize(qMax(kSmallest + 1, 4 * wide + margins), qMax(kSmallest + 1, metrics.height() + margins));
+}
+
+// A stored rectangle that is empty, garbage or off every screen would open
+// a window nobody can see or grab: bring it onto the screen it overlaps
+// most (the primary one when none), at least the smallest size.
+QRect MainWindow::restoredGeometry(const QRect &stored) const
+{
+    const QScreen *best = QGuiApplication::primaryScreen();
+    int bestArea = 0;
+    for (const QScreen *screen : QGuiApplication::screens()) {
+        const QRect common = screen->availableGeometry().intersected(stored.normalized());
+        if (common.width() * qint64(common.height()) > bestArea) {
+            bestArea = common.width() * common.height();
+            best = screen;
+        }
+    }
+    if (!best)
+        return stored;
+    const QRect available = best->availableGeometry();
+    QRect rect = stored.isValid() ? stored
+                                  : QRect(available.topLeft() + QPoint(available.width() / 3, available.height() / 3),
+                                          available.size() / 3);
+    rect.setSize(rect.size().expandedTo(smallestSize()).boundedTo(available.size()));
+    rect.moveLeft(qBound(available.left(), rect.left(), available.right() + 1 - rect.width()));
+    rect.moveTop(qBound(available.top(), rect.top(), available.bottom() + 1 - rect.height()));
+    return rect;
 }
 
 void MainWindow::mouseReleaseEvent(QMouseEvent *event)
@@ -278,7 +349,7 @@ void MainWindow::paintEvent(QPaintEvent *event)
     QPainter painter(this);
     painter.fillRect(QRect(0, 0, width(), height()), backgroundColor());
     reader->paint(&painter);
-    if (!updateCheckStarted) {
+    if (!updateCheckStarted && TAVRIL_UPDATE_CHECK && config->checkUpdateAtStart()) {
         updateCheckStarted = true;
         QTimer::singleShot(0, updateDialog,
                            [dialog = updateDialog] { dialog->checkUpdate(QStringLiteral(TAVRIL_UPDATE_URL), false); });

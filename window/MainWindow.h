@@ -1,11 +1,15 @@
 #pragma once
 
 #include "DelayRun.h"
+#include "InstanceChannel.h"
 
 #include <QList>
 #include <QMainWindow>
 #include <QPoint>
 #include <QScopedPointer>
+#include <QSet>
+
+#include <functional>
 
 class HotKeyManager;
 class PreferenceDialog;
@@ -49,6 +53,10 @@ public:
     ResizeEdge edgeUnderCursor() const { return resizeEdge; }
     /// Replaces the message boxes, the file dialog and the browser (tests).
     void setPrompter(Prompter *prompter);
+    /// Replaces the question whether a compositing manager runs (tests).
+    void setCompositorProbe(std::function<bool()> probe) { compositorProbe = std::move(probe); }
+    /// The smallest window that still has room for a line of text.
+    QSize smallestSize() const;
 
 public slots:
     void refreshAndPaint();
@@ -57,6 +65,8 @@ public slots:
     void onBackgroundChanged();
     void monitorCursor();
     void onUpdateDlgClosed(int result);
+    /// A request from another start of the reader: "show", or "open" and a path.
+    void onRequest(const QStringList &request, InstanceChannel::Answer *answer);
 
 protected:
     bool event(QEvent *event) override;
@@ -76,6 +86,12 @@ private:
     QColor backgroundColor() const;
     void buildContextMenu();
     void openFileCommand();
+    void addBookmarkCommand();
+    void connectBookNotices();
+    static QString openErrorText(int error, const QString &path);
+    QRect restoredGeometry(const QRect &stored) const;
+    void followCompositor();
+    void applyWindowOpacity();
     void centerWindow();
     void message(const QString &text);
     void showPreferences();
@@ -101,4 +117,8 @@ private:
     // Without a compositing manager a translucent window shows black.
     bool translucencyWorks = true;
     bool updateCheckStarted = false;
+    std::function<bool()> compositorProbe;
+    // Each told once per book and session.
+    QSet<QString> warnedSaveFailures;
+    QSet<QString> toldRelocations;
 };

@@ -12,9 +12,12 @@
 
 #include <QAction>
 #include <QCursor>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QScreen>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -59,6 +62,8 @@ void MainWindow::buildContextMenu()
         const QString text = tr(entry.text);
         auto *action = new QAction(text, this);
         if (text == QLatin1String("/")) {
+            // Some styles draw a separator's text beside its line.
+            action->setText(QString());
             action->setSeparator(true);
         } else {
             const int command = entry.command;
@@ -115,8 +120,7 @@ void MainWindow::onHotkeyPressed(int keyCode)
         showFind(this, reader);
         break;
     case HotKeyManager::AddBookmark:
-        if (reader->addBookmark())
-            message(tr("书签添加成功"));
+        addBookmarkCommand();
         break;
     case HotKeyManager::Back:
         navigate(&Reader::previousPage, QT_TR_NOOP("已是首页"));
@@ -161,15 +165,108 @@ void MainWindow::openFileCommand()
     openFile(path);
 }
 
-void MainWindow::openFile(const QString &path, bool report)
+void MainWindow::onRequest(const QStringList &request, InstanceChannel::Answer *answer)
 {
-    if (path.isEmpty())
+    const QString verb = request.value(0);
+    const bool open = verb == QLatin1String("open") && request.size() == 2 && !request.at(1).isEmpty();
+    if (!open && !(verb == QLatin1String("show") && request.size() == 1)) {
+        *answer = InstanceChannel::Unknown;
         return;
-    const bool opened = reader->openBook(path);
+    }
+    *answer = InstanceChannel::Done;
+    // Answered at once; the work (which may show a message box) follows
+    // once the socket's handler has returned.
+    const QString path = open ? request.at(1) : QString();
+    QTimer::singleShot(0, this, [this, path] {
+        showWindow(true);
+        activateWindow();
+        if (!path.isEmpty())
+            openFile(path);
+    });
+}
+
+void MainWindow::addBookmarkCommand()
+{
+    Book *book = reader->book();
+    if (!book->isOpen())
+        message(tr("请先打开一本书"));
+    else if (reader->addBookmark())
+        message(tr("书签添加成功"));
+    else
+        message(tr("书签添加失败：%1").arg(book->lastSaveError()));
+}
+
+QString MainWindow::openErrorText(int error, const QString &path)
+{
+    const QString name = QDir::toNativeSeparators(path);
+    switch (error) {
+    case Book::NotFound:
+        return tr("无法打开文件：找不到“%1”").arg(name);
+    case Book::IsFolder:
+        return tr("无法打开文件：“%1”是一个文件夹").arg(name);
+    case Book::NotRegular:
+        return tr("无法打开文件：“%1”不是普通文件").arg(name);
+    case Book::NoPermission:
+        return tr("无法打开文件：没有读取“%1”的权限").arg(name);
+    case Book::TooLarge:
+        return tr("无法打开文件：“%1”大于 1 GiB").arg(name);
+    default:
+        return tr("无法打开文件：读取“%1”时出错").arg(name);
+    }
+}
+
+void MainWindow::openFile(const QString &given, bool report)
+{
+    if (given.isEmpty())
+        return;
+    // The history must still find the book when the reader starts elsewhere.
+    const QString path = QFileInfo(given).absoluteFilePath();
+    Book::OpenError error = Book::check(path);
+    if (error == Book::NoError && report && Book::looksBinary(path) &&
+        !prompter->question(this, tr("“%1”看起来不是文本文件，仍要打开吗？").arg(QDir::toNativeSeparators(path))))
+        return;
+    if (error == Book::NoError && !reader->openBook(path))
+        error = reader->book()->openError();
+    if (error != Book::NoError) {
+        if (report)
+            message(openErrorText(error, path));
+        return;
+    }
     reader->refresh();
     config->addFileHistory(path);
-    if (!opened && report)
-        message(tr("无法打开文件"));
+}
+
+void MainWindow::connectBookNotices()
+{
+    Book *book = reader->book();
+    // Queued: the box must not open in the middle of the book's own work.
+    connect(
+        book, &Book::bookmarkSaveFailed, this,
+        [this, book](const QString &reason) {
+            if (warnedSaveFailures.contains(book->path()))
+                return;
+            warnedSaveFailures.insert(book->path());
+            message(tr("无法保存%1的阅读位置和书签：%2\n以后每次翻页时会再试。").arg(book->title(true), reason));
+        },
+        Qt::QueuedConnection);
+    connect(
+        book, &Book::bookmarksRelocated, this,
+        [this](const QString &path) {
+            if (toldRelocations.contains(path))
+                return;
+            toldRelocations.insert(path);
+            message(tr("书所在的文件夹无法写入，书签保存在：\n%1").arg(QDir::toNativeSeparators(path)));
+        },
+        Qt::QueuedConnection);
+    connect(
+        book, &Book::bookmarksDamaged, this,
+        [this](int kept, const QString &backup) {
+            const QString first = tr("书签文件已损坏，保留了其中完好的 %n 条书签。", nullptr, kept);
+            message(backup.isEmpty() ? first + QLatin1Char('\n') + tr("损坏的文件无法备份，因此不会被覆盖。")
+                                     : first + QLatin1Char('\n') +
+                                           tr("损坏的文件已备份为：\n%1").arg(QDir::toNativeSeparators(backup)));
+        },
+        Qt::QueuedConnection);
 }
 
 void MainWindow::centerWindow()

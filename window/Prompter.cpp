@@ -11,6 +11,12 @@ void Prompter::information(QWidget *parent, const QString &text)
                              QMessageBox::NoButton);
 }
 
+bool Prompter::question(QWidget *parent, const QString &text)
+{
+    return QMessageBox::question(parent, QCoreApplication::translate("MainWindow", "提示"), text,
+                                 QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::NoButton) == QMessageBox::Ok;
+}
+
 QString Prompter::openFileName(QWidget *parent, const QString &caption, const QString &start, const QString &filter)
 {
     return QFileDialog::getOpenFileName(parent, caption, start, filter, nullptr, QFileDialog::Options());

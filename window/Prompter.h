@@ -13,6 +13,8 @@ public:
     virtual ~Prompter() = default;
     /// An information box titled "提示" with a single OK button.
     virtual void information(QWidget *parent, const QString &text);
+    /// A question titled "提示" with OK and Cancel; true only for OK.
+    virtual bool question(QWidget *parent, const QString &text);
     virtual QString openFileName(QWidget *parent, const QString &caption, const QString &start, const QString &filter);
     virtual void openUrl(const QUrl &url);
 };

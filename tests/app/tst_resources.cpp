@@ -1,3 +1,5 @@
+#include "installTranslators.h"
+
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
@@ -9,6 +11,14 @@ class TestResources : public QObject
     Q_OBJECT
 
 private slots:
+    // The reader's message boxes and pickers carry Qt's own texts too.
+    void qtsOwnTextsAreChinese()
+    {
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
+        installTranslators(QCoreApplication::instance());
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
+    }
+
     void picturesLoad_data()
     {
         QTest::addColumn<QString>("path");

@@ -268,6 +268,7 @@ private slots:
         answerer.expect(pickFont(QFont(QStringLiteral("DejaVu Sans"), 25), &preselected));
         QTest::mouseClick(f.child<JComboBox>("cbb_font"), Qt::LeftButton);
         QCOMPARE(answerer.seen.size(), 1);
+        QCOMPARE(answerer.seen.at(0).parent, f.dialog); // above a reading window kept on top
         QCOMPARE(preselected.family(), before.family());
         QCOMPARE(preselected.pointSize(), before.pointSize());
 
@@ -341,6 +342,12 @@ private slots:
         QCOMPARE(iniValue("window/rememberWin").toBool(), true);
         QCOMPARE(iniValue("window/openLastFile").toBool(), true);
         QVERIFY(f.config()->rememberWin() && f.config()->openLastFile());
+
+        auto *checkUpdate = f.child<QCheckBox>("cb_check_update");
+        QVERIFY(checkUpdate->isChecked()); // on unless turned off
+        QTest::mouseClick(checkUpdate, Qt::LeftButton);
+        QCOMPARE(iniValue("update/checkAtStart").toBool(), false);
+        QVERIFY(!f.config()->checkUpdateAtStart());
     }
 
     void theSizeFollowsTheTab()
@@ -401,7 +408,11 @@ private slots:
         const QUrlQuery query(asked);
         QCOMPARE(query.queryItemValue("app"), QStringLiteral("QX7RD"));
         QCOMPARE(query.queryItemValue("version"), QStringLiteral("6"));
-        QCOMPARE(query.queryItemValue("machine"), WhatsNewDlg::computerIdentifier("QX7RD"));
+        // A random id of this installation, the same every time, nothing of the machine.
+        const QString id = query.queryItemValue("machine");
+        QVERIFY(!QUuid(id).isNull());
+        QCOMPARE(id, f.config()->installId());
+        QVERIFY(!id.contains(QString::fromLatin1(QSysInfo::machineUniqueId())));
         // The update dialog lived on the stack of the click.
         QVERIFY(f.dialog->findChildren<WhatsNewDlg *>().isEmpty());
     }

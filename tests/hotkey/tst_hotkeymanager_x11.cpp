@@ -79,6 +79,42 @@ private slots:
         QCOMPARE(ids(spy), QList<int>{101});
     }
 
+    void swappedChordsAreBoundAtStartAndAfterAReset()
+    {
+        QFile::remove(QCoreApplication::applicationDirPath() + "/tavrilconfig.ini");
+        MessageLog log;
+        {
+            HotKeyManager manager;
+            QVERIFY(manager.setHotKey(107, "Ctrl+Alt+1", true));
+            QVERIFY(manager.setHotKey(108, "Ctrl+Shift+Left", true));
+            QVERIFY(manager.setHotKey(107, "Ctrl+Shift+Right", true));
+        }
+        HotKeyManager manager; // the swap, from the file
+        QSignalSpy spy(&manager, &HotKeyManager::hotKeyPressed);
+        QVERIFY(xdotoolKey("ctrl+shift+Right"));
+        QTRY_COMPARE_WITH_TIMEOUT(ids(spy), QList<int>{107}, 5000);
+        manager.resetToDefaults(true);
+        QVERIFY(xdotoolKey("ctrl+shift+Left"));
+        QTRY_COMPARE_WITH_TIMEOUT(ids(spy), (QList<int>{107, 107}), 5000);
+        QVERIFY(log.warnings.filter("failed to register").isEmpty());
+        QVERIFY(!ForeignXClient().grab(XK_Left, kCtrlShift, {0}));
+        QFile::remove(QCoreApplication::applicationDirPath() + "/tavrilconfig.ini");
+    }
+
+    void aSuspendedManagerHoldsNoChord()
+    {
+        HotKeyManager manager;
+        manager.setGlobalSuspended(true);
+        {
+            ForeignXClient other;
+            QVERIFY(other.grabAllLocks(XK_Right, kCtrlShift));
+        }
+        QVERIFY(manager.setHotKey(101, "Ctrl+Alt+O", false)); // bound once resumed
+        manager.setGlobalSuspended(false);
+        QVERIFY(!ForeignXClient().grab(XK_Right, kCtrlShift, {0}));
+        QVERIFY(!ForeignXClient().grab(XK_o, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1, {0}));
+    }
+
     void destroyingTheManagerReleasesEveryGrab()
     {
         QScopedPointer<HotKeyManager> manager(new HotKeyManager);

@@ -35,6 +35,7 @@ if command -v dpkg-deb > /dev/null && command -v dpkg-shlibdeps > /dev/null; the
     done
     depends=$(dpkg-deb -f "$deb" Depends)
     echo "$depends" | grep -q fonts-noto-cjk || fail "no CJK font dependency: $depends"
+    echo "$depends" | grep -q qttranslations5-l10n || fail "no dependency on Qt's own translations: $depends"
     echo "$depends" | grep -q libqt5widgets5 || fail "no Qt dependency from the libraries: $depends"
     if command -v lintian > /dev/null; then
         lintian "$deb" > "$work/lintian" 2>&1

@@ -147,23 +147,53 @@ private slots:
         QCOMPARE(remembering.windowRect(), QRect(-500, 9000, 300, 200)); // not clamped
     }
 
-    void garbageLoadsWithoutHarm()
+    void damagedValuesFallBackToTheirDefaults()
     {
-        writeIni("[window]\nbgType=abc\ntranslucent=\nbgColor=12\nisTop=false\nrememberWin=1\nrect=nonsense\n"
-                 "[shortcut]\nwheelTurnPage=0\n[font]\nfont=@Variant(garbage\ncolor=not a colour\nlinespace=x\n"
-                 "letterspace=y\n[General]\nfileHistory=7\n");
+        const ReaderConfig defaults;
+        // A string list claiming 2^31 entries stopped every start with
+        // std::bad_alloc; a huge line spacing overflowed the page arithmetic.
+        writeIni("[General]\nfileHistory=@Variant(\\0\\0\\0\\v\\x7f\\xff\\xff\\xff)\n"
+                 "[window]\nbgType=abc\ntranslucent=250\nbgColor=12\nisTop=maybe\nrememberWin=true\nrect=nonsense\n"
+                 "[shortcut]\nwheelTurnPage=2\n[font]\nfont=@Variant(garbage\ncolor=not a colour\n"
+                 "linespace=2147483647\nletterspace=y\n[update]\ncheckAtStart=0\n");
         ReaderConfig config;
-        QCOMPARE(config.bgType(), 0);
-        QCOMPARE(config.translucent(), 0);
-        QVERIFY(!config.bgColor().isValid());
-        QVERIFY(!config.isTop());
+        QCOMPARE(config.bgType(), defaults.bgType());
+        QCOMPARE(config.translucent(), defaults.translucent());
+        QCOMPARE(config.bgColor(), defaults.bgColor());
+        QCOMPARE(config.isTop(), defaults.isTop());
         QVERIFY(config.rememberWin());
-        QVERIFY(config.windowRect().isNull());
-        QVERIFY(!config.wheelTurnPage());
-        QVERIFY(!config.textColor().isValid());
-        QCOMPARE(config.lineSpace(), 0);
-        QCOMPARE(config.font().letterSpacing(), 0.0);
-        QCOMPARE(config.fileHistory(), QStringList{QStringLiteral("7")});
+        QCOMPARE(config.windowRect(), defaults.windowRect());
+        QCOMPARE(config.wheelTurnPage(), defaults.wheelTurnPage());
+        QCOMPARE(config.font(), defaults.font());
+        QCOMPARE(config.textColor(), defaults.textColor());
+        QCOMPARE(config.lineSpace(), defaults.lineSpace());
+        QCOMPARE(config.font().letterSpacing(), defaults.font().letterSpacing());
+        QVERIFY(config.fileHistory().isEmpty());
+        QVERIFY(!config.checkUpdateAtStart());
+        // Only the line that could not be loaded safely left the file.
+        QFile file(iniPath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray left = file.readAll();
+        QVERIFY(!left.contains("fileHistory"));
+        QVERIFY(left.contains("linespace=2147483647"));
+    }
+
+    void safeStoredValuesSurviveTheCheck()
+    {
+        {
+            ReaderConfig config;
+            config.setFont(QFont(QStringLiteral("Noto Sans CJK SC"), 17));
+            config.setBgColor(QColor(1, 2, 3));
+            config.addFileHistory(QStringLiteral("/书/一, 二.txt"));
+            config.addFileHistory(QStringLiteral("/书/三.txt"));
+            config.setWindowRect(QRect(5, 6, 300, 200));
+            config.setRememberWin(true);
+        }
+        ReaderConfig config;
+        QCOMPARE(config.font().pointSize(), 17);
+        QCOMPARE(config.bgColor(), QColor(1, 2, 3));
+        QCOMPARE(config.fileHistory(), (QStringList{"/书/三.txt", "/书/一, 二.txt"}));
+        QCOMPARE(config.windowRect(), QRect(5, 6, 300, 200));
     }
 
     void fileHistoryKeepsTenDistinctPaths()

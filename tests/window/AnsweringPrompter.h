@@ -9,6 +9,11 @@ class AnsweringPrompter : public Prompter
 {
 public:
     void information(QWidget *, const QString &text) override { messages << text; }
+    bool question(QWidget *, const QString &text) override
+    {
+        questions << text;
+        return agree;
+    }
     QString openFileName(QWidget *, const QString &caption, const QString &start, const QString &filter) override
     {
         asked << caption << start << filter;
@@ -17,6 +22,8 @@ public:
     void openUrl(const QUrl &url) override { urls << url.toString(); }
 
     QStringList messages;
+    QStringList questions;
+    bool agree = true;
     QStringList asked;
     QStringList urls;
     QString answer;

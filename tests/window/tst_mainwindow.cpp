@@ -1,4 +1,6 @@
 #include "AnsweringPrompter.h"
+#include "Book.h"
+#include "FileSizeLimit.h"
 #include "HotKeyManager.h"
 #include "MainWindow.h"
 #include "Reader.h"
@@ -8,9 +10,11 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QHoverEvent>
 #include <QMenu>
+#include <QNetworkReply>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -19,6 +23,8 @@
 #include <QTemporaryDir>
 #include <QTextCodec>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -180,16 +186,50 @@ private slots:
         QCOMPARE(window->frameGeometry().left(), start.left());
         mouse(window.get(), QEvent::MouseButtonRelease, {start.width() + 36, start.height() / 2}, Qt::LeftButton);
 
-        // Both sides 30 pixels or less: the step is ignored.
+        // Past the opposite edge the window stops at its smallest size, which
+        // still has room for a line of text; that is what the move stores.
         const QRect wide = window->frameGeometry();
+        const QSize smallest = window->smallestSize();
+        QVERIFY(smallest.height() > QFontMetrics(window->configObject()->font()).height());
         hover(window.get(), {wide.width() - 3, wide.height() - 3});
         QCOMPARE(window->edgeUnderCursor(), MainWindow::BottomRight);
         mouse(window.get(), QEvent::MouseButtonPress, {wide.width() - 3, wide.height() - 3}, Qt::LeftButton);
-        mouse(window.get(), QEvent::MouseMove, {20, 20}, Qt::LeftButton);
-        QCOMPARE(window->frameGeometry(), wide);
-        mouse(window.get(), QEvent::MouseMove, {20, 120}, Qt::LeftButton); // height 121: allowed
-        QCOMPARE(window->frameGeometry().width(), 21);
-        mouse(window.get(), QEvent::MouseButtonRelease, {20, 120}, Qt::LeftButton);
+        mouse(window.get(), QEvent::MouseMove, {-80, -50}, Qt::LeftButton);
+        QCOMPARE(window->frameGeometry(), QRect(wide.topLeft(), smallest));
+        mouse(window.get(), QEvent::MouseButtonRelease, {-80, -50}, Qt::LeftButton);
+        hover(window.get(), {3, smallest.height() / 2});
+        QCOMPARE(window->edgeUnderCursor(), MainWindow::Left);
+        mouse(window.get(), QEvent::MouseButtonPress, {3, smallest.height() / 2}, Qt::LeftButton);
+        mouse(window.get(), QEvent::MouseMove, {500, smallest.height() / 2}, Qt::LeftButton);
+        QCOMPARE(window->frameGeometry(), QRect(wide.topLeft(), smallest)); // the right edge stays put
+        mouse(window.get(), QEvent::MouseButtonRelease, {500, smallest.height() / 2}, Qt::LeftButton);
+    }
+
+    void aStoredRectangleLandsOnTheScreen_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("garbage") << "rect=nonsense";
+        QTest::newRow("empty") << "rect=@Rect(0 0 0 0)";
+        QTest::newRow("tiny") << "rect=@Rect(100 100 11 19)";
+        QTest::newRow("far off") << "rect=@Rect(-32767 -32767 400 300)";
+        QTest::newRow("beyond the right") << "rect=@Rect(50000 40 400 300)";
+        QTest::newRow("larger than the screen") << "rect=@Rect(0 0 90000 90000)";
+    }
+    void aStoredRectangleLandsOnTheScreen()
+    {
+        QFETCH(QString, stored);
+        QFile ini(iniPath());
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[window]\nrememberWin=true\n" + stored.toUtf8() + "\n");
+        ini.close();
+        MainWindow window;
+        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+        const QRect frame = window.frameGeometry();
+        QVERIFY2(
+            available.contains(frame),
+            qPrintable(
+                QStringLiteral("%1 %2 %3 %4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height())));
+        QVERIFY(frame.width() >= window.smallestSize().width() && frame.height() >= window.smallestSize().height());
     }
 
     void doubleClickAndWheelOptions()
@@ -258,14 +298,55 @@ private slots:
         QCOMPARE(window->windowOpacity(), 1.0);
     }
 
+    void anInvisibleWindowShowsUnderTheCursor()
+    {
+        {
+            QSettings settings(iniPath(), QSettings::IniFormat);
+            settings.setValue("window/bgType", 1);
+            settings.setValue("window/translucent", 0);
+        }
+        auto window = makeWindow();
+        QCOMPARE(window->windowOpacity(), 0.0);
+        QCursor::setPos(window->frameGeometry().center());
+        window->monitorCursor();
+        QVERIFY(window->windowOpacity() > 0.1);
+        QCursor::setPos(window->frameGeometry().bottomRight() + QPoint(50, 50));
+        window->monitorCursor();
+        QCOMPARE(window->windowOpacity(), 0.0);
+    }
+
+    void theBackgroundFollowsTheCompositor()
+    {
+        auto window = makeWindow();
+        bool compositor = true;
+        window->setCompositorProbe([&compositor] { return compositor; });
+        window->configObject()->setTranslucent(40);
+        auto alpha = [&window] {
+            QImage image(window->size(), QImage::Format_ARGB32);
+            image.fill(Qt::transparent);
+            window->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+            return qAlpha(image.pixel(1, image.height() / 2));
+        };
+        window->monitorCursor();
+        QCOMPARE(alpha(), 102);
+        compositor = false; // stopped: a translucent window would show black
+        window->monitorCursor();
+        QCOMPARE(alpha(), 255);
+        compositor = true;
+        window->monitorCursor();
+        QCOMPARE(alpha(), 102);
+    }
+
     void menuEntriesInOrder()
     {
         auto window = makeWindow();
         QTimer::singleShot(0, window.get(), [&] { window->menu()->close(); });
         window->showContextMenu();
         QStringList texts;
-        for (QAction *action : window->menu()->actions())
+        for (QAction *action : window->menu()->actions()) {
             texts << (action->isSeparator() ? QStringLiteral("/") : action->text());
+            QVERIFY(!action->isSeparator() || action->text().isEmpty()); // styles draw a separator's text
+        }
         QCOMPARE(texts.join(QLatin1Char(' ')),
                  QStringLiteral("隐藏 / 打开文件 关闭文件 / 目录 书签 添加书签 查找 / 上一页 "
                                 "下一页 上一章 下一章 / 设置 帮助 / 退出"));
@@ -372,9 +453,133 @@ private slots:
 
         prompter->answer = dir.filePath(QStringLiteral("gone.txt"));
         window->onHotkeyPressed(1);
-        QCOMPARE(prompter->messages, QStringList{"无法打开文件"});
-        QCOMPARE(window->readerObject()->book()->path(), path); // the open book stays
-        QCOMPARE(window->configObject()->lastFile(), prompter->answer);
+        QCOMPARE(prompter->messages, QStringList{"无法打开文件：找不到“" + prompter->answer + "”"});
+        QCOMPARE(window->readerObject()->book()->path(), path);             // the open book stays
+        QCOMPARE(window->configObject()->fileHistory(), QStringList{path}); // and a failure is no history
+    }
+
+    void openingSaysWhy_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("a folder") << "folder.txt"
+                                  << "无法打开文件：“%1”是一个文件夹";
+        QTest::newRow("a pipe") << "pipe.txt"
+                                << "无法打开文件：“%1”不是普通文件";
+        QTest::newRow("too large") << "huge.txt"
+                                   << "无法打开文件：“%1”大于 1 GiB";
+    }
+    void openingSaysWhy()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, reason);
+        const QString path = dir.filePath(name);
+        QDir().mkpath(dir.filePath(QStringLiteral("folder.txt")));
+        mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("pipe.txt"))).constData(), 0600);
+        QFile huge(dir.filePath(QStringLiteral("huge.txt")));
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(Book::MaxFileSize + 1));
+        huge.close();
+        auto window = makeWindow();
+        window->openFile(path);
+        QCOMPARE(prompter->messages, QStringList{reason.arg(path)});
+        QVERIFY(window->configObject()->fileHistory().isEmpty());
+        QVERIFY(!window->readerObject()->book()->isOpen());
+    }
+
+    void aFileThatIsNotTextIsOpenedOnlyWhenConfirmed()
+    {
+        const QString path = dir.filePath(QStringLiteral("picture.png"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10", 20));
+        file.close();
+        auto window = makeWindow();
+        prompter->agree = false;
+        window->openFile(path);
+        QCOMPARE(prompter->questions.size(), 1);
+        QVERIFY(!window->readerObject()->book()->isOpen());
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("picture.png.bmk"))));
+        prompter->agree = true;
+        window->openFile(path);
+        QVERIFY(window->readerObject()->book()->isOpen());
+    }
+
+    void aRelativePathIsRememberedAbsolute()
+    {
+        const QString path = writeBook(QStringLiteral("relative.txt"), 3);
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        auto window = makeWindow();
+        window->openFile(QStringLiteral("relative.txt"));
+        QDir::setCurrent(before);
+        QCOMPARE(window->configObject()->lastFile(), path);
+    }
+
+    void commandsActOnlyOnTheBookTheyWereFor()
+    {
+        QTemporaryDir here;
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(here.path());
+        {
+            auto never = makeWindow();
+            never->onHotkeyPressed(105);
+            QCOMPARE(prompter->messages, QStringList{"请先打开一本书"});
+        }
+        QDir::setCurrent(before);
+        QVERIFY(QDir(here.path()).entryList(QDir::Files).isEmpty()); // no stray ".bmk"
+
+        auto window = makeWindow();
+        const QString path = writeBook(QStringLiteral("closing.txt"), 40);
+        window->openFile(path);
+        const QString bmk = dir.filePath(QStringLiteral("closing.bmk"));
+        window->onHotkeyPressed(2);
+        QFile file(bmk);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray stored = file.readAll();
+        file.close();
+        window->onHotkeyPressed(5);
+        QCOMPARE(prompter->messages.last(), QStringLiteral("请先打开一本书"));
+
+        // A dialog that outlives its book (closed by a global key meanwhile)
+        // closes, and its answer is not applied to anything.
+        for (int dialog : {4, 6, 3}) {
+            window->openFile(path);
+            QTimer::singleShot(50, window.get(), [&] { window->onHotkeyPressed(102); });
+            QTimer::singleShot(400, window.get(), [] {
+                if (auto *open = QApplication::activeModalWidget())
+                    static_cast<QDialog *>(open)->accept(); // a jump, were it still open
+            });
+            window->onHotkeyPressed(dialog);
+            QVERIFY(!window->readerObject()->book()->isOpen());
+            QVERIFY(!QApplication::activeModalWidget());
+        }
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), stored);
+    }
+
+    void aPlaceThatCannotBeSavedIsToldOnceAndTriedAgain()
+    {
+        auto window = makeWindow();
+        window->openFile(writeBook(QStringLiteral("full.txt"), 80));
+        settle(window.get());
+        {
+            const FileSizeLimit disk(16);
+            for (int i = 0; i < 3; ++i)
+                window->onHotkeyPressed(8);
+            window->onHotkeyPressed(5);
+            QApplication::processEvents();
+        }
+        QCOMPARE(prompter->messages.size(), 2);
+        QVERIFY(prompter->messages.at(0).startsWith(QStringLiteral("书签添加失败：")));
+        QVERIFY(prompter->messages.at(1).startsWith(QStringLiteral("无法保存《full》的阅读位置和书签：")));
+        const int position = window->readerObject()->position();
+        window->onHotkeyPressed(7);
+        window->onHotkeyPressed(8);
+        QApplication::processEvents();
+        QCOMPARE(prompter->messages.size(), 2);
+        Book saved;
+        QVERIFY(saved.open(dir.filePath(QStringLiteral("full.txt"))));
+        QCOMPARE(saved.lastReadOffset(), position);
     }
 
     void reopensTheLastFileSilently()
@@ -390,6 +595,22 @@ private slots:
         QFile::remove(path);
         MainWindow missing; // gone since: starts empty, says nothing
         QVERIFY(!missing.readerObject()->book()->hasText());
+    }
+
+    void theUpdateCheckAtStartCanBeTurnedOff_data()
+    {
+        QTest::addColumn<bool>("check");
+        QTest::newRow("on") << true;
+        QTest::newRow("off") << false;
+    }
+    void theUpdateCheckAtStartCanBeTurnedOff()
+    {
+        QFETCH(bool, check);
+        QSettings(iniPath(), QSettings::IniFormat).setValue("update/checkAtStart", check);
+        auto window = makeWindow();
+        window->repaint();
+        QApplication::processEvents();
+        QCOMPARE(window->findChild<QNetworkReply *>() != nullptr, check);
     }
 
     void forcedUpdateClosesTheWindow_data()

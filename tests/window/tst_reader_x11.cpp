@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDataStream>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QScreen>
@@ -50,6 +51,17 @@ private:
     QTemporaryDir dir;
     QProcess reader;
     QString windowId;
+
+    // A second start of the reader in the same folder: it hands its
+    // arguments to the running one and ends.
+    int startAgain(const QStringList &arguments)
+    {
+        QProcess second;
+        second.start(dir.filePath(QStringLiteral("tavril")), arguments);
+        if (!second.waitForFinished(15000))
+            return -1;
+        return second.exitStatus() == QProcess::NormalExit ? second.exitCode() : -1;
+    }
 
     bool start()
     {
@@ -147,6 +159,30 @@ private slots:
         xdotool({"key", "ctrl+shift+Up"});
         QTRY_VERIFY(readerVisible());
         QCOMPARE(storedOffset(bmk), offset);
+
+        // A second start brings a hidden reader back, and hands a book over.
+        xdotool({"key", "ctrl+shift+Down"});
+        QTRY_VERIFY(!readerVisible());
+        QCOMPARE(startAgain({}), 0);
+        QTRY_VERIFY(readerVisible());
+        QFile secondBook(dir.filePath(QStringLiteral("other.txt")));
+        QVERIFY(secondBook.open(QIODevice::WriteOnly));
+        secondBook.write("第一章 另一本\n正文。\n");
+        secondBook.close();
+        const QString folder = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        QCOMPARE(startAgain({QStringLiteral("other.txt")}), 0); // relative: stored absolute
+        QDir::setCurrent(folder);
+        QTRY_VERIFY(QFile::exists(dir.filePath(QStringLiteral("other.bmk"))));
+        QCOMPARE(reader.state(), QProcess::Running);
+        QTRY_COMPARE(QSettings(dir.filePath(QStringLiteral("tavrilconfig.ini")), QSettings::IniFormat)
+                         .value("fileHistory")
+                         .toStringList()
+                         .value(0),
+                     secondBook.fileName());
+        QCOMPARE(storedOffset(bmk), offset);
+        QSettings(dir.filePath(QStringLiteral("tavrilconfig.ini")), QSettings::IniFormat)
+            .setValue("fileHistory", QStringList{dir.filePath(QStringLiteral("book.txt"))});
 
         // Quit and start again: the same page.
         stop();
