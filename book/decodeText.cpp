@@ -1,10 +1,13 @@
 #include "decodeText.h"
 
 #include <QTextCodec>
+#include <QVector>
 
+#include <algorithm>
+#include <bitset>
 #include <cstring>
+#include <functional>
 #include <memory>
-#include <mutex>
 
 // Qt's UTF-8 and GBK codecs are general and slow on a 50 MB novel, and the
 // UTF-8 attempt on a GBK book would build a whole string only to throw it
@@ -38,6 +41,21 @@ bool allContinuations(const uchar *from, const uchar *end)
     return true;
 }
 
+// Runs of ASCII go eight bytes at a time.
+void copyAsciiRun(const uchar *&p, const uchar *end, char16_t *&o)
+{
+    while (end - p >= 8) {
+        quint64 chunk;
+        std::memcpy(&chunk, p, 8);
+        if (chunk & 0x8080808080808080ULL)
+            return;
+        for (int i = 0; i < 8; ++i)
+            o[i] = p[i];
+        o += 8;
+        p += 8;
+    }
+}
+
 // Decodes well-formed UTF-8 into `out` (room for one QChar per byte). Returns
 // the number of QChars written, or -1 at the first sequence Qt's codec counts
 // as invalid. Like the codec with a converter state, it drops one leading
@@ -50,17 +68,7 @@ qsizetype decodeCleanUtf8(const uchar *src, qsizetype size, char16_t *out)
         p += 3;
     char16_t *o = out;
     while (p < end) {
-        // Runs of ASCII go eight bytes at a time.
-        while (end - p >= 8) {
-            quint64 chunk;
-            std::memcpy(&chunk, p, 8);
-            if (chunk & 0x8080808080808080ULL)
-                break;
-            for (int i = 0; i < 8; ++i)
-                o[i] = p[i];
-            o += 8;
-            p += 8;
-        }
+        copyAsciiRun(p, end, o);
         if (p >= end)
             break;
         const uchar lead = *p;
@@ -107,6 +115,74 @@ qsizetype decodeCleanUtf8(const uchar *src, qsizetype size, char16_t *out)
     return o - out;
 }
 
+// Length of the well-formed sequence at `p` (its code point in *cp), or minus
+// the length of the longest start of one found there: that maximal subpart
+// becomes one U+FFFD, as Unicode recommends.
+int utf8Sequence(const uchar *p, const uchar *end, uint *cp)
+{
+    const uchar lead = *p;
+    if (lead < 0x80) {
+        *cp = lead;
+        return 1;
+    }
+    if (lead < 0xC2 || lead > 0xF4)
+        return -1;
+    int need = lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
+    *cp = lead & (0x3F >> need);
+    // The second byte's range also rules out overlong forms, surrogates and
+    // code points past 10FFFF.
+    uchar low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    uchar high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    for (int i = 1; i <= need; ++i) {
+        if (end - p <= i || p[i] < low || p[i] > high)
+            return -i;
+        *cp = (*cp << 6) | (p[i] & 0x3F);
+        low = 0x80;
+        high = 0xBF;
+    }
+    return need + 1;
+}
+
+struct Utf8Counts
+{
+    qsizetype invalid = 0;
+    qsizetype multiByte = 0;
+};
+
+// Decodes UTF-8 with each ill-formed sequence as one U+FFFD, dropping one
+// leading byte-order mark. Gives up (-1) after `maxInvalid` such sequences.
+qsizetype decodeMendedUtf8(const uchar *src, qsizetype size, char16_t *out, qsizetype maxInvalid, Utf8Counts *counts)
+{
+    const uchar *p = src;
+    const uchar *const end = src + size;
+    if (size >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF)
+        p += 3;
+    char16_t *o = out;
+    while (p < end) {
+        copyAsciiRun(p, end, o);
+        if (p >= end)
+            break;
+        uint cp;
+        const int length = utf8Sequence(p, end, &cp);
+        if (length < 0) {
+            if (++counts->invalid > maxInvalid)
+                return -1;
+            *o++ = char16_t(QChar::ReplacementCharacter);
+            p -= length;
+            continue;
+        }
+        if (cp >= 0x10000) {
+            *o++ = char16_t(0xD800 + ((cp - 0x10000) >> 10));
+            *o++ = char16_t(0xDC00 + (cp & 0x3FF));
+        } else {
+            *o++ = char16_t(cp);
+        }
+        counts->multiByte += length > 1;
+        p += length;
+    }
+    return o - out;
+}
+
 // GBK pair -> character, taken once from Qt's own GBK codec so both agree.
 // 0 marks a pair that does not decode to exactly one ordinary character.
 class GbkTable
@@ -137,8 +213,15 @@ private:
     std::unique_ptr<char16_t[]> map;
 };
 
+bool isPrivateUse(char16_t c)
+{
+    return c >= 0xE000 && c <= 0xF8FF;
+}
+
 // Decodes ASCII and table pairs into `out`; -1 when anything else turns up.
-qsizetype decodePlainGbk(const uchar *src, qsizetype size, char16_t *out)
+// For GB18030 a pair GBK leaves as a private-use character turns up too:
+// GB18030 has a real character there (A2E3 is the euro sign).
+template <bool AsGb18030> qsizetype decodePlainGbk(const uchar *src, qsizetype size, char16_t *out)
 {
     const GbkTable &table = GbkTable::instance();
     const uchar *p = src;
@@ -152,7 +235,7 @@ qsizetype decodePlainGbk(const uchar *src, qsizetype size, char16_t *out)
         if (end - p < 2)
             return -1;
         const char16_t c = table.at((uint(p[0]) << 8) | p[1]);
-        if (c == 0)
+        if (c == 0 || (AsGb18030 && isPrivateUse(c)))
             return -1;
         *o++ = c;
         p += 2;
@@ -184,7 +267,275 @@ bool hasZeroAt(const QByteArray &bytes, int first, int last)
     return false;
 }
 
+// About 500 of the most frequent hanzi, with the traditional forms of those
+// that have one: most of any Chinese prose, simplified or traditional, is
+// made of them, while text read in the wrong encoding meets them only by
+// chance.
+const char16_t kCommonHanzi[] =
+    u"的一是不了在人有我他这个们中来上大为和国地到以说时要就出会可也你对生能而子那得于着下自之年过发后作里"
+    u"用道行所然家种事成方多经么去法学如都同现当没动面起看定天分还进好小部其些主样理心她本前开但因只从想实"
+    u"日军者意无力它与长把机十民第公此已工使情明性知全三又关点正业外将两高间由问很最重并物手应战向头文体政"
+    u"美相见被利什二等产或新己制身果加西月话合回特代内信表化老给世位次度门任常先海通教儿原东声提立及比员解"
+    u"水名真论处走义各入几口认条平系气题活更别打女变四神总何电数安少报才结反受目太量再感建务做接必场件计管"
+    u"期市直德资命山金指克许统区保至队形社便空决治展马科司五基眼书非则听白却界达光放强即像难且权思王象完设"
+    u"式色路记南品住告类求据程北边死张该交规万取拉格望觉术领共确传师观清今切院让识候带导争运笑飞风步改收根"
+    u"干造言联持组每济车亲极林服快办议往元英士证近失转夫令准布始怎呢存未远叫台单影具罗字爱击流备兵连调深商"
+    u"算质团集百需价花党华城石级整府离况请技际约示复病息究线似官火断精满支视消越器容照须九增研写称八功吗包"
+    u"片史委乎查轻易早曾除农找装广显吧李标谈吃图念六引历首医局突专费号尽另周较注语仅考落青随选列武红响虽推"
+    u"势参希古众构房半节土投某案黑這個們來為國說時會對發過後裡裏麼動經現當沒還進實樣機點業將兩間問應戰頭體"
+    u"見產製話門長與無開學種從關軍東聲員總電數報結場計資區隊馬書則聽達難權設記覺領傳師觀讓識導運飛風車親極"
+    u"辦議遠愛邊張請給認義處條變萬帶錢臉誰嗎著氣題別紅響雖勢參眾構節聯組濟轉準單羅擊備連調質團價華級離況際"
+    u"約複線視滿須稱輕農裝廣顯標談圖歷醫專費號盡較語僅隨選餘";
+
+class CommonHanzi
+{
+public:
+    static bool contains(char16_t c) { return set().test(c); }
+
+private:
+    static const std::bitset<0x10000> &set()
+    {
+        static const std::bitset<0x10000> common = [] {
+            std::bitset<0x10000> bits;
+            for (const char16_t *c = kCommonHanzi; *c; ++c)
+                bits.set(*c);
+            return bits;
+        }();
+        return common;
+    }
+};
+
+// How many characters of a reading are common hanzi.
+struct Reading
+{
+    int common = 0;
+    int characters = 0;
+};
+
+void readAsGbk(const uchar *p, const uchar *end, Reading *reading)
+{
+    const GbkTable &table = GbkTable::instance();
+    while (end - p >= 2) {
+        if (*p < 0x80) {
+            ++p;
+            continue;
+        }
+        ++reading->characters;
+        reading->common += CommonHanzi::contains(table.at((uint(p[0]) << 8) | p[1]));
+        p += 2;
+    }
+}
+
+void readAsBig5(QTextCodec *big5, const char *data, int length, Reading *reading)
+{
+    for (QChar c : big5->toUnicode(data, length)) {
+        if (c.unicode() >= 0x80) {
+            ++reading->characters;
+            reading->common += CommonHanzi::contains(c.unicode());
+        }
+    }
+}
+
+// The stretches of a book worth reading both ways: its start and three
+// windows further in, each from its first line feed (never part of a
+// double-byte character in either encoding) so both readings stay aligned.
+QVector<QPair<int, int>> samplesOf(const QByteArray &bytes)
+{
+    const int head = 64 * 1024;
+    const int window = 16 * 1024;
+    const int size = bytes.size();
+    QVector<QPair<int, int>> samples{{0, qMin(size, head)}};
+    if (size <= head + 3 * window)
+        return samples;
+    for (int quarter = 1; quarter <= 3; ++quarter) {
+        const int start = int(qint64(size) * quarter / 4);
+        const int lineFeed = bytes.indexOf('\n', start);
+        if (lineFeed >= 0 && lineFeed < start + window / 2)
+            samples.append({lineFeed + 1, qMin(window, size - lineFeed - 1)});
+    }
+    return samples;
+}
+
+// Big5 and GBK share their byte ranges, so nearly every Big5 book passes
+// looksLikeGbk(). Read as the wrong one, either gives scattered characters;
+// read as the right one, common hanzi. Big5 must win by far and on enough
+// evidence, so GBK books, traditional ones among them, stay GBK.
+bool looksLikeBig5(const QByteArray &bytes)
+{
+    QTextCodec *big5 = QTextCodec::codecForName("Big5");
+    if (!big5)
+        return false;
+    Reading asBig5;
+    Reading asGbk;
+    for (const auto &sample : samplesOf(bytes)) {
+        const uchar *from = reinterpret_cast<const uchar *>(bytes.constData()) + sample.first;
+        readAsGbk(from, from + sample.second, &asGbk);
+        readAsBig5(big5, bytes.constData() + sample.first, sample.second, &asBig5);
+    }
+    return asBig5.common >= 20 && asBig5.common > 4 * asGbk.common;
+}
+
+QString decodeUtf32(const QByteArray &bytes)
+{
+    return decodeWith(startsWith(bytes, "\x00\x00\xFE\xFF", 4) ? "UTF-32BE" : "UTF-32LE", bytes);
+}
+
+QString decodeGbk(const QByteArray &bytes)
+{
+    QString gbk = decodeFast(bytes, decodePlainGbk<false>);
+    return gbk.isNull() ? QTextCodec::codecForName("GBK")->toUnicode(bytes) : gbk;
+}
+
+QString decodeGb18030(const QByteArray &bytes)
+{
+    QString text = decodeFast(bytes, decodePlainGbk<true>);
+    return text.isNull() ? decodeWith("GB18030", bytes) : text;
+}
+
+// UTF-8 that is clean but for a rare stray byte: at most one ill-formed
+// sequence in 10,000 bytes, and ten well-formed multi-byte ones for each.
+// GBK text cannot pass: where a GBK pair happens to be well-formed UTF-8,
+// its neighbours are not, so it meets an ill-formed sequence every few bytes.
+QString decodeMendedUtf8IfRare(const QByteArray &bytes)
+{
+    const qsizetype allowed = bytes.size() / 10000;
+    if (allowed == 0)
+        return QString();
+    Utf8Counts counts;
+    QString text = decodeFast(bytes, [&](const uchar *src, qsizetype size, char16_t *out) {
+        return decodeMendedUtf8(src, size, out, allowed, &counts);
+    });
+    return counts.multiByte >= 10 * counts.invalid ? text : QString();
+}
+
+QString decodeAnyUtf8(const QByteArray &bytes)
+{
+    const QString clean = decodeFast(bytes, decodeCleanUtf8);
+    if (!clean.isNull())
+        return clean;
+    Utf8Counts counts;
+    return decodeFast(bytes, [&](const uchar *src, qsizetype size, char16_t *out) {
+        return decodeMendedUtf8(src, size, out, size, &counts);
+    });
+}
+
+bool isOddCharacter(QChar c)
+{
+    return c == QChar::ReplacementCharacter || isPrivateUse(c.unicode());
+}
+
+int oddCharacters(const QString &text)
+{
+    return int(std::count_if(text.cbegin(), text.cend(), isOddCharacter));
+}
+
+// Qt's "Big5" leaves the Hong Kong additions as private-use characters or
+// U+FFFD; "Big5-HKSCS" reads them, so it is taken when it knows more.
+QString decodeBig5(const QByteArray &bytes)
+{
+    QString text = QTextCodec::codecForName("Big5")->toUnicode(bytes);
+    const int odd = oddCharacters(text);
+    if (QTextCodec *hkscs = odd > 0 ? QTextCodec::codecForName("Big5-HKSCS") : nullptr) {
+        QString extended = hkscs->toUnicode(bytes);
+        if (oddCharacters(extended) < odd)
+            return extended;
+    }
+    return text;
+}
+
+// Which reading Auto takes; *text (when asked for) gets the text.
+TextEncoding chooseEncoding(const QByteArray &bytes, QString *text)
+{
+    auto read = [text](TextEncoding encoding, const std::function<QString()> &decode) {
+        if (text)
+            *text = decode();
+        return encoding;
+    };
+    if (startsWith(bytes, "\xFF\xFE\x00\x00", 4) || startsWith(bytes, "\x00\x00\xFE\xFF", 4))
+        return read(TextEncoding::Utf32, [&] { return decodeUtf32(bytes); });
+    if (startsWith(bytes, "\xFE\xFF", 2))
+        return read(TextEncoding::Utf16Be, [&] { return decodeWith("UTF-16BE", bytes); });
+    if (startsWith(bytes, "\xFF\xFE", 2))
+        return read(TextEncoding::Utf16Le, [&] { return decodeWith("UTF-16LE", bytes); });
+
+    if (bytes.isEmpty())
+        return read(TextEncoding::Utf8, [] { return QString(QLatin1String("")); });
+    QString utf8 = decodeFast(bytes, decodeCleanUtf8);
+    if (utf8.isNull())
+        utf8 = decodeMendedUtf8IfRare(bytes);
+    if (!utf8.isNull())
+        return read(TextEncoding::Utf8, [&] { return utf8; });
+
+    if (looksLikeGbk(bytes.constData(), bytes.size())) {
+        if (looksLikeBig5(bytes))
+            return read(TextEncoding::Big5, [&] { return decodeBig5(bytes); });
+        return read(TextEncoding::Gb18030, [&] { return decodeGbk(bytes); });
+    }
+    const int size = bytes.size();
+    if (hasZeroAt(bytes, 1, size - 2))
+        return read(TextEncoding::Utf16Le, [&] { return decodeWith("UTF-16LE", bytes); });
+    if (hasZeroAt(bytes, 0, size - 1))
+        return read(TextEncoding::Utf16Be, [&] { return decodeWith("UTF-16BE", bytes); });
+    return read(TextEncoding::Gb18030, [&] { return decodeWith("GB18030", bytes); });
+}
+
+QString decodeAs(const QByteArray &bytes, TextEncoding encoding)
+{
+    if (bytes.isEmpty())
+        return QString(QLatin1String(""));
+    switch (encoding) {
+    case TextEncoding::Utf8:
+        return decodeAnyUtf8(bytes);
+    case TextEncoding::Gb18030:
+        return decodeGb18030(bytes);
+    case TextEncoding::Big5:
+        return QTextCodec::codecForName("Big5") ? decodeBig5(bytes) : decodeText(bytes);
+    case TextEncoding::Utf16Le:
+        return decodeWith("UTF-16LE", bytes);
+    case TextEncoding::Utf16Be:
+        return decodeWith("UTF-16BE", bytes);
+    case TextEncoding::Utf32:
+        return decodeUtf32(bytes);
+    case TextEncoding::Auto:
+        break;
+    }
+    return decodeText(bytes);
+}
+
+const struct
+{
+    TextEncoding encoding;
+    const char *name;
+} kEncodingNames[] = {
+    {TextEncoding::Auto, "auto"},    {TextEncoding::Utf8, "utf-8"},       {TextEncoding::Gb18030, "gb18030"},
+    {TextEncoding::Big5, "big5"},    {TextEncoding::Utf16Le, "utf-16le"}, {TextEncoding::Utf16Be, "utf-16be"},
+    {TextEncoding::Utf32, "utf-32"},
+};
+
 } // namespace
+
+QString textEncodingName(TextEncoding encoding)
+{
+    for (const auto &entry : kEncodingNames) {
+        if (entry.encoding == encoding)
+            return QLatin1String(entry.name);
+    }
+    return QStringLiteral("auto");
+}
+
+TextEncoding textEncodingFromName(const QString &name, bool *ok)
+{
+    for (const auto &entry : kEncodingNames) {
+        if (name.compare(QLatin1String(entry.name), Qt::CaseInsensitive) == 0) {
+            if (ok)
+                *ok = true;
+            return entry.encoding;
+        }
+    }
+    if (ok)
+        *ok = false;
+    return TextEncoding::Auto;
+}
 
 bool looksLikeGbk(const char *data, int length)
 {
@@ -212,31 +563,38 @@ QString decodeText(const QByteArray &bytes)
 {
     if (bytes.size() > MaxDecodableSize)
         return QString();
-    if (startsWith(bytes, "\xFF\xFE\x00\x00", 4))
-        return decodeWith("UTF-32LE", bytes);
-    if (startsWith(bytes, "\x00\x00\xFE\xFF", 4))
-        return decodeWith("UTF-32BE", bytes);
-    if (startsWith(bytes, "\xFE\xFF", 2))
-        return decodeWith("UTF-16BE", bytes);
-    if (startsWith(bytes, "\xFF\xFE", 2))
-        return decodeWith("UTF-16LE", bytes);
+    QString text;
+    chooseEncoding(bytes, &text);
+    return text;
+}
 
-    if (bytes.isEmpty())
-        return QString(QLatin1String(""));
-    QString utf8 = decodeFast(bytes, decodeCleanUtf8);
-    if (!utf8.isNull())
-        return utf8;
+QString decodeText(const QByteArray &bytes, TextEncoding encoding)
+{
+    if (bytes.size() > MaxDecodableSize)
+        return QString();
+    return decodeAs(bytes, encoding);
+}
 
-    if (looksLikeGbk(bytes.constData(), bytes.size())) {
-        QString gbk = decodeFast(bytes, decodePlainGbk);
-        if (!gbk.isNull())
-            return gbk;
-        return QTextCodec::codecForName("GBK")->toUnicode(bytes);
+TextEncoding detectEncoding(const QByteArray &bytes)
+{
+    if (bytes.size() > MaxDecodableSize)
+        return TextEncoding::Auto;
+    return chooseEncoding(bytes, nullptr);
+}
+
+void normalizeLineEnds(QString &text)
+{
+    const int first = text.indexOf(QLatin1Char('\r'));
+    if (first < 0)
+        return; // most books: no copy at all
+    QChar *data = text.data();
+    const int size = text.size();
+    int out = first;
+    for (int in = first; in < size; ++in) {
+        if (data[in].unicode() != u'\r')
+            data[out++] = data[in];
+        else if (in + 1 >= size || data[in + 1].unicode() != u'\n')
+            data[out++] = QLatin1Char('\n');
     }
-    const int size = bytes.size();
-    if (hasZeroAt(bytes, 1, size - 2))
-        return decodeWith("UTF-16LE", bytes);
-    if (hasZeroAt(bytes, 0, size - 1))
-        return decodeWith("UTF-16BE", bytes);
-    return decodeWith("GB18030", bytes);
+    text.truncate(out);
 }
