@@ -1,6 +1,7 @@
 #include "Book.h"
 
 #include "BookmarkFile.h"
+#include "ChapterScanner.h"
 #include "ParseContentThread.h"
 #include "decodeText.h"
 
@@ -20,7 +21,7 @@ Book::~Book()
         parser->stop();
 }
 
-bool Book::open(const QString &path)
+bool Book::open(const QString &path, TextEncoding encoding)
 {
     const QFileInfo info(path);
     if (!info.exists() || !info.isFile() || info.size() > MaxFileSize)
@@ -38,10 +39,10 @@ bool Book::open(const QString &path)
         if (file.error() != QFileDevice::NoError)
             return false;
     }
-    QString decoded = decodeText(bytes);
+    QString decoded = decodeText(bytes, encoding, &encoding);
     if (decoded.isNull() && !bytes.isEmpty())
         return false; // more characters than a string can hold
-    decoded.remove(QLatin1Char('\r'));
+    normalizeLineEnds(decoded);
     bytes.clear();
     file.close();
 
@@ -51,6 +52,7 @@ bool Book::open(const QString &path)
     title_ = info.baseName();
     text_ = decoded;
     length_ = text_.size();
+    encoding_ = encoding;
     loadBookmarks();
     startParse();
     return true;
@@ -76,16 +78,35 @@ QString Book::title(bool withBrackets) const
 void Book::startParse()
 {
     if (!parser) {
-        parser.reset(new ParseContentThread(text_, &chapters_, &chapterLock));
+        parser.reset(new ParseContentThread(text_, &chapters_, &chapterLock, rule_));
         connect(parser.get(), &QThread::finished, this, &Book::onParseEnd);
         parser->start(QThread::InheritPriority);
     } else {
-        parser->restart(text_);
+        parser->restart(text_, rule_);
     }
+}
+
+void Book::setChapterRule(const ChapterRule &rule)
+{
+    const ChapterRule usable = rule.isValid() ? rule : ChapterRule();
+    if (usable == rule_)
+        return;
+    rule_ = usable;
+    if (hasText())
+        startParse();
+}
+
+int Book::countChapters(const ChapterRule &rule, QDeadlineTimer deadline, bool *complete) const
+{
+    return ChapterScanner(rule).count(text_, deadline, complete);
 }
 
 void Book::onParseEnd()
 {
+    // The end of a parse that a later one replaced may arrive while that
+    // one runs: its list is not ready yet.
+    if (parser && parser->isRunning())
+        return;
     emit chaptersReady();
 }
 

@@ -424,18 +424,22 @@ bool looksLikeGbk(const char *data, int length)
 
 QString decodeText(const QByteArray &bytes)
 {
-    if (bytes.size() > MaxDecodableSize)
-        return QString();
-    QString text;
-    chooseEncoding(bytes, &text);
-    return text;
+    return decodeText(bytes, TextEncoding::Auto);
 }
 
-QString decodeText(const QByteArray &bytes, TextEncoding encoding)
+QString decodeText(const QByteArray &bytes, TextEncoding encoding, TextEncoding *used)
 {
+    if (used)
+        *used = encoding;
     if (bytes.size() > MaxDecodableSize)
         return QString();
-    return decodeAs(bytes, encoding);
+    if (encoding != TextEncoding::Auto)
+        return decodeAs(bytes, encoding);
+    QString text;
+    const TextEncoding chosen = chooseEncoding(bytes, &text);
+    if (used)
+        *used = chosen;
+    return text;
 }
 
 TextEncoding detectEncoding(const QByteArray &bytes)

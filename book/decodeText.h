@@ -27,8 +27,9 @@ TextEncoding textEncodingFromName(const QString &name, bool *ok = nullptr);
 /// (MaxDecodableSize) gives a null string.
 QString decodeText(const QByteArray &bytes);
 /// The bytes read in `encoding`; Auto is decodeText(bytes). A byte-order mark
-/// of the chosen encoding is dropped.
-QString decodeText(const QByteArray &bytes, TextEncoding encoding);
+/// of the chosen encoding is dropped. *used, when given, gets the encoding
+/// read in: `encoding`, or the one Auto chose.
+QString decodeText(const QByteArray &bytes, TextEncoding encoding, TextEncoding *used = nullptr);
 /// The encoding decodeText(bytes) reads the bytes in; never Auto.
 TextEncoding detectEncoding(const QByteArray &bytes);
 
