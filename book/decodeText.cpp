@@ -352,7 +352,7 @@ QString decodeAs(const QByteArray &bytes, TextEncoding encoding)
     case TextEncoding::Gb18030:
         return decodeGb18030(bytes);
     case TextEncoding::Big5:
-        return QTextCodec::codecForName("Big5") ? decodeBig5(bytes) : decodeText(bytes);
+        return decodeBig5(bytes);
     case TextEncoding::Utf16Le:
         return decodeWith("UTF-16LE", bytes);
     case TextEncoding::Utf16Be:
@@ -429,6 +429,8 @@ QString decodeText(const QByteArray &bytes)
 
 QString decodeText(const QByteArray &bytes, TextEncoding encoding, TextEncoding *used)
 {
+    if (encoding == TextEncoding::Big5 && !QTextCodec::codecForName("Big5"))
+        encoding = TextEncoding::Auto; // a Qt built without ICU
     if (used)
         *used = encoding;
     if (bytes.size() > MaxDecodableSize)
