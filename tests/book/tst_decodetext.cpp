@@ -268,6 +268,8 @@ private slots:
         QCOMPARE(decodeText(be).size(), 2);
     }
 
+    // Expected: the encoding the bytes were made in. The text is also read
+    // back in the encoding named.
     void chosenEncoding_data()
     {
         QTest::addColumn<QByteArray>("data");
@@ -281,22 +283,12 @@ private slots:
         QTest::newRow("traditional GBK") << encode("GBK", kTraditional) << "gb18030" << kTraditional;
         QTest::newRow("traditional GBK, long") << encode("GBK", manyChapters) << "gb18030" << manyChapters;
         QTest::newRow("classical GBK") << encode("GBK", kClassical) << "gb18030" << kClassical;
-        QTest::newRow("traditional GB18030") << encode("GB18030", kTraditional) << "gb18030" << kTraditional;
         QTest::newRow("simplified GBK") << encode("GBK", kProse) << "gb18030" << kProse;
         QTest::newRow("three-byte GBK") << bytes({0xD6, 0xD0, 0x41}) << "gb18030" << QStringLiteral("中A");
         QTest::newRow("GB18030 four-byte") << bytes({0x81, 0x30, 0x81, 0x30}) << "gb18030" << QString(QChar(0x80));
-        // Mostly ASCII with a little GBK: few bad UTF-8 sequences, but no good ones.
-        const QString code = QString(QLatin1Char('x')).repeated(30000) + QStringLiteral("中文注释");
-        QTest::newRow("GBK comment in ASCII") << encode("GBK", code) << "gb18030" << code;
-        QTest::newRow("UTF-8") << kProse.toUtf8() << "utf-8" << kProse;
-        QTest::newRow("UTF-16LE with mark") << bytes({0xFF, 0xFE}) + encode("UTF-16LE", kProse) << "utf-16le" << kProse;
         QTest::newRow("UTF-16LE") << encode("UTF-16LE", kProse) << "utf-16le" << kProse;
-        QTest::newRow("UTF-16BE with mark") << bytes({0xFE, 0xFF}) + encode("UTF-16BE", kProse) << "utf-16be" << kProse;
-        QTest::newRow("UTF-32LE with mark")
-            << bytes({0xFF, 0xFE, 0, 0}) + encode("UTF-32LE", kProse) << "utf-32" << kProse;
         QTest::newRow("UTF-32BE with mark")
             << bytes({0, 0, 0xFE, 0xFF}) + encode("UTF-32BE", kProse) << "utf-32" << kProse;
-        QTest::newRow("empty") << QByteArray() << "utf-8" << QString();
     }
     void chosenEncoding()
     {
@@ -316,20 +308,15 @@ private slots:
         const QString halfText = QString::fromUtf8(half);
         const QString bad(QChar::ReplacementCharacter);
         QTest::newRow("one stray byte") << half + "\xFF" + half << halfText + bad + halfText;
-        QTest::newRow("stray continuation") << half + "\x80" + half << halfText + bad + halfText;
         QTest::newRow("cut character") << half + "\xE4\xB8" + half << halfText + bad + halfText;
-        QTest::newRow("overlong pair") << half + "\xC0\x80" + half + half + half
-                                       << halfText + bad + bad + halfText + halfText + halfText;
-        QTest::newRow("at the start, after a mark")
-            << QByteArray("\xEF\xBB\xBF\xFE") + half + half << bad + halfText + halfText;
-        QTest::newRow("unfinished at the end")
-            << half + half + half + half + "\xFF\xE4\xB8" << halfText + halfText + halfText + halfText + bad + bad;
-        QTest::newRow("two in 20,000 bytes")
-            << half + "\xFF" + half + "\xFF" + half + half << halfText + bad + halfText + bad + halfText + halfText;
+        QTest::newRow("overlong pair, 20,000 bytes")
+            << half + "\xC0\x80" + half + half + half << halfText + bad + bad + halfText + halfText + halfText;
         QTest::newRow("three in 20,000 bytes") << half + "\xFF" + half + "\xFF" + half + "\xFF" + half << QString();
         QTest::newRow("under 10,000 bytes") << half + "\xFF" << QString();
         // Well-formed multi-byte sequences must be the rule, not the exception.
         QTest::newRow("mostly ASCII") << QByteArray(20000, 'a') + "\xC3\xA9\xFF" << QString();
+        const QString code = QString(30000, QLatin1Char('x')) + QStringLiteral("中文注释");
+        QTest::newRow("GBK comment in ASCII") << encode("GBK", code) << QString();
     }
     void utf8WithStrayBytes()
     {
@@ -337,10 +324,7 @@ private slots:
         QFETCH(QString, text);
         const bool utf8 = !text.isEmpty();
         QCOMPARE(detectEncoding(data) == TextEncoding::Utf8, utf8);
-        if (utf8)
-            QCOMPARE(decodeText(data), text);
-        else
-            QCOMPARE(decodeText(data), referenceDecode(data));
+        QCOMPARE(decodeText(data), utf8 ? text : referenceDecode(data));
     }
 
     void explicitEncodings_data()
@@ -348,62 +332,28 @@ private slots:
         QTest::addColumn<QString>("encoding");
         QTest::addColumn<QByteArray>("data");
         QTest::addColumn<QString>("text");
-        QTest::newRow("utf-8") << "utf-8" << kProse.toUtf8() << kProse;
-        QTest::newRow("utf-8 with a stray byte")
-            << "utf-8" << QByteArray("a\xFF\xE4\xB8\xAD") << QStringLiteral("a\uFFFD中");
-        QTest::newRow("gb18030") << "gb18030" << encode("GB18030", kProse + QStringLiteral("\u20ac"))
-                                 << kProse + "\u20ac";
-        QTest::newRow("gbk bytes") << "gb18030" << encode("GBK", kTraditional) << kTraditional;
-        QTest::newRow("big5") << "big5" << encode("Big5", kTraditional) << kTraditional;
-        QTest::newRow("big5 for a short text") << "big5" << encode("Big5", QStringLiteral("臺灣")) << "臺灣";
-        QTest::newRow("Hong Kong Big5") << "big5" << bytes({0x87, 0x40}) << QStringLiteral("\u43F0");
-        QTest::newRow("utf-16le") << "utf-16le" << encode("UTF-16LE", kProse) << kProse;
-        QTest::newRow("utf-16le, mark dropped")
-            << "utf-16le" << bytes({0xFF, 0xFE}) + encode("UTF-16LE", kProse) << kProse;
+        QTest::newRow("short utf-8, stray byte") << "UTF-8" << QByteArray("a\xFF\xE4\xB8\xAD") << "a\uFFFD中";
+        QTest::newRow("gb18030 euro sign") << "gb18030" << bytes({0x41, 0xA2, 0xE3}) << "A\u20AC";
+        QTest::newRow("short big5") << "big5" << encode("Big5", QStringLiteral("臺灣")) << "臺灣";
+        QTest::newRow("Hong Kong Big5") << "big5" << bytes({0x87, 0x40}) << "\u43F0";
         QTest::newRow("utf-16be") << "utf-16be" << encode("UTF-16BE", kProse) << kProse;
         QTest::newRow("utf-32 without mark") << "utf-32" << encode("UTF-32LE", kProse) << kProse;
-        QTest::newRow("utf-32 big-endian mark")
-            << "utf-32" << bytes({0, 0, 0xFE, 0xFF}) + encode("UTF-32BE", kProse) << kProse;
-        QTest::newRow("UTF-8 read as Big5 still gives text") << "big5" << QByteArray("abc") << "abc";
+        QTest::newRow("unknown name reads as Auto") << "latin-1" << encode("GBK", kProse) << kProse;
     }
     void explicitEncodings()
     {
         QFETCH(QString, encoding);
         QFETCH(QByteArray, data);
         QFETCH(QString, text);
-        bool known = false;
-        QCOMPARE(decodeText(data, textEncodingFromName(encoding, &known)), text);
-        QVERIFY(known);
-    }
-
-    void encodingNames()
-    {
-        const QStringList names = {"auto", "utf-8", "gb18030", "big5", "utf-16le", "utf-16be", "utf-32"};
-        QSet<int> seen;
-        for (const QString &name : names) {
-            bool ok = false;
-            const TextEncoding encoding = textEncodingFromName(name.toUpper(), &ok);
-            QVERIFY2(ok, qPrintable(name));
-            QCOMPARE(textEncodingName(encoding), name);
-            seen.insert(int(encoding));
-        }
-        QCOMPARE(seen.size(), names.size());
-        bool ok = true;
-        QCOMPARE(textEncodingFromName(QStringLiteral("latin-1"), &ok), TextEncoding::Auto);
-        QVERIFY(!ok);
-        QCOMPARE(textEncodingFromName(QString(), &ok), TextEncoding::Auto);
-        QVERIFY(!ok);
+        QCOMPARE(decodeText(data, textEncodingFromName(encoding)), text);
     }
 
     void detectedEncodingReadsTheSame()
     {
         QRandomGenerator random(15);
-        const TextEncoding all[] = {TextEncoding::Utf8,    TextEncoding::Gb18030, TextEncoding::Big5,
-                                    TextEncoding::Utf16Le, TextEncoding::Utf16Be, TextEncoding::Utf32};
         for (int i = 0; i < 5000; ++i) {
             const QByteArray data = i % 3 == 0 ? randomBytes(random) : awkwardBytes(random);
             const TextEncoding detected = detectEncoding(data);
-            QVERIFY(detected != TextEncoding::Auto);
             // Where Auto reads GBK, an explicit choice reads GB18030, its superset.
             QTextCodec::ConverterState state;
             const QString expected = detected == TextEncoding::Gb18030
@@ -411,43 +361,20 @@ private slots:
                                          : decodeText(data);
             if (decodeText(data, detected) != expected)
                 QFAIL(qPrintable(QStringLiteral("differs on %1").arg(QString::fromLatin1(data.toHex(' ')))));
-            QVERIFY(!decodeText(data, all[i % 6]).isNull());
+            QVERIFY(!decodeText(data, TextEncoding(1 + i % 6)).isNull()); // each explicit one
         }
     }
 
-    void lineEnds_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("CR LF") << "a\r\nb\r\n"
-                               << "a\nb\n";
-        QTest::newRow("lone CR") << "a\rb\r"
-                                 << "a\nb\n";
-        QTest::newRow("CR CR LF") << "a\r\r\nb"
-                                  << "a\n\nb";
-        QTest::newRow("LF CR") << "a\n\rb"
-                               << "a\n\nb";
-        QTest::newRow("CR only") << "\r"
-                                 << "\n";
-        QTest::newRow("paragraph separator kept") << "a\u2029b\r"
-                                                  << "a\u2029b\n";
-        QTest::newRow("empty") << ""
-                               << "";
-    }
     void lineEnds()
     {
-        QFETCH(QString, text);
-        QFETCH(QString, expected);
+        QString text = QStringLiteral("a\r\nb\rc\r\r\nd\n\re\r");
         normalizeLineEnds(text);
-        QCOMPARE(text, expected);
-    }
-
-    void lineEndsLeaveATextWithoutCrUncopied()
-    {
-        const QString text = kProse;
-        QString copy = text;
+        QCOMPARE(text, QStringLiteral("a\nb\nc\n\nd\n\ne\n"));
+        // Without CR nothing is copied.
+        const QString plain = kProse;
+        QString copy = plain;
         normalizeLineEnds(copy);
-        QCOMPARE(copy.constData(), text.constData());
+        QCOMPARE(copy.constData(), plain.constData());
     }
 
     void matchesTheCodecsOnAwkwardInput()
