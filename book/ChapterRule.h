@@ -13,8 +13,10 @@ public:
 
     ChapterRule() = default;
     static ChapterRule strict();
-    /// A user's pattern. An invalid one makes a rule that isValid() says no
-    /// to, and that is never applied: the scan then uses Standard.
+    /// A user's pattern, found anywhere in a line unless anchored with "^";
+    /// Unicode-aware, so \s takes U+3000 and \w takes hanzi. An invalid one
+    /// makes a rule that isValid() says no to, and that is never applied:
+    /// the scan then uses Standard.
     static ChapterRule custom(const QString &pattern);
     /// The rule stored as `name` ("standard", "strict" or "custom", the last
     /// with `pattern`). Standard for an unknown name or an invalid pattern.
