@@ -1,6 +1,9 @@
 // tavril-inspect: looks at books the way the reader does, from a terminal.
-//   tavril-inspect decode FILE          the text as the reader holds it, as UTF-8
-//   tavril-inspect chapters FILE        offset, tab, title per chapter
+//   tavril-inspect decode [--encoding NAME] FILE
+//                                       the text as the reader holds it, as UTF-8
+//   tavril-inspect detect FILE          the encoding the reader would choose
+//   tavril-inspect chapters [--rule standard|strict] [--pattern REGEX] FILE
+//                                       offset, tab, title per chapter
 //   tavril-inspect open FILE            opens as the reader does; the automatic bookmark's offset
 //   tavril-inspect bookmarks FILE.bmk   offset, tab, title, tab, summary per record; a damaged
 //                                       file ends in "damaged" and exits 1
@@ -34,8 +37,9 @@ int fail(const QString &message)
 
 int usage()
 {
-    return fail(QStringLiteral("usage: tavril-inspect decode|chapters|open FILE, bookmarks FILE.bmk, "
-                               "or layout FILE WIDTH HEIGHT [FONT-FAMILY POINT-SIZE]"));
+    return fail(QStringLiteral("usage: tavril-inspect decode [--encoding NAME] FILE, detect FILE, "
+                               "chapters [--rule standard|strict] [--pattern REGEX] FILE, open FILE, "
+                               "bookmarks FILE.bmk, or layout FILE WIDTH HEIGHT [FONT-FAMILY POINT-SIZE]"));
 }
 
 bool readFile(const QString &path, QByteArray *bytes, QString *error)
@@ -57,24 +61,87 @@ bool readFile(const QString &path, QByteArray *bytes, QString *error)
     return true;
 }
 
-int decode(const QString &path)
-{
-    QByteArray bytes;
-    QString error;
-    if (!readFile(path, &bytes, &error))
-        return fail(error);
-    QString text = decodeText(bytes);
-    text.remove(QLatin1Char('\r'));
-    const QByteArray utf8 = text.toUtf8();
-    std::fwrite(utf8.constData(), 1, size_t(utf8.size()), stdout);
-    return std::fflush(stdout) == 0 ? 0 : 2;
-}
-
 void printLine(const QString &line)
 {
     const QByteArray utf8 = line.toUtf8();
     std::fwrite(utf8.constData(), 1, size_t(utf8.size()), stdout);
     std::fputc('\n', stdout);
+}
+
+// Takes "--name VALUE" out of `args`. False when the option is given
+// without a value or twice.
+bool takeOption(QStringList &args, const QString &name, QString *value)
+{
+    const int at = args.indexOf(name);
+    if (at < 0)
+        return true;
+    if (at + 1 >= args.size() || args.lastIndexOf(name) != at)
+        return false;
+    *value = args.at(at + 1);
+    args.erase(args.begin() + at, args.begin() + at + 2);
+    return true;
+}
+
+int decode(QStringList args)
+{
+    QString name = QStringLiteral("auto");
+    if (!takeOption(args, QStringLiteral("--encoding"), &name) || args.size() != 1)
+        return usage();
+    bool known = false;
+    const TextEncoding encoding = textEncodingFromName(name, &known);
+    if (!known)
+        return fail(QStringLiteral("unknown encoding: %1 (auto, utf-8, gb18030, big5, utf-16le, utf-16be or utf-32)")
+                        .arg(name));
+    QByteArray bytes;
+    QString error;
+    if (!readFile(args.first(), &bytes, &error))
+        return fail(error);
+    QString text = decodeText(bytes, encoding);
+    normalizeLineEnds(text);
+    const QByteArray utf8 = text.toUtf8();
+    std::fwrite(utf8.constData(), 1, size_t(utf8.size()), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 2;
+}
+
+int detect(const QString &path)
+{
+    QByteArray bytes;
+    QString error;
+    if (!readFile(path, &bytes, &error))
+        return fail(error);
+    printLine(textEncodingName(detectEncoding(bytes)));
+    return 0;
+}
+
+// The rule asked for on the command line; false (with a message printed)
+// when it cannot be used.
+bool chapterRuleFrom(QStringList &args, ChapterRule *rule, int *status)
+{
+    QString name;
+    QString pattern;
+    const bool hasPattern = args.contains(QStringLiteral("--pattern"));
+    if (!takeOption(args, QStringLiteral("--rule"), &name) ||
+        !takeOption(args, QStringLiteral("--pattern"), &pattern) || args.size() != 1 ||
+        (hasPattern && !name.isEmpty() && name != QLatin1String("custom"))) {
+        *status = usage();
+        return false;
+    }
+    if (hasPattern || name == QLatin1String("custom")) {
+        QString error;
+        int offset = 0;
+        if (!ChapterRule::isValidPattern(pattern, &error, &offset)) {
+            *status = fail(QStringLiteral("invalid pattern at offset %1: %2").arg(offset).arg(error));
+            return false;
+        }
+        *rule = ChapterRule::custom(pattern);
+        return true;
+    }
+    if (name.isEmpty() || name == QLatin1String("standard") || name == QLatin1String("strict")) {
+        *rule = ChapterRule::fromName(name);
+        return true;
+    }
+    *status = fail(QStringLiteral("unknown rule: %1 (standard, strict or custom)").arg(name));
+    return false;
 }
 
 // One line per field list: tabs and line feeds inside a field would break it.
@@ -97,11 +164,16 @@ bool openBook(Book &book, const QString &path, QString *error)
     return true;
 }
 
-int chapters(const QString &path)
+int chapters(QStringList args)
 {
+    ChapterRule rule;
+    int status = 0;
+    if (!chapterRuleFrom(args, &rule, &status))
+        return status;
     Book book;
+    book.setChapterRule(rule);
     QString error;
-    if (!openBook(book, path, &error))
+    if (!openBook(book, args.first(), &error))
         return fail(error);
     book.waitForChapters();
     for (const Chapter &chapter : book.chapters())
@@ -156,7 +228,7 @@ int layout(const QStringList &args)
     if (!readFile(args.at(1), &bytes, &error))
         return fail(error);
     QString text = decodeText(bytes);
-    text.remove(QLatin1Char('\r'));
+    normalizeLineEnds(text);
 
     // The layout uses the reader's defaults (and the font asked for), never
     // the reader's own settings file.
@@ -187,13 +259,15 @@ int main(int argc, char *argv[])
     const QStringList args = app->arguments().mid(1);
     if (needsFonts)
         return layout(args);
+    const QString command = args.value(0);
+    if (command == QLatin1String("decode"))
+        return decode(args.mid(1));
+    if (command == QLatin1String("chapters"))
+        return chapters(args.mid(1));
     if (args.size() != 2)
         return usage();
-    const QString &command = args.at(0);
-    if (command == QLatin1String("decode"))
-        return decode(args.at(1));
-    if (command == QLatin1String("chapters"))
-        return chapters(args.at(1));
+    if (command == QLatin1String("detect"))
+        return detect(args.at(1));
     if (command == QLatin1String("open"))
         return open(args.at(1));
     if (command == QLatin1String("bookmarks"))

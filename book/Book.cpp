@@ -1,6 +1,7 @@
 #include "Book.h"
 
 #include "BookmarkFile.h"
+#include "ChapterScanner.h"
 #include "ParseContentThread.h"
 #include "decodeText.h"
 
@@ -105,7 +106,7 @@ bool Book::looksBinary(const QString &path)
     return looksBinaryData(file.read(kSniffLength));
 }
 
-bool Book::open(const QString &path)
+bool Book::open(const QString &path, TextEncoding encoding)
 {
     openError_ = check(path);
     if (openError_ != NoError)
@@ -123,12 +124,12 @@ bool Book::open(const QString &path)
         return false;
     }
     file.close();
-    QString decoded = decodeText(bytes);
+    QString decoded = decodeText(bytes, encoding, &encoding);
     if (decoded.isNull() && !bytes.isEmpty()) {
         openError_ = TooLarge; // more characters than a string can hold
         return false;
     }
-    decoded.remove(QLatin1Char('\r'));
+    normalizeLineEnds(decoded);
     bytes.clear();
 
     emit replaced();
@@ -140,6 +141,7 @@ bool Book::open(const QString &path)
     length_ = text_.size();
     open_ = true;
     ++serial_;
+    encoding_ = encoding;
     loadBookmarks();
     startParse();
     return true;
@@ -170,16 +172,35 @@ QString Book::title(bool withBrackets) const
 void Book::startParse()
 {
     if (!parser) {
-        parser.reset(new ParseContentThread(text_, &chapters_, &chapterLock));
+        parser.reset(new ParseContentThread(text_, &chapters_, &chapterLock, rule_));
         connect(parser.get(), &QThread::finished, this, &Book::onParseEnd);
         parser->start(QThread::InheritPriority);
     } else {
-        parser->restart(text_);
+        parser->restart(text_, rule_);
     }
+}
+
+void Book::setChapterRule(const ChapterRule &rule)
+{
+    const ChapterRule usable = rule.isValid() ? rule : ChapterRule();
+    if (usable == rule_)
+        return;
+    rule_ = usable;
+    if (hasText())
+        startParse();
+}
+
+int Book::countChapters(const ChapterRule &rule, QDeadlineTimer deadline, bool *complete) const
+{
+    return ChapterScanner(rule).count(text_, deadline, complete);
 }
 
 void Book::onParseEnd()
 {
+    // The end of a parse that a later one replaced may arrive while that
+    // one runs: its list is not ready yet.
+    if (parser && parser->isRunning())
+        return;
     emit chaptersReady();
 }
 

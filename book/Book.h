@@ -3,7 +3,10 @@
 #include "Bookmark.h"
 #include "BookmarkFile.h"
 #include "Chapter.h"
+#include "ChapterRule.h"
+#include "decodeText.h"
 
+#include <QDeadlineTimer>
 #include <QList>
 #include <QMutex>
 #include <QObject>
@@ -45,10 +48,10 @@ public:
     /// archive, or NUL bytes where UTF-16 would not put them.
     static bool looksBinary(const QString &path);
 
-    /// Loads and decodes the file, loads its bookmarks and starts the chapter
-    /// parse. False for a file that cannot be opened (openError() says why),
-    /// and then nothing changes.
-    bool open(const QString &path);
+    /// Loads and decodes the file (in `encoding`, or the one it looks like),
+    /// loads its bookmarks and starts the chapter parse. False for a file
+    /// that cannot be opened (openError() says why), and then nothing changes.
+    bool open(const QString &path, TextEncoding encoding = TextEncoding::Auto);
     OpenError openError() const { return openError_; }
     /// Forgets title, text, chapters and bookmarks; path and length stay.
     void clear();
@@ -63,12 +66,24 @@ public:
     int length() const { return length_; }
     QString path() const { return path_; }
     QString title(bool withBrackets = false) const;
+    /// The encoding the open book was read in: the one asked for, or the one
+    /// Auto chose.
+    TextEncoding textEncoding() const { return encoding_; }
 
     QList<Chapter> chapters() const;
     int chapterCount() const;
     int chapterIndexAt(int offset) const;
     Chapter chapterAt(int offset) const;
     Chapter chapter(int index) const;
+    /// Uses `rule` for this and later books, parsing the open book again in
+    /// the background (chaptersReady() at the end). An invalid custom rule is
+    /// taken as Standard; an unchanged rule does nothing.
+    void setChapterRule(const ChapterRule &rule);
+    ChapterRule chapterRule() const { return rule_; }
+    /// How many chapters `rule` finds in the open text, for a preview on the
+    /// GUI thread: gives up at `deadline`, and *complete then says false.
+    int countChapters(const ChapterRule &rule, QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever),
+                      bool *complete = nullptr) const;
     /// Waits for a running chapter parse to end (tools and tests).
     void waitForChapters();
     bool isParsing() const;
@@ -120,6 +135,8 @@ private:
     QList<Chapter> chapters_;
     QList<Bookmark> bookmarks_;
     int length_ = 0;
+    TextEncoding encoding_ = TextEncoding::Auto;
+    ChapterRule rule_;
     std::unique_ptr<ParseContentThread> parser;
     mutable QMutex chapterLock;
     QString bookmarkPath_;

@@ -4,8 +4,9 @@
 
 #include <QMutexLocker>
 
-ParseContentThread::ParseContentThread(const QString &text, QList<Chapter> *chapters, QMutex *lock)
-    : QThread(nullptr), text(text), chapters(chapters), lock(lock)
+ParseContentThread::ParseContentThread(const QString &text, QList<Chapter> *chapters, QMutex *lock,
+                                       const ChapterRule &rule)
+    : QThread(nullptr), text(text), rule(rule), chapters(chapters), lock(lock)
 {
 }
 
@@ -31,10 +32,11 @@ void ParseContentThread::clear()
     }
 }
 
-void ParseContentThread::restart(const QString &newText)
+void ParseContentThread::restart(const QString &newText, const ChapterRule &newRule)
 {
     clear();
     text = newText;
+    rule = newRule;
     start(QThread::InheritPriority);
 }
 
@@ -42,7 +44,7 @@ void ParseContentThread::run()
 {
     if (text.isEmpty())
         return;
-    ChapterScanner scanner;
+    ChapterScanner scanner(rule);
     scanner.scan(
         text,
         [this](const Chapter &chapter) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Chapter.h"
+#include "ChapterRule.h"
 
 #include <QList>
 #include <QMutex>
@@ -16,11 +17,12 @@ class ParseContentThread : public QThread
     Q_OBJECT
 
 public:
-    ParseContentThread(const QString &text, QList<Chapter> *chapters, QMutex *lock);
+    ParseContentThread(const QString &text, QList<Chapter> *chapters, QMutex *lock,
+                       const ChapterRule &rule = ChapterRule());
     ~ParseContentThread() override;
 
-    /// Stops a running parse, empties the list and parses `text` instead.
-    void restart(const QString &text);
+    /// Stops a running parse, empties the list and parses `text` by `rule`.
+    void restart(const QString &text, const ChapterRule &rule);
     /// Stops a running parse and waits for it; nothing is appended after.
     void stop();
     /// Stops, then forgets the text and empties the list.
@@ -30,7 +32,8 @@ protected:
     void run() override;
 
 private:
-    QString text; // written only while the thread is not running
+    QString text; // text and rule are written only while the thread is not running
+    ChapterRule rule;
     QList<Chapter> *chapters;
     QMutex *lock;
     std::atomic<bool> stopRequested{false};

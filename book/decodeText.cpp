@@ -1,10 +1,14 @@
 #include "decodeText.h"
 
+#include "Big5Detection.h"
+#include "GbkTable.h"
+
 #include <QTextCodec>
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
 #include <memory>
-#include <mutex>
 
 // Qt's UTF-8 and GBK codecs are general and slow on a 50 MB novel, and the
 // UTF-8 attempt on a GBK book would build a whole string only to throw it
@@ -38,6 +42,21 @@ bool allContinuations(const uchar *from, const uchar *end)
     return true;
 }
 
+// Runs of ASCII go eight bytes at a time.
+void copyAsciiRun(const uchar *&p, const uchar *end, char16_t *&o)
+{
+    while (end - p >= 8) {
+        quint64 chunk;
+        std::memcpy(&chunk, p, 8);
+        if (chunk & 0x8080808080808080ULL)
+            return;
+        for (int i = 0; i < 8; ++i)
+            o[i] = p[i];
+        o += 8;
+        p += 8;
+    }
+}
+
 // Decodes well-formed UTF-8 into `out` (room for one QChar per byte). Returns
 // the number of QChars written, or -1 at the first sequence Qt's codec counts
 // as invalid. Like the codec with a converter state, it drops one leading
@@ -50,17 +69,7 @@ qsizetype decodeCleanUtf8(const uchar *src, qsizetype size, char16_t *out)
         p += 3;
     char16_t *o = out;
     while (p < end) {
-        // Runs of ASCII go eight bytes at a time.
-        while (end - p >= 8) {
-            quint64 chunk;
-            std::memcpy(&chunk, p, 8);
-            if (chunk & 0x8080808080808080ULL)
-                break;
-            for (int i = 0; i < 8; ++i)
-                o[i] = p[i];
-            o += 8;
-            p += 8;
-        }
+        copyAsciiRun(p, end, o);
         if (p >= end)
             break;
         const uchar lead = *p;
@@ -107,38 +116,83 @@ qsizetype decodeCleanUtf8(const uchar *src, qsizetype size, char16_t *out)
     return o - out;
 }
 
-// GBK pair -> character, taken once from Qt's own GBK codec so both agree.
-// 0 marks a pair that does not decode to exactly one ordinary character.
-class GbkTable
+// Length of the well-formed sequence at `p` (its code point in *cp), or minus
+// the length of the longest start of one found there: that maximal subpart
+// becomes one U+FFFD, as Unicode recommends.
+int utf8Sequence(const uchar *p, const uchar *end, uint *cp)
 {
-public:
-    static const GbkTable &instance()
-    {
-        static GbkTable table;
-        return table;
+    const uchar lead = *p;
+    if (lead < 0x80) {
+        *cp = lead;
+        return 1;
     }
-    char16_t at(uint pair) const { return map[pair]; }
+    if (lead < 0xC2 || lead > 0xF4)
+        return -1;
+    int need = lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
+    *cp = lead & (0x3F >> need);
+    // The second byte's range also rules out overlong forms, surrogates and
+    // code points past 10FFFF.
+    uchar low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    uchar high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    for (int i = 1; i <= need; ++i) {
+        if (end - p <= i || p[i] < low || p[i] > high)
+            return -i;
+        *cp = (*cp << 6) | (p[i] & 0x3F);
+        low = 0x80;
+        high = 0xBF;
+    }
+    return need + 1;
+}
 
-private:
-    GbkTable() : map(new char16_t[0x10000]())
-    {
-        QTextCodec *codec = QTextCodec::codecForName("GBK");
-        char pair[2];
-        for (uint lead = 0x81; lead <= 0xFE; ++lead) {
-            for (uint trail = 0x40; trail <= 0xFE; ++trail) {
-                pair[0] = char(lead);
-                pair[1] = char(trail);
-                const QString decoded = codec->toUnicode(pair, 2);
-                if (decoded.size() == 1 && decoded.at(0) != QChar::ReplacementCharacter)
-                    map[(lead << 8) | trail] = decoded.at(0).unicode();
-            }
-        }
-    }
-    std::unique_ptr<char16_t[]> map;
+struct Utf8Counts
+{
+    qsizetype invalid = 0;
+    qsizetype multiByte = 0;
 };
 
+// Decodes UTF-8 with each ill-formed sequence as one U+FFFD, dropping one
+// leading byte-order mark. Gives up (-1) after `maxInvalid` such sequences.
+qsizetype decodeMendedUtf8(const uchar *src, qsizetype size, char16_t *out, qsizetype maxInvalid, Utf8Counts *counts)
+{
+    const uchar *p = src;
+    const uchar *const end = src + size;
+    if (size >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF)
+        p += 3;
+    char16_t *o = out;
+    while (p < end) {
+        copyAsciiRun(p, end, o);
+        if (p >= end)
+            break;
+        uint cp;
+        const int length = utf8Sequence(p, end, &cp);
+        if (length < 0) {
+            if (++counts->invalid > maxInvalid)
+                return -1;
+            *o++ = char16_t(QChar::ReplacementCharacter);
+            p -= length;
+            continue;
+        }
+        if (cp >= 0x10000) {
+            *o++ = char16_t(0xD800 + ((cp - 0x10000) >> 10));
+            *o++ = char16_t(0xDC00 + (cp & 0x3FF));
+        } else {
+            *o++ = char16_t(cp);
+        }
+        counts->multiByte += length > 1;
+        p += length;
+    }
+    return o - out;
+}
+
+bool isPrivateUse(char16_t c)
+{
+    return c >= 0xE000 && c <= 0xF8FF;
+}
+
 // Decodes ASCII and table pairs into `out`; -1 when anything else turns up.
-qsizetype decodePlainGbk(const uchar *src, qsizetype size, char16_t *out)
+// For GB18030 a pair GBK leaves as a private-use character turns up too:
+// GB18030 has a real character there (A2E3 is the euro sign).
+template <bool AsGb18030> qsizetype decodePlainGbk(const uchar *src, qsizetype size, char16_t *out)
 {
     const GbkTable &table = GbkTable::instance();
     const uchar *p = src;
@@ -152,7 +206,7 @@ qsizetype decodePlainGbk(const uchar *src, qsizetype size, char16_t *out)
         if (end - p < 2)
             return -1;
         const char16_t c = table.at((uint(p[0]) << 8) | p[1]);
-        if (c == 0)
+        if (c == 0 || (AsGb18030 && isPrivateUse(c)))
             return -1;
         *o++ = c;
         p += 2;
@@ -184,7 +238,167 @@ bool hasZeroAt(const QByteArray &bytes, int first, int last)
     return false;
 }
 
+QString decodeUtf32(const QByteArray &bytes)
+{
+    return decodeWith(startsWith(bytes, "\x00\x00\xFE\xFF", 4) ? "UTF-32BE" : "UTF-32LE", bytes);
+}
+
+QString decodeGbk(const QByteArray &bytes)
+{
+    QString gbk = decodeFast(bytes, decodePlainGbk<false>);
+    return gbk.isNull() ? QTextCodec::codecForName("GBK")->toUnicode(bytes) : gbk;
+}
+
+QString decodeGb18030(const QByteArray &bytes)
+{
+    QString text = decodeFast(bytes, decodePlainGbk<true>);
+    return text.isNull() ? decodeWith("GB18030", bytes) : text;
+}
+
+// UTF-8 that is clean but for a rare stray byte: at most one ill-formed
+// sequence in 10,000 bytes, and ten well-formed multi-byte ones for each.
+// GBK text cannot pass: where a GBK pair happens to be well-formed UTF-8,
+// its neighbours are not, so it meets an ill-formed sequence every few bytes.
+QString decodeMendedUtf8IfRare(const QByteArray &bytes)
+{
+    const qsizetype allowed = bytes.size() / 10000;
+    if (allowed == 0)
+        return QString();
+    Utf8Counts counts;
+    QString text = decodeFast(bytes, [&](const uchar *src, qsizetype size, char16_t *out) {
+        return decodeMendedUtf8(src, size, out, allowed, &counts);
+    });
+    return counts.multiByte >= 10 * counts.invalid ? text : QString();
+}
+
+QString decodeAnyUtf8(const QByteArray &bytes)
+{
+    const QString clean = decodeFast(bytes, decodeCleanUtf8);
+    if (!clean.isNull())
+        return clean;
+    Utf8Counts counts;
+    return decodeFast(bytes, [&](const uchar *src, qsizetype size, char16_t *out) {
+        return decodeMendedUtf8(src, size, out, size, &counts);
+    });
+}
+
+bool isOddCharacter(QChar c)
+{
+    return c == QChar::ReplacementCharacter || isPrivateUse(c.unicode());
+}
+
+int oddCharacters(const QString &text)
+{
+    return int(std::count_if(text.cbegin(), text.cend(), isOddCharacter));
+}
+
+// Qt's "Big5" leaves the Hong Kong additions as private-use characters or
+// U+FFFD; "Big5-HKSCS" reads them, so it is taken when it knows more.
+QString decodeBig5(const QByteArray &bytes)
+{
+    QString text = QTextCodec::codecForName("Big5")->toUnicode(bytes);
+    const int odd = oddCharacters(text);
+    if (QTextCodec *hkscs = odd > 0 ? QTextCodec::codecForName("Big5-HKSCS") : nullptr) {
+        QString extended = hkscs->toUnicode(bytes);
+        if (oddCharacters(extended) < odd)
+            return extended;
+    }
+    return text;
+}
+
+// Which reading Auto takes; *text (when asked for) gets the text.
+TextEncoding chooseEncoding(const QByteArray &bytes, QString *text)
+{
+    auto read = [text](TextEncoding encoding, const std::function<QString()> &decode) {
+        if (text)
+            *text = decode();
+        return encoding;
+    };
+    if (startsWith(bytes, "\xFF\xFE\x00\x00", 4) || startsWith(bytes, "\x00\x00\xFE\xFF", 4))
+        return read(TextEncoding::Utf32, [&] { return decodeUtf32(bytes); });
+    if (startsWith(bytes, "\xFE\xFF", 2))
+        return read(TextEncoding::Utf16Be, [&] { return decodeWith("UTF-16BE", bytes); });
+    if (startsWith(bytes, "\xFF\xFE", 2))
+        return read(TextEncoding::Utf16Le, [&] { return decodeWith("UTF-16LE", bytes); });
+
+    if (bytes.isEmpty())
+        return read(TextEncoding::Utf8, [] { return QString(QLatin1String("")); });
+    QString utf8 = decodeFast(bytes, decodeCleanUtf8);
+    if (utf8.isNull())
+        utf8 = decodeMendedUtf8IfRare(bytes);
+    if (!utf8.isNull())
+        return read(TextEncoding::Utf8, [&] { return utf8; });
+
+    if (looksLikeGbk(bytes.constData(), bytes.size())) {
+        if (looksLikeBig5(bytes))
+            return read(TextEncoding::Big5, [&] { return decodeBig5(bytes); });
+        return read(TextEncoding::Gb18030, [&] { return decodeGbk(bytes); });
+    }
+    const int size = bytes.size();
+    if (hasZeroAt(bytes, 1, size - 2))
+        return read(TextEncoding::Utf16Le, [&] { return decodeWith("UTF-16LE", bytes); });
+    if (hasZeroAt(bytes, 0, size - 1))
+        return read(TextEncoding::Utf16Be, [&] { return decodeWith("UTF-16BE", bytes); });
+    return read(TextEncoding::Gb18030, [&] { return decodeWith("GB18030", bytes); });
+}
+
+QString decodeAs(const QByteArray &bytes, TextEncoding encoding)
+{
+    if (bytes.isEmpty())
+        return QString(QLatin1String(""));
+    switch (encoding) {
+    case TextEncoding::Utf8:
+        return decodeAnyUtf8(bytes);
+    case TextEncoding::Gb18030:
+        return decodeGb18030(bytes);
+    case TextEncoding::Big5:
+        return decodeBig5(bytes);
+    case TextEncoding::Utf16Le:
+        return decodeWith("UTF-16LE", bytes);
+    case TextEncoding::Utf16Be:
+        return decodeWith("UTF-16BE", bytes);
+    case TextEncoding::Utf32:
+        return decodeUtf32(bytes);
+    case TextEncoding::Auto:
+        break;
+    }
+    return decodeText(bytes);
+}
+
+const struct
+{
+    TextEncoding encoding;
+    const char *name;
+} kEncodingNames[] = {
+    {TextEncoding::Auto, "auto"},    {TextEncoding::Utf8, "utf-8"},       {TextEncoding::Gb18030, "gb18030"},
+    {TextEncoding::Big5, "big5"},    {TextEncoding::Utf16Le, "utf-16le"}, {TextEncoding::Utf16Be, "utf-16be"},
+    {TextEncoding::Utf32, "utf-32"},
+};
+
 } // namespace
+
+QString textEncodingName(TextEncoding encoding)
+{
+    for (const auto &entry : kEncodingNames) {
+        if (entry.encoding == encoding)
+            return QLatin1String(entry.name);
+    }
+    return QStringLiteral("auto");
+}
+
+TextEncoding textEncodingFromName(const QString &name, bool *ok)
+{
+    for (const auto &entry : kEncodingNames) {
+        if (name.compare(QLatin1String(entry.name), Qt::CaseInsensitive) == 0) {
+            if (ok)
+                *ok = true;
+            return entry.encoding;
+        }
+    }
+    if (ok)
+        *ok = false;
+    return TextEncoding::Auto;
+}
 
 bool looksLikeGbk(const char *data, int length)
 {
@@ -210,33 +424,46 @@ bool looksLikeGbk(const char *data, int length)
 
 QString decodeText(const QByteArray &bytes)
 {
+    return decodeText(bytes, TextEncoding::Auto);
+}
+
+QString decodeText(const QByteArray &bytes, TextEncoding encoding, TextEncoding *used)
+{
+    if (encoding == TextEncoding::Big5 && !QTextCodec::codecForName("Big5"))
+        encoding = TextEncoding::Auto; // a Qt built without ICU
+    if (used)
+        *used = encoding;
     if (bytes.size() > MaxDecodableSize)
         return QString();
-    if (startsWith(bytes, "\xFF\xFE\x00\x00", 4))
-        return decodeWith("UTF-32LE", bytes);
-    if (startsWith(bytes, "\x00\x00\xFE\xFF", 4))
-        return decodeWith("UTF-32BE", bytes);
-    if (startsWith(bytes, "\xFE\xFF", 2))
-        return decodeWith("UTF-16BE", bytes);
-    if (startsWith(bytes, "\xFF\xFE", 2))
-        return decodeWith("UTF-16LE", bytes);
+    if (encoding != TextEncoding::Auto)
+        return decodeAs(bytes, encoding);
+    QString text;
+    const TextEncoding chosen = chooseEncoding(bytes, &text);
+    if (used)
+        *used = chosen;
+    return text;
+}
 
-    if (bytes.isEmpty())
-        return QString(QLatin1String(""));
-    QString utf8 = decodeFast(bytes, decodeCleanUtf8);
-    if (!utf8.isNull())
-        return utf8;
+TextEncoding detectEncoding(const QByteArray &bytes)
+{
+    if (bytes.size() > MaxDecodableSize)
+        return TextEncoding::Auto;
+    return chooseEncoding(bytes, nullptr);
+}
 
-    if (looksLikeGbk(bytes.constData(), bytes.size())) {
-        QString gbk = decodeFast(bytes, decodePlainGbk);
-        if (!gbk.isNull())
-            return gbk;
-        return QTextCodec::codecForName("GBK")->toUnicode(bytes);
+void normalizeLineEnds(QString &text)
+{
+    const int first = text.indexOf(QLatin1Char('\r'));
+    if (first < 0)
+        return; // most books: no copy at all
+    QChar *data = text.data();
+    const int size = text.size();
+    int out = first;
+    for (int in = first; in < size; ++in) {
+        if (data[in].unicode() != u'\r')
+            data[out++] = data[in];
+        else if (in + 1 >= size || data[in + 1].unicode() != u'\n')
+            data[out++] = QLatin1Char('\n');
     }
-    const int size = bytes.size();
-    if (hasZeroAt(bytes, 1, size - 2))
-        return decodeWith("UTF-16LE", bytes);
-    if (hasZeroAt(bytes, 0, size - 1))
-        return decodeWith("UTF-16BE", bytes);
-    return decodeWith("GB18030", bytes);
+    text.truncate(out);
 }

@@ -3,11 +3,39 @@
 #include <QByteArray>
 #include <QString>
 
+/// The encodings a book can be read in. Auto lets decodeText() choose.
+/// Gb18030 covers GBK, its subset; Utf32 reads big-endian only after a
+/// big-endian byte-order mark.
+///
+/// Auto reads a book that passes looksLikeGbk() as GBK, as it always has,
+/// and detectEncoding() calls that Gb18030. An explicit Gb18030 reads the
+/// same text except for about 80 pairs where GBK has only private-use
+/// characters and GB18030 real ones (A2E3, the euro sign, for one).
+enum class TextEncoding { Auto, Utf8, Gb18030, Big5, Utf16Le, Utf16Be, Utf32 };
+
+/// The stable name stored for a choice: "auto", "utf-8", "gb18030", "big5",
+/// "utf-16le", "utf-16be" or "utf-32".
+QString textEncodingName(TextEncoding encoding);
+/// The encoding of that name (ASCII case ignored). An unknown name gives Auto
+/// and sets *ok to false.
+TextEncoding textEncodingFromName(const QString &name, bool *ok = nullptr);
+
 /// The whole of a book file's bytes as text. The encoding comes from a
-/// byte-order mark, else clean UTF-8, else GBK, UTF-16LE, UTF-16BE or
-/// GB18030 by byte tests. Bad sequences become U+FFFD. Only input larger
-/// than any string could hold (MaxDecodableSize) gives a null string.
+/// byte-order mark, else clean UTF-8, else UTF-8 with a rare stray byte, else
+/// Big5 or GBK, UTF-16LE, UTF-16BE or GB18030 by byte tests. Bad sequences
+/// become U+FFFD. Only input larger than any string could hold
+/// (MaxDecodableSize) gives a null string.
 QString decodeText(const QByteArray &bytes);
+/// The bytes read in `encoding`; Auto is decodeText(bytes). A byte-order mark
+/// of the chosen encoding is dropped. *used, when given, gets the encoding
+/// read in: `encoding`, or the one Auto chose.
+QString decodeText(const QByteArray &bytes, TextEncoding encoding, TextEncoding *used = nullptr);
+/// The encoding decodeText(bytes) reads the bytes in; never Auto.
+TextEncoding detectEncoding(const QByteArray &bytes);
+
+/// Makes every line end one line feed: CR LF and a lone CR (old Mac files)
+/// both become LF. One pass; a text without CR is left untouched.
+void normalizeLineEnds(QString &text);
 
 /// The most bytes decodeText() takes: every byte may become a character, and
 /// a QString holds at most about 2^30 of them.

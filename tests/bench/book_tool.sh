@@ -54,4 +54,30 @@ printf 'lines 4 1 3\nlength 8\n' | cmp -s - "$work/out" || fail "layout: $(cat "
 test $? -eq 2 || fail "layout without a height: wrong status"
 "$inspect" layout "$work/missing" 400 300 > /dev/null 2>&1
 test $? -eq 2 || fail "layout of a missing file: wrong status"
+# Encodings: detect names what Auto chooses; decode reads as asked.
+prose='老張說：「我要到城裡去一趟，給你娘買藥。她的病已經好幾天了，總是不見好轉，我心裡很著急。」兒子說：「那我跟您一起去吧。」'
+printf '%s\n' "$prose" | iconv -f UTF-8 -t BIG5 > "$work/big5.txt" || fail "iconv BIG5"
+printf '%s\n' "$prose" | iconv -f UTF-8 -t GBK > "$work/trad-gbk.txt" || fail "iconv GBK"
+test "$("$inspect" detect "$work/big5.txt")" = big5 || fail "detect Big5"
+test "$("$inspect" detect "$work/trad-gbk.txt")" = gb18030 || fail "detect GBK"
+test "$("$inspect" decode --encoding big5 "$work/big5.txt")" = "$prose" || fail "decode --encoding big5"
+"$inspect" decode --encoding latin-9 "$work/big5.txt" > /dev/null 2> "$work/err"
+test $? -eq 2 || fail "unknown encoding: wrong status"
+printf 'a\rb\r\nc' > "$work/mac.txt"
+"$inspect" decode "$work/mac.txt" > "$work/out" || fail "decode exit $?"
+printf 'a\nb\nc' | cmp -s - "$work/out" || fail "lone CR: $(od -c "$work/out")"
+
+# Chapter rules.
+printf '楔子\n第一章 开始\n　　第十节课下课后，\n卷二 归来\n' > "$work/rules.txt"
+"$inspect" chapters --rule strict "$work/rules.txt" > "$work/out" || fail "strict exit $?"
+printf '0\t楔子\n3\t第一章 开始\n' | cmp -s - "$work/out" || fail "strict: $(cat "$work/out")"
+"$inspect" chapters --pattern '^卷' "$work/rules.txt" > "$work/out" || fail "pattern exit $?"
+printf '21\t卷二 归来\n' | cmp -s - "$work/out" || fail "pattern: $(cat "$work/out")"
+"$inspect" chapters --pattern '第(' "$work/rules.txt" > "$work/out" 2> "$work/err"
+test $? -eq 2 || fail "invalid pattern: wrong status"
+test "$(wc -l < "$work/err")" -eq 1 || fail "invalid pattern: not one line of error"
+for bad in "--rule loose" "--rule strict --pattern x" "--pattern"; do
+    "$inspect" chapters $bad "$work/rules.txt" > /dev/null 2>&1
+    test $? -eq 2 || fail "chapters $bad: wrong status"
+done
 echo "ok"

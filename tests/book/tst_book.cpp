@@ -1,14 +1,13 @@
 #include "Book.h"
 #include "BookmarkFile.h"
-
 #include "FileSizeLimit.h"
+
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextCodec>
-
-#include <QSignalSpy>
 #include <QThread>
 #include <QtTest>
 
@@ -52,6 +51,14 @@ QString textWithChaptersAt(const QList<int> &offsets, int length)
         text.replace(offsets.at(i), heading.size(), heading);
     }
     return text;
+}
+
+QString titles(const Book &book)
+{
+    QStringList titles;
+    for (const Chapter &chapter : book.chapters())
+        titles << chapter.title;
+    return titles.join(QLatin1Char('|'));
 }
 
 QString manyChapters(const QString &name, int count)
@@ -351,6 +358,80 @@ private slots:
         Book book;
         QVERIFY(book.open(path));
         QVERIFY(QFile::exists(dir.filePath(QStringLiteral("a.txt/b.bmk"))));
+    }
+
+    void lineEndsOfEveryKindBreakLines()
+    {
+        // Old Mac files end lines with a lone CR; CR LF stays one break.
+        const QString path =
+            writeFile(dir.filePath(QStringLiteral("mac.txt")), QStringLiteral("第一章\r正文\r\n第二章\r\r尾").toUtf8());
+        Book book;
+        QVERIFY(book.open(path));
+        QCOMPARE(book.text(), QStringLiteral("第一章\n正文\n第二章\n\n尾"));
+        book.waitForChapters();
+        QCOMPARE(book.chapterCount(), 2);
+        QCOMPARE(book.chapter(1).offset, 7);
+    }
+
+    void opensInTheEncodingAskedFor()
+    {
+        const QString traditional =
+            QStringLiteral("老張說：「我要到城裡去一趟，給你娘買藥。她的病已經好幾天了，總是不見好轉。」");
+        const QByteArray big5 = QTextCodec::codecForName("Big5")->fromUnicode(traditional);
+        const QString path = writeFile(dir.filePath(QStringLiteral("big5.txt")), big5);
+        Book book;
+        QVERIFY(book.open(path));
+        QCOMPARE(book.textEncoding(), TextEncoding::Big5);
+        QCOMPARE(book.text(), traditional);
+        QVERIFY(book.open(path, TextEncoding::Gb18030));
+        QCOMPARE(book.textEncoding(), TextEncoding::Gb18030);
+        QCOMPARE(book.text(), QTextCodec::codecForName("GB18030")->toUnicode(big5));
+    }
+
+    void changingTheRuleParsesAgain()
+    {
+        const QString text =
+            QStringLiteral("楔子\n第一章 风起\n\u3000\u3000第六回合时，子曰：学而时习之。\n第二章 云涌\n");
+        const QString path = writeFile(dir.filePath(QStringLiteral("rules.txt")), text.toUtf8());
+        Book book;
+        QVERIFY(book.open(path));
+        book.waitForChapters();
+        QCOMPARE(titles(book), QStringLiteral("第一章 风起|第六回合时，子曰：学而时习之。|第二章 云涌"));
+
+        QSignalSpy ready(&book, &Book::chaptersReady);
+        book.setChapterRule(ChapterRule::strict());
+        QCOMPARE(book.chapterRule(), ChapterRule::strict());
+        QVERIFY(ready.wait());
+        QCOMPARE(titles(book), QStringLiteral("楔子|第一章 风起|第二章 云涌"));
+        QCOMPARE(book.chapter(1).offset, 3);
+
+        book.setChapterRule(ChapterRule::custom(QStringLiteral("第(")));
+        QCOMPARE(book.chapterRule(), ChapterRule()); // never applied
+        QVERIFY(ready.wait());
+        QCOMPARE(book.chapterCount(), 3);
+
+        Book closed;
+        closed.setChapterRule(ChapterRule::strict());
+        QVERIFY(closed.open(path)); // the rule holds for books opened later
+        closed.waitForChapters();
+        QCOMPARE(closed.chapterCount(), 3);
+    }
+
+    void changingTheRuleDuringAParseKeepsOnlyTheNewList()
+    {
+        QString text;
+        for (int i = 0; i < 20000; ++i)
+            text += QStringLiteral("第%1章 甲\n第%1节课下课后，\n").arg(i + 1);
+        const QString path = writeFile(dir.filePath(QStringLiteral("long.txt")), text.toUtf8());
+        for (int round = 0; round < 3; ++round) {
+            Book book;
+            QVERIFY(book.open(path));
+            QTest::qWait(round);
+            book.setChapterRule(ChapterRule::strict());
+            book.waitForChapters();
+            QCOMPARE(book.chapterCount(), 20000);
+            QCOMPARE(book.chapter(19999).title, QStringLiteral("第20000章 甲"));
+        }
     }
 
     void secondOpenDuringAParseKeepsOnlyItsChapters()

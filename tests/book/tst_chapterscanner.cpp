@@ -1,5 +1,6 @@
 #include "ChapterScanner.h"
 
+#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QRegExp>
 #include <QTextBlock>
@@ -9,10 +10,10 @@
 
 namespace {
 
-QList<Chapter> scan(const QString &text)
+QList<Chapter> scan(const QString &text, const ChapterRule &rule = ChapterRule())
 {
     QList<Chapter> chapters;
-    ChapterScanner scanner;
+    ChapterScanner scanner(rule);
     scanner.scan(
         text, [&](const Chapter &c) { chapters.append(c); }, [] { return true; });
     return chapters;
@@ -145,6 +146,122 @@ private slots:
     {
         QFETCH(QString, text);
         QCOMPARE(describe(scan(text)), QString());
+    }
+
+    // One line each, after a first line "正文\n" (3 characters), so offsets
+    // also show the line start being added. Offset -1: not a heading.
+    void strictRule_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<QString>("title");
+        auto heading = [](const char *name, const QString &line, int offset, const QString &title) {
+            QTest::newRow(name) << line << offset << title;
+        };
+        auto prose = [](const char *name, const QString &line) { QTest::newRow(name) << line << -1 << QString(); };
+        heading("indented", "\u3000\u3000第一章 风起云涌", 5, "第一章 风起云涌");
+        heading("full-width digits", "第１２章", 3, "第１２章");
+        heading("两", "第两百章", 3, "第两百章");
+        heading("financial numerals", "第壹佰章", 3, "第壹佰章");
+        heading("萬 and 〇", "第一萬〇一章", 3, "第一萬〇一章");
+        heading("volume and title", "第三卷 终局", 3, "第三卷 终局");
+        heading("number and title", "第一百二十三 标题", 3, "第一百二十三 标题");
+        heading("回 with colon", "第12回：大闹天宫", 3, "第12回：大闹天宫");
+        heading("节 with dot", "第5节.夜", 3, "第5节.夜");
+        heading("幕 with middle dot", "第三幕·终", 3, "第三幕·终");
+        heading("部 with dash", "第二部—归来", 3, "第二部—归来");
+        heading("集 with enumeration comma", "第八集、重逢", 3, "第八集、重逢");
+        heading("篇, spaces around the number", "第 12 篇", 3, "第 12 篇");
+        heading("no-break space first", "\u00a0第八集 ", 4, "第八集");
+        heading("Chapter", "Chapter 12", 3, "Chapter 12");
+        heading("CHAPTER with title", "CHAPTER 7: The End", 3, "CHAPTER 7: The End");
+        heading("Chapter without space", "Chapter12", 3, "Chapter12");
+        heading("序章", "序章", 3, "序章");
+        heading("楔子", "\u3000楔子", 4, "楔子");
+        heading("番外 and number", "番外一 重逢", 3, "番外一 重逢");
+        heading("尾声 and title", "尾声：归来", 3, "尾声：归来");
+        heading("后记", "后记", 3, "后记");
+        heading("40 characters", "第一章 " + QString(36, QChar(u'风')), 3, "第一章 " + QString(36, QChar(u'风')));
+        prose("41 characters", "第一章 " + QString(37, QChar(u'风')));
+        prose("回合", "\u3000\u3000第六回合时，子曰：学而时习之。");
+        prose("节课", "\u3000\u3000第十节课下课后，大家都走了。");
+        prose("节课 at line start", "第三节课开始了");
+        prose("回合 at line start", "第十回合时，他倒下了");
+        prose("unit runs into text", "第十章完了，他说");
+        prose("inside a sentence", "在第一章里");
+        prose("前言 in an idiom", "前言不搭后语的他");
+        prose("尾声 in prose", "尾声渐渐消失在风里");
+        prose("序章 runs into text", "序章开始的时候");
+        prose("lowercase chapter", "chapter 1");
+        prose("no number", "第章");
+        prose("number and punctuation", "第五 ，");
+    }
+    void strictRule()
+    {
+        QFETCH(QString, line);
+        QFETCH(int, offset);
+        QFETCH(QString, title);
+        const QList<Chapter> chapters =
+            scan(QStringLiteral("正文\n") + line + QStringLiteral("\n"), ChapterRule::strict());
+        if (offset < 0) {
+            QCOMPARE(describe(chapters), QString());
+            return;
+        }
+        QCOMPARE(chapters.size(), 1);
+        QCOMPARE(chapters.first().offset, offset);
+        QCOMPARE(chapters.first().title, title);
+        QVERIFY(chapters.first().valid);
+    }
+
+    void customRule_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("anchored") << "^\\s*卷[一二三]"
+                                  << "卷一 开始\n正文\n 卷二\n说卷三"
+                                  << "0:卷一 开始 | 10:卷二";
+        QTest::newRow("anywhere in the line") << "节"
+                                              << "这一节很好\n别的"
+                                              << "0:这一节很好";
+        QTest::newRow("Unicode white space") << "^\\s第"
+                                             << "\u3000第一\n第二"
+                                             << "1:第一";
+        QTest::newRow("case matters") << "^chapter"
+                                      << "Chapter 1\nchapter 2"
+                                      << "10:chapter 2";
+        QTest::newRow("every line but blank ones") << "^"
+                                                   << "a\n\n \u3000\nb\u2029c"
+                                                   << "0:a | 6:b | 8:c";
+        QTest::newRow("invalid: scans as standard") << "("
+                                                    << "第一章\n("
+                                                    << "0:第一章";
+        QTest::newRow("empty: scans as standard") << ""
+                                                  << "第一章\nx"
+                                                  << "0:第一章";
+    }
+    void customRule()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QCOMPARE(describe(scan(text, ChapterRule::custom(pattern))), expected);
+    }
+
+    void catastrophicPatternStillEnds()
+    {
+        // Exponential backtracking on every line: PCRE's match limit cuts
+        // each line short, and the preview count stops at its deadline.
+        const QString text = (QString(40, QLatin1Char('a')) + QStringLiteral("b\n")).repeated(2000);
+        ChapterScanner scanner(ChapterRule::custom(QStringLiteral("^(a|aa)+$")));
+        QElapsedTimer timer;
+        timer.start();
+        bool complete = true;
+        QCOMPARE(scanner.count(text, QDeadlineTimer(300), &complete), 0);
+        QVERIFY(!complete);
+        QVERIFY2(timer.elapsed() < 3000, qPrintable(QString::number(timer.elapsed())));
+        QCOMPARE(scanner.count(text.left(420), QDeadlineTimer::Forever, &complete), 0);
+        QVERIFY(complete);
     }
 
     void matchesTheDocumentSearch()

@@ -17,6 +17,36 @@ QByteArray encode(const char *codec, const QString &text)
     return QTextCodec::codecForName(codec)->fromUnicode(text.constData(), text.size(), &state);
 }
 
+// Traditional prose, for Big5 and for GBK (which holds these characters too).
+const QString kTraditional =
+    QStringLiteral("　　這一天清晨，天還沒有亮，老張就起來了。他走到院子裡，看了看東邊的天色，心裡想著今天要做的事情。"
+                   "昨天晚上下了一場大雨，路上到處都是水，村口的那條小河漲得很高。他的兒子從屋裡出來，問他：「爹，您這"
+                   "麼早起來做什麼？」\n"
+                   "　　老張說：「我要到城裡去一趟，給你娘買藥。她的病已經好幾天了，總是不見好轉，我心裡很著急。」"
+                   "兒子說：「那我跟您一起去吧，路上也好有個照應。」老張想了想，點點頭，說：「也好，你去把車推出來，我"
+                   "們吃了飯就走。」\n"
+                   "　　兩個人吃過早飯，便推著車出了門。一路上，他們聽見樹上的鳥在叫，看見田裡的農民已經開始工作。"
+                   "兒子問：「爹，城裡的醫生真的能治好娘的病嗎？」老張歎了一口氣，說：「誰知道呢？只要還有一點希望，我"
+                   "們就不能放棄。」\n"
+                   "　　到了城門口，守門的兵攔住他們，問他們從哪裡來，要到哪裡去。老張一一回答了，那兵才讓他們進去。"
+                   "城裡的街道很寬，兩邊都是商店，人來人往，非常熱鬧。兒子第一次進城，什麼都覺得新鮮，一會兒看看這個，"
+                   "一會兒問問那個。\n");
+
+// Classical prose, full of characters that are rare in modern novels.
+const QString kClassical = QStringLiteral(
+    "道可道，非常道；名可名，非常名。無名天地之始，有名萬物之母。故常無欲，以觀其妙；常有欲，以觀其徼。"
+    "此兩者同出而異名，同謂之玄，玄之又玄，眾妙之門。\n子曰：學而時習之，不亦說乎？有朋自遠方來，不亦樂乎？"
+    "人不知而不慍，不亦君子乎？\n");
+
+// Chinese UTF-8 of at least `size` bytes, made of kProse.
+QByteArray longUtf8(int size)
+{
+    QByteArray out;
+    while (out.size() < size)
+        out += kProse.toUtf8();
+    return out;
+}
+
 QByteArray bytes(std::initializer_list<int> values)
 {
     QByteArray out;
@@ -236,6 +266,115 @@ private slots:
         const QByteArray be = bytes({0x80, 0x41, 0x00, 0x42});
         QCOMPARE(decodeText(be), referenceDecode(be));
         QCOMPARE(decodeText(be).size(), 2);
+    }
+
+    // Expected: the encoding the bytes were made in. The text is also read
+    // back in the encoding named.
+    void chosenEncoding_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QString>("encoding");
+        QTest::addColumn<QString>("text");
+        const QString manyChapters = kTraditional.repeated(200); // past the first sample, into the later ones
+        QTest::newRow("Big5") << encode("Big5", kTraditional) << "big5" << kTraditional;
+        QTest::newRow("Big5, long") << encode("Big5", manyChapters) << "big5" << manyChapters;
+        QTest::newRow("Big5, classical") << encode("Big5", kClassical) << "big5" << kClassical;
+        QTest::newRow("Big5, one line") << encode("Big5", kTraditional.left(40)) << "big5" << kTraditional.left(40);
+        QTest::newRow("traditional GBK") << encode("GBK", kTraditional) << "gb18030" << kTraditional;
+        QTest::newRow("traditional GBK, long") << encode("GBK", manyChapters) << "gb18030" << manyChapters;
+        QTest::newRow("classical GBK") << encode("GBK", kClassical) << "gb18030" << kClassical;
+        QTest::newRow("simplified GBK") << encode("GBK", kProse) << "gb18030" << kProse;
+        QTest::newRow("three-byte GBK") << bytes({0xD6, 0xD0, 0x41}) << "gb18030" << QStringLiteral("中A");
+        QTest::newRow("GB18030 four-byte") << bytes({0x81, 0x30, 0x81, 0x30}) << "gb18030" << QString(QChar(0x80));
+        QTest::newRow("UTF-16LE") << encode("UTF-16LE", kProse) << "utf-16le" << kProse;
+        QTest::newRow("UTF-32BE with mark")
+            << bytes({0, 0, 0xFE, 0xFF}) + encode("UTF-32BE", kProse) << "utf-32" << kProse;
+    }
+    void chosenEncoding()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(QString, encoding);
+        QFETCH(QString, text);
+        QCOMPARE(textEncodingName(detectEncoding(data)), encoding);
+        QCOMPARE(decodeText(data), text);
+        QCOMPARE(decodeText(data, textEncodingFromName(encoding)), text);
+    }
+
+    void utf8WithStrayBytes_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QString>("text"); // empty: not read as UTF-8
+        const QByteArray half = longUtf8(5000);
+        const QString halfText = QString::fromUtf8(half);
+        const QString bad(QChar::ReplacementCharacter);
+        QTest::newRow("one stray byte") << half + "\xFF" + half << halfText + bad + halfText;
+        QTest::newRow("cut character") << half + "\xE4\xB8" + half << halfText + bad + halfText;
+        QTest::newRow("overlong pair, 20,000 bytes")
+            << half + "\xC0\x80" + half + half + half << halfText + bad + bad + halfText + halfText + halfText;
+        QTest::newRow("three in 20,000 bytes") << half + "\xFF" + half + "\xFF" + half + "\xFF" + half << QString();
+        QTest::newRow("under 10,000 bytes") << half + "\xFF" << QString();
+        // Well-formed multi-byte sequences must be the rule, not the exception.
+        QTest::newRow("mostly ASCII") << QByteArray(20000, 'a') + "\xC3\xA9\xFF" << QString();
+        const QString code = QString(30000, QLatin1Char('x')) + QStringLiteral("中文注释");
+        QTest::newRow("GBK comment in ASCII") << encode("GBK", code) << QString();
+    }
+    void utf8WithStrayBytes()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(QString, text);
+        const bool utf8 = !text.isEmpty();
+        QCOMPARE(detectEncoding(data) == TextEncoding::Utf8, utf8);
+        QCOMPARE(decodeText(data), utf8 ? text : referenceDecode(data));
+    }
+
+    void explicitEncodings_data()
+    {
+        QTest::addColumn<QString>("encoding");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("short utf-8, stray byte") << "UTF-8" << QByteArray("a\xFF\xE4\xB8\xAD") << "a\uFFFD中";
+        QTest::newRow("gb18030 euro sign") << "gb18030" << bytes({0x41, 0xA2, 0xE3}) << "A\u20AC";
+        QTest::newRow("short big5") << "big5" << encode("Big5", QStringLiteral("臺灣")) << "臺灣";
+        QTest::newRow("Hong Kong Big5") << "big5" << bytes({0x87, 0x40}) << "\u43F0";
+        QTest::newRow("utf-16be") << "utf-16be" << encode("UTF-16BE", kProse) << kProse;
+        QTest::newRow("utf-32 without mark") << "utf-32" << encode("UTF-32LE", kProse) << kProse;
+        QTest::newRow("unknown name reads as Auto") << "latin-1" << encode("GBK", kProse) << kProse;
+    }
+    void explicitEncodings()
+    {
+        QFETCH(QString, encoding);
+        QFETCH(QByteArray, data);
+        QFETCH(QString, text);
+        QCOMPARE(decodeText(data, textEncodingFromName(encoding)), text);
+    }
+
+    void detectedEncodingReadsTheSame()
+    {
+        QRandomGenerator random(15);
+        for (int i = 0; i < 5000; ++i) {
+            const QByteArray data = i % 3 == 0 ? randomBytes(random) : awkwardBytes(random);
+            const TextEncoding detected = detectEncoding(data);
+            // Where Auto reads GBK, an explicit choice reads GB18030, its superset.
+            QTextCodec::ConverterState state;
+            const QString expected = detected == TextEncoding::Gb18030
+                                         ? QTextCodec::codecForName("GB18030")->toUnicode(data, data.size(), &state)
+                                         : decodeText(data);
+            if (decodeText(data, detected) != expected)
+                QFAIL(qPrintable(QStringLiteral("differs on %1").arg(QString::fromLatin1(data.toHex(' ')))));
+            QVERIFY(!decodeText(data, TextEncoding(1 + i % 6)).isNull()); // each explicit one
+        }
+    }
+
+    void lineEnds()
+    {
+        QString text = QStringLiteral("a\r\nb\rc\r\r\nd\n\re\r");
+        normalizeLineEnds(text);
+        QCOMPARE(text, QStringLiteral("a\nb\nc\n\nd\n\ne\n"));
+        // Without CR nothing is copied.
+        const QString plain = kProse;
+        QString copy = plain;
+        normalizeLineEnds(copy);
+        QCOMPARE(copy.constData(), plain.constData());
     }
 
     void matchesTheCodecsOnAwkwardInput()
