@@ -13,7 +13,8 @@ PACKAGES=(
     libxcb1-dev libxcb-keysyms1-dev
     qttranslations5-l10n
     fonts-noto-cjk fonts-dejavu-core
-    xvfb xauth xdotool x11-utils
+    xvfb xauth xdotool x11-utils imagemagick
+    weston qtwayland5 xdg-desktop-portal dbus
     clang libclang-rt-14-dev
     desktop-file-utils appstream lintian dpkg-dev file
 )

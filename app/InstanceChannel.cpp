@@ -101,14 +101,32 @@ InstanceChannel::Answer InstanceChannel::send(const QString &name, const QString
     return Answer(answer);
 }
 
+namespace {
+
+QString lockPathFor(const QString &name)
+{
+    return QDir::isAbsolutePath(name) ? name + QStringLiteral(".lock")
+                                      : QDir::temp().filePath(name + QStringLiteral(".lock"));
+}
+
+} // namespace
+
+bool InstanceChannel::readerRuns(const QString &name)
+{
+    QLockFile probe(lockPathFor(name));
+    probe.setStaleLockTime(0);
+    if (!probe.tryLock(0))
+        return true;
+    probe.unlock();
+    return false;
+}
+
 bool InstanceChannel::listen()
 {
     // The lock decides who is the running reader: Qt replaces an existing
     // socket without a word, and the lock of a killed reader goes stale with
     // its process.
-    const QString lockPath = QDir::isAbsolutePath(name) ? name + QStringLiteral(".lock")
-                                                        : QDir::temp().filePath(name + QStringLiteral(".lock"));
-    lock.reset(new QLockFile(lockPath));
+    lock.reset(new QLockFile(lockPathFor(name)));
     lock->setStaleLockTime(0);
     if (!lock->tryLock(100)) {
         lock.reset();

@@ -33,6 +33,9 @@ public:
     /// answer; NoReader when nobody listens or answers within `timeout` ms.
     static Answer send(const QString &name, const QStringList &request, int timeout = 5000);
 
+    /// Whether a reader holds the channel `name` (without waiting for it).
+    static bool readerRuns(const QString &name);
+
     /// Starts listening. False when another reader runs (it holds the
     /// channel's lock file); what a killed reader left behind is taken over.
     bool listen();

@@ -1,16 +1,63 @@
+#include "HotKeyManager.h"
 #include "InstanceChannel.h"
 #include "MainWindow.h"
 #include "installTranslators.h"
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QTextStream>
 
 #include <cstdio>
 
 namespace {
 
-// A running reader may be busy opening a large book before it listens.
+// A running reader may be busy opening a large book before it answers.
 const int kHandOverTimeout = 10000;
+
+void print(FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+}
+
+QString usage()
+{
+    return QStringLiteral("usage: tavril [BOOK.txt]\n       tavril --command NAME\n       tavril --help\n");
+}
+
+int help()
+{
+    QString text =
+        usage() + QStringLiteral("\nOpens BOOK.txt, or the last book, in the reader. Started again while it runs, "
+                                 "it hands the book\nto the running reader and brings it to the front.\n\n"
+                                 "--command NAME runs a command in the running reader, for the desktop's own "
+                                 "keyboard settings:\n");
+    for (const QString &name : HotKeyManager::commandNames())
+        text +=
+            QStringLiteral("  %1%2\n").arg(name, -18).arg(HotKeyManager::commandLabel(HotKeyManager::commandId(name)));
+    print(stdout, text);
+    return 0;
+}
+
+int sendCommand(const QString &name)
+{
+    const QString channel = InstanceChannel::defaultName();
+    if (HotKeyManager::commandId(name) < 0) {
+        print(stderr, QStringLiteral("tavril: unknown command \"%1\" (tavril --help lists them)\n").arg(name));
+        return 2;
+    }
+    if (!InstanceChannel::readerRuns(channel)) {
+        print(stderr, QStringLiteral("tavril: no reader is running\n"));
+        return 1;
+    }
+    const InstanceChannel::Answer answer =
+        InstanceChannel::send(channel, {QStringLiteral("command"), name}, kHandOverTimeout);
+    if (answer == InstanceChannel::Done)
+        return 0;
+    print(stderr, answer == InstanceChannel::NoReader ? QStringLiteral("tavril: the reader does not answer\n")
+                                                      : QStringLiteral("tavril: the reader refused the command\n"));
+    return 1;
+}
 
 } // namespace
 
@@ -19,15 +66,21 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     // Names the per-user data folder (bookmarks of books in read-only folders).
     QCoreApplication::setApplicationName(QStringLiteral("tavril"));
+    // The desktop knows the reader by its desktop entry (the portal needs it).
+    QGuiApplication::setDesktopFileName(QStringLiteral("tavril"));
     installTranslators(&app);
 
-    // A book named on the command line ("Open with" in a file manager).
     const QStringList args = app.arguments().mid(1);
+    if (args.size() == 1 && (args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")))
+        return help();
+    if (args.size() == 2 && args.first() == QLatin1String("--command"))
+        return sendCommand(args.at(1));
+    // A book named on the command line ("Open with" in a file manager).
     QString book;
     if (args.size() == 1 && !args.first().startsWith(QLatin1Char('-')))
         book = QFileInfo(args.first()).absoluteFilePath();
     else if (!args.isEmpty())
-        std::fprintf(stderr, "usage: tavril [BOOK.txt]\n");
+        print(stderr, usage());
 
     // A reader already runs: it opens the book, or just comes to the front.
     // Two readers on one settings file would undo each other's bookmarks.
@@ -38,7 +91,7 @@ int main(int argc, char *argv[])
         const InstanceChannel::Answer answer =
             InstanceChannel::send(InstanceChannel::defaultName(), request, kHandOverTimeout);
         if (answer == InstanceChannel::NoReader)
-            std::fprintf(stderr, "tavril: another reader is running but does not answer\n");
+            print(stderr, QStringLiteral("tavril: another reader is running but does not answer\n"));
         return answer == InstanceChannel::Done ? 0 : 1;
     }
 

@@ -5,6 +5,7 @@
 #include "HotKeyManager.h"
 #include "ReaderConfig.h"
 #include "WhatsNewDlg.h"
+#include "WindowSystem.h"
 
 #include <QDesktopServices>
 #include <QFontDialog>
@@ -114,6 +115,10 @@ void PreferenceDialog::loadSettings()
         ui->rb_whole_win_transparent->setChecked(true);
     ui->hs_transparent_percent->setValue(config->translucent());
     ui->cb_top->setChecked(config->isTop());
+    if (!WindowSystem::keepsOnTop()) {
+        ui->cb_top->setEnabled(false);
+        ui->cb_top->setToolTip(tr("在这个桌面上，窗口是否置顶由桌面决定"));
+    }
     ui->cb_remember_pos->setChecked(config->rememberWin());
     // The reader has no tray icon; the option is only carried along.
     ui->cb_tray->hide();
@@ -133,6 +138,7 @@ void PreferenceDialog::connectWidgets()
     connect(ui->cbb_font, &JComboBox::clicked, this, &PreferenceDialog::onCbbFontClicked);
     connect(ui->btn_text_color, &ColorButton::colorSelected, this, &PreferenceDialog::onTextColorSelected);
     connect(ui->btn_bg_color, &ColorButton::colorSelected, this, &PreferenceDialog::onBackgroundColorSelected);
+    connect(hotKeyManager, &HotKeyManager::globalKeysChanged, this, &PreferenceDialog::showGlobalKeys);
     for (KeyLineLabel *field : hotKeyFields())
         connect(field, &KeyLineLabel::clicked, this, &PreferenceDialog::onClickedHotKey);
 }

@@ -57,6 +57,8 @@ private slots:
     void on_cb_wheel_turn_stateChanged(int state);
     void on_cb_click_next_page_stateChanged(int state);
     void on_cb_double_click_hide_stateChanged(int state);
+    void on_btn_configure_global_clicked();
+    void showGlobalKeys();
 
 private:
     void initLists();

@@ -7,7 +7,12 @@
 #include "HotKeyManager.h"
 #include "ReaderConfig.h"
 
+#include <QLineEdit>
 #include <QMessageBox>
+
+#ifdef TAVRIL_HAVE_DBUS
+#include "PortalShortcuts.h"
+#endif
 
 namespace {
 struct HotKeyField
@@ -73,6 +78,46 @@ void PreferenceDialog::loadHotKeys()
         for (const HotKeyField &entry : *table)
             (ui.data()->*entry.field)->setHotKeyText(entry.id, hotKeyManager->hotKey(entry.id));
     }
+    showGlobalKeys();
+}
+
+// Where the desktop binds the global keys (Wayland), the global column shows
+// what it bound, and is no editor.
+void PreferenceDialog::showGlobalKeys()
+{
+#ifdef TAVRIL_HAVE_DBUS
+    const PortalShortcuts *portal = hotKeyManager->desktopPortal();
+    ui->lb_global_keys->setVisible(portal);
+    ui->btn_configure_global->setVisible(portal && portal->canConfigure());
+    if (!portal)
+        return;
+    const bool bound = portal->state() == PortalShortcuts::Bound;
+    for (const HotKeyField &entry : kGlobalFields) {
+        KeyLineLabel *field = ui.data()->*entry.field;
+        const QString trigger = hotKeyManager->desktopTrigger(entry.id);
+        field->setSequenceText(QString());
+        field->findChild<QLineEdit *>()->setText(bound ? (trigger.isEmpty() ? tr("未绑定") : trigger) : QString());
+        field->setToolTip(tr("由桌面分配"));
+    }
+    if (bound) {
+        ui->lb_global_keys->setText(tr("全局快捷键由桌面分配，右列是桌面实际绑定的按键。"));
+    } else if (portal->state() == PortalShortcuts::Binding) {
+        ui->lb_global_keys->setText(tr("正在向桌面申请全局快捷键……"));
+    } else {
+        ui->lb_global_keys->setText(tr("这个桌面不提供全局快捷键（%1）。可以在桌面自己的键盘设置中绑定快捷键，让它运行 "
+                                       "tavril --command 加命令名，例如 tavril --command next-page（下一页）、"
+                                       "tavril --command toggle（隐藏或显示窗口）；全部命令名见 tavril --help。")
+                                        .arg(portal->errorText()));
+    }
+#endif
+}
+
+void PreferenceDialog::on_btn_configure_global_clicked()
+{
+#ifdef TAVRIL_HAVE_DBUS
+    if (PortalShortcuts *portal = hotKeyManager->desktopPortal())
+        portal->configure();
+#endif
 }
 
 void PreferenceDialog::onClickedHotKey(void *view)
@@ -83,7 +128,7 @@ void PreferenceDialog::onClickedHotKey(void *view)
         if (candidate == view)
             field = candidate;
     }
-    if (!field)
+    if (!field || (hotKeyManager->desktopPortal() && field->actionId() > HotKeyManager::GlobalIdOffset))
         return;
     // With the reader's own grabs in place, re-entering a chord a global
     // field shows would run its command instead of reaching the dialog.

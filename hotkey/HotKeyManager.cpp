@@ -1,11 +1,18 @@
 #include "HotKeyManager.h"
 
 #include "QxtGlobalShortcut.h"
+#include "WindowSystem.h"
 #include "configSettings.h"
 
+#ifdef TAVRIL_HAVE_DBUS
+#include "PortalShortcuts.h"
+#endif
+
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QSet>
+#include <QVector>
 
 namespace {
 
@@ -14,19 +21,35 @@ struct DefaultKey
     int id;
     const char *inApp;
     const char *global;
+    const char *name;  // for `tavril --command` and the desktop's shortcut list
+    const char *label; // as the shortcut tab names it
 };
 
 // In the order defaults and stored keys are applied: every in-app id first,
 // so a global default never loses a conflict to an in-app one.
 const DefaultKey kDefaults[] = {
-    {HotKeyManager::Open, "O", "Ctrl+Shift+O"},        {HotKeyManager::Close, "C", "Ctrl+Shift+C"},
-    {HotKeyManager::Content, "T", "Ctrl+Shift+T"},     {HotKeyManager::BookmarkList, "B", "Ctrl+Shift+B"},
-    {HotKeyManager::AddBookmark, "V", "Ctrl+Shift+V"}, {HotKeyManager::Find, "F", "Ctrl+Shift+F"},
-    {HotKeyManager::Back, "Left", "Ctrl+Shift+Left"},  {HotKeyManager::Next, "Right", "Ctrl+Shift+Right"},
-    {HotKeyManager::Hide, "Down", "Ctrl+Shift+Down"},  {HotKeyManager::Show, "Up", "Ctrl+Shift+Up"},
-    {HotKeyManager::CenterWin, "N", "Ctrl+Shift+N"},   {HotKeyManager::Menu, "M", "Ctrl+Shift+M"},
-    {HotKeyManager::Preference, "P", "Ctrl+Shift+P"},  {HotKeyManager::Help, "H", "Ctrl+Shift+H"},
-    {HotKeyManager::BackChapter, "[", "Ctrl+Shift+["}, {HotKeyManager::NextChapter, "]", "Ctrl+Shift+]"},
+    {HotKeyManager::Open, "O", "Ctrl+Shift+O", "open", QT_TRANSLATE_NOOP("HotKeyManager", "打开文件")},
+    {HotKeyManager::Close, "C", "Ctrl+Shift+C", "close", QT_TRANSLATE_NOOP("HotKeyManager", "关闭文件")},
+    {HotKeyManager::Content, "T", "Ctrl+Shift+T", "contents", QT_TRANSLATE_NOOP("HotKeyManager", "目录")},
+    {HotKeyManager::BookmarkList, "B", "Ctrl+Shift+B", "bookmarks", QT_TRANSLATE_NOOP("HotKeyManager", "书签列表")},
+    {HotKeyManager::AddBookmark, "V", "Ctrl+Shift+V", "add-bookmark", QT_TRANSLATE_NOOP("HotKeyManager", "添加书签")},
+    {HotKeyManager::Find, "F", "Ctrl+Shift+F", "find", QT_TRANSLATE_NOOP("HotKeyManager", "查找")},
+    {HotKeyManager::Back, "Left", "Ctrl+Shift+Left", "previous-page", QT_TRANSLATE_NOOP("HotKeyManager", "上一页")},
+    {HotKeyManager::Next, "Right", "Ctrl+Shift+Right", "next-page", QT_TRANSLATE_NOOP("HotKeyManager", "下一页")},
+    {HotKeyManager::Hide, "Down", "Ctrl+Shift+Down", "hide", QT_TRANSLATE_NOOP("HotKeyManager", "隐藏窗口")},
+    {HotKeyManager::Show, "Up", "Ctrl+Shift+Up", "show", QT_TRANSLATE_NOOP("HotKeyManager", "显示窗口")},
+    {HotKeyManager::CenterWin, "N", "Ctrl+Shift+N", "center", QT_TRANSLATE_NOOP("HotKeyManager", "窗口居中")},
+    {HotKeyManager::Menu, "M", "Ctrl+Shift+M", "menu", QT_TRANSLATE_NOOP("HotKeyManager", "显示菜单")},
+    {HotKeyManager::Preference, "P", "Ctrl+Shift+P", "preferences", QT_TRANSLATE_NOOP("HotKeyManager", "设置")},
+    {HotKeyManager::Help, "H", "Ctrl+Shift+H", "help", QT_TRANSLATE_NOOP("HotKeyManager", "帮助")},
+    {HotKeyManager::BackChapter, "[", "Ctrl+Shift+[", "previous-chapter", QT_TRANSLATE_NOOP("HotKeyManager", "上一章")},
+    {HotKeyManager::NextChapter, "]", "Ctrl+Shift+]", "next-chapter", QT_TRANSLATE_NOOP("HotKeyManager", "下一章")},
+};
+
+// Commands without keys, reachable from the menu or from outside.
+const DefaultKey kKeyless[] = {
+    {HotKeyManager::Quit, "", "", "quit", QT_TRANSLATE_NOOP("HotKeyManager", "退出")},
+    {HotKeyManager::Toggle, "", "", "toggle", QT_TRANSLATE_NOOP("HotKeyManager", "隐藏或显示窗口")},
 };
 
 const char kGroup[] = "key";
@@ -34,6 +57,28 @@ const char kGroup[] = "key";
 bool isGlobalId(int id)
 {
     return id > HotKeyManager::GlobalIdOffset;
+}
+
+// Every command, keyed ones first.
+QVector<const DefaultKey *> allCommands()
+{
+    QVector<const DefaultKey *> commands;
+    for (const DefaultKey &key : kDefaults)
+        commands << &key;
+    for (const DefaultKey &key : kKeyless)
+        commands << &key;
+    return commands;
+}
+
+// Only keyed commands have a global twin.
+const DefaultKey *findCommand(int id)
+{
+    const bool global = id > HotKeyManager::GlobalIdOffset;
+    for (const DefaultKey *key : allCommands()) {
+        if (key->id == (global ? id - HotKeyManager::GlobalIdOffset : id) && (!global || *key->global))
+            return key;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -45,7 +90,94 @@ HotKeyManager::HotKeyManager(QObject *parent) : QObject(parent)
     // two chords, and warn about defaults the user has long replaced.
     hotKeys = defaultTable();
     loadTable();
+#ifdef TAVRIL_HAVE_DBUS
+    // On Wayland only the desktop can give keys that work in other programs.
+    if (WindowSystem::globalKeysByPortal()) {
+        setPortal(new PortalShortcuts(QDBusConnection::sessionBus()));
+        return;
+    }
+#endif
     applyGlobalBindings();
+}
+
+QString HotKeyManager::commandName(int id)
+{
+    const DefaultKey *command = findCommand(id);
+    return command ? QString::fromLatin1(command->name) : QString();
+}
+
+QString HotKeyManager::commandLabel(int id)
+{
+    const DefaultKey *command = findCommand(id);
+    return command ? QCoreApplication::translate("HotKeyManager", command->label) : QString();
+}
+
+int HotKeyManager::commandId(const QString &name)
+{
+    for (const DefaultKey *key : allCommands()) {
+        if (name == QLatin1String(key->name))
+            return key->id;
+    }
+    return -1;
+}
+
+QStringList HotKeyManager::commandNames()
+{
+    QStringList names;
+    for (const DefaultKey *key : allCommands())
+        names << QString::fromLatin1(key->name);
+    return names;
+}
+
+void HotKeyManager::setPortal(PortalShortcuts *replacement)
+{
+#ifdef TAVRIL_HAVE_DBUS
+    for (const QSharedPointer<QxtGlobalShortcut> &shortcut : qAsConst(globalShortcuts))
+        shortcut->setShortcut(QKeySequence());
+    delete portal;
+    portal = replacement;
+    portal->setParent(this);
+    offered.clear();
+    connect(portal, &PortalShortcuts::activated, this, [this](const QString &name) {
+        const int id = commandId(name);
+        if (hotKeys.contains(id + GlobalIdOffset))
+            emit hotKeyPressed(id + GlobalIdOffset);
+    });
+    connect(portal, &PortalShortcuts::changed, this, &HotKeyManager::globalKeysChanged);
+    applyGlobalBindings();
+#else
+    Q_UNUSED(replacement)
+#endif
+}
+
+QString HotKeyManager::desktopTrigger(int id) const
+{
+#ifdef TAVRIL_HAVE_DBUS
+    return portal ? portal->trigger(commandName(id)) : QString();
+#else
+    Q_UNUSED(id)
+    return QString();
+#endif
+}
+
+// Offers every global command to the desktop in one list, with the chord
+// of the table as the wish.
+void HotKeyManager::offerToDesktop()
+{
+#ifdef TAVRIL_HAVE_DBUS
+    QList<PortalShortcuts::Shortcut> shortcuts;
+    QStringList wishes;
+    for (const DefaultKey &key : kDefaults) {
+        const int id = key.id + GlobalIdOffset;
+        const QString wish = PortalShortcuts::toPortalTrigger(hotKeys.value(id));
+        shortcuts.append({commandName(id), commandLabel(id), wish});
+        wishes << wish;
+    }
+    if (wishes == offered && portal->state() != PortalShortcuts::Idle)
+        return;
+    offered = wishes;
+    portal->bind(shortcuts);
+#endif
 }
 
 HotKeyManager::~HotKeyManager() = default;
@@ -98,10 +230,13 @@ bool HotKeyManager::setHotKey(int id, const QString &text, bool save)
         return true;
     if (!text.isEmpty() && findAction(text) != -1)
         return false;
-    if (isGlobalId(id) && !suspended)
+    if (isGlobalId(id) && !suspended && !portal) {
         bindGlobal(id, text);
-    else
+    } else {
         hotKeys.insert(id, text);
+        if (isGlobalId(id) && portal)
+            offerToDesktop();
+    }
     if (save)
         saveHotKey(id, text);
     return true;
@@ -162,6 +297,10 @@ void HotKeyManager::loadTable()
 
 void HotKeyManager::applyGlobalBindings()
 {
+    if (portal) {
+        offerToDesktop();
+        return;
+    }
     // Every chord that changes is released before any is bound: a swap of
     // two chords would otherwise find the other still held by ourselves.
     QList<int> changed;

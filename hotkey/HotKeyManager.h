@@ -5,6 +5,7 @@
 #include <QSharedPointer>
 #include <QString>
 
+class PortalShortcuts;
 class QKeyEvent;
 class QxtGlobalShortcut;
 
@@ -35,6 +36,9 @@ public:
         Help = 14,
         BackChapter = 16,
         NextChapter = 17,
+        // Commands without a key: from the menu, or from outside (tavril --command).
+        Quit = 15,
+        Toggle = 20,
     };
     Q_ENUM(HotKeyId)
     static constexpr int GlobalIdOffset = 100;
@@ -75,6 +79,25 @@ public:
     /// Writes @p text for @p id into the group "key" of the settings file.
     void saveHotKey(int id, const QString &text);
 
+    /// The name of a command for `tavril --command` and the desktop
+    /// ("next-page"), for an in-app or global id; empty for none.
+    static QString commandName(int id);
+    /// The command's name as the user reads it ("下一页").
+    static QString commandLabel(int id);
+    /// The in-app id of the command called @p name, -1 for none.
+    static int commandId(const QString &name);
+    /// Every command name, in the order `tavril --help` lists them.
+    static QStringList commandNames();
+
+    /// Global keys go through the desktop's portal: the desktop decides the
+    /// chords, and the table's global column holds only the reader's wishes.
+    /// Takes @p portal over (tests hand in one on a private bus).
+    void setPortal(PortalShortcuts *portal);
+    /// The desktop's portal, or null where the reader grabs keys itself.
+    PortalShortcuts *desktopPortal() const { return portal; }
+    /// The chord the desktop bound for the global @p id, as it describes it.
+    QString desktopTrigger(int id) const;
+
     /// The 32 action ids in the order in which defaults and stored keys are applied.
     static QList<int> actionIds();
     /// The built-in sequence of @p id, empty for an id not in the table.
@@ -82,6 +105,8 @@ public:
 
 signals:
     void hotKeyPressed(int id);
+    /// The desktop's answer about the global keys changed.
+    void globalKeysChanged();
 
 public slots:
     /// Connected to each global shortcut's activated(); @p shortcut is the one that fired.
@@ -93,8 +118,11 @@ private:
     /// Binds every global chord that is not bound as the table says, after
     /// releasing all of those first.
     void applyGlobalBindings();
+    void offerToDesktop();
 
     QMap<int, QString> hotKeys;
     bool suspended = false;
+    PortalShortcuts *portal = nullptr; // owned (child)
+    QStringList offered;               // the wishes last offered to the desktop
     QMap<int, QSharedPointer<QxtGlobalShortcut>> globalShortcuts;
 };

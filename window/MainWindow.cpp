@@ -7,6 +7,7 @@
 #include "Reader.h"
 #include "ReaderConfig.h"
 #include "WhatsNewDlg.h"
+#include "WindowSystem.h"
 
 #include <QAction>
 #include <QCursor>
@@ -19,6 +20,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWheelEvent>
+#include <QWindow>
 
 #ifdef TAVRIL_HAVE_X11
 #include <QX11Info>
@@ -58,13 +60,17 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), relayoutDelay(100
     connect(hotKeyManager, &HotKeyManager::hotKeyPressed, this, &MainWindow::onHotkeyPressed);
     connectBookNotices();
 
+    // Where the desktop places windows itself (Wayland), a stored position
+    // means nothing; the size still does.
     const QRect rect = restoredGeometry(config->windowRect());
-    move(rect.topLeft());
+    if (WindowSystem::placesWindows())
+        move(rect.topLeft());
     resize(rect.size());
+    setMinimumSize(smallestSize());
 
     setWindowFlags(Qt::FramelessWindowHint);
     setWindowFlag(Qt::NoDropShadowWindowHint, true);
-    if (config->isTop())
+    if (config->isTop() && WindowSystem::keepsOnTop())
         setWindowFlag(Qt::WindowStaysOnTopHint, true);
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_Hover);
@@ -77,7 +83,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), relayoutDelay(100
     // A window restored with whole-window opacity gets it at once, not only
     // after the next change of a background setting.
     if (config->bgType() != 0)
-        setWindowOpacity(config->translucent() / 100.0);
+        applyWindowOpacity();
 
     connect(cursorTimer, &QTimer::timeout, this, &MainWindow::monitorCursor);
     cursorTimer->start(250);
@@ -119,11 +125,14 @@ void MainWindow::showWindow(bool raise)
 
 void MainWindow::refreshAndPaint()
 {
+    setMinimumSize(smallestSize());
     reader->refresh();
 }
 
 void MainWindow::onTopWindow(bool isTop)
 {
+    if (!WindowSystem::keepsOnTop())
+        return; // the desktop decides, and changing the flags would only hide the window
     setWindowFlag(Qt::WindowStaysOnTopHint, isTop);
     showWindow(isTop);
 }
@@ -134,14 +143,23 @@ void MainWindow::onBackgroundChanged()
     update();
 }
 
-void MainWindow::applyWindowOpacity()
+qreal MainWindow::wholeWindowOpacity() const
 {
+    if (config->bgType() == 0)
+        return 1.0;
     // Under the cursor a window faded out as a whole comes back enough to be
     // found, like the background of the other mode.
-    qreal opacity = config->translucent() / 100.0;
-    if (hoverBoost > 0)
-        opacity = qMax(opacity, kWholeWindowHoverOpacity);
-    setWindowOpacity(config->bgType() != 0 ? opacity : 1.0);
+    const qreal opacity = config->translucent() / 100.0;
+    return hoverBoost > 0 ? qMax(opacity, kWholeWindowHoverOpacity) : opacity;
+}
+
+void MainWindow::applyWindowOpacity()
+{
+    // Where the window system ignores it, the painting fades instead.
+    if (WindowSystem::fadesWindows())
+        setWindowOpacity(wholeWindowOpacity());
+    else
+        update();
 }
 
 void MainWindow::followCompositor()
@@ -165,7 +183,10 @@ void MainWindow::monitorCursor()
         }
         return;
     }
-    const int boost = frameGeometry().contains(QCursor::pos()) ? kHoverBoost : 0;
+    // Without global positions (Wayland) the window only knows whether the
+    // pointer is in it.
+    const bool under = WindowSystem::placesWindows() ? frameGeometry().contains(QCursor::pos()) : underMouse();
+    const int boost = under ? kHoverBoost : 0;
     if (boost != hoverBoost) {
         hoverBoost = boost;
         applyWindowOpacity();
@@ -220,6 +241,7 @@ void MainWindow::chooseResizeEdge(const QPoint &position)
 void MainWindow::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::LeftButton) {
+        systemGesture = false;
         pressed = true;
         pressGlobalPos = event->screenPos().toPoint();
         pressWindowPos = frameGeometry().topLeft();
@@ -233,11 +255,39 @@ void MainWindow::mouseMoveEvent(QMouseEvent *event)
     const QPoint global = mapToGlobal(event->localPos().toPoint());
     if (!pressed)
         return;
+    const bool first = !moved;
     moved = true;
+    // The window system moves and sizes the window where it can (the only
+    // way on Wayland); it keeps the pointer until the button goes up, and
+    // the release may never reach the window.
+    if (first && startSystemGesture()) {
+        systemGesture = true;
+        pressed = false;
+        moved = false;
+        return;
+    }
     if (resizeEdge == None)
         move(pressWindowPos + (global - pressGlobalPos));
     else
         resizeTo(global);
+}
+
+bool MainWindow::startSystemGesture()
+{
+    QWindow *window = windowHandle();
+    if (!window)
+        return false;
+    static const QMap<ResizeEdge, Qt::Edges> edges = {
+        {Left, Qt::LeftEdge},
+        {Top, Qt::TopEdge},
+        {Right, Qt::RightEdge},
+        {Bottom, Qt::BottomEdge},
+        {TopLeft, Qt::TopEdge | Qt::LeftEdge},
+        {BottomLeft, Qt::BottomEdge | Qt::LeftEdge},
+        {TopRight, Qt::TopEdge | Qt::RightEdge},
+        {BottomRight, Qt::BottomEdge | Qt::RightEdge},
+    };
+    return resizeEdge == None ? window->startSystemMove() : window->startSystemResize(edges.value(resizeEdge));
 }
 
 void MainWindow::resizeTo(const QPoint &global)
@@ -300,8 +350,9 @@ void MainWindow::mouseReleaseEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton)
         return;
-    if (!moved && config->clickNextPage())
+    if (!moved && !systemGesture && config->clickNextPage())
         reader->nextPage();
+    systemGesture = false;
     pressed = false;
     moved = false;
     update();
@@ -347,6 +398,8 @@ void MainWindow::paintEvent(QPaintEvent *event)
     if (!config->setPageRect(ui->label->geometry()))
         relayoutDelay.trigger();
     QPainter painter(this);
+    if (!WindowSystem::fadesWindows())
+        painter.setOpacity(wholeWindowOpacity());
     painter.fillRect(QRect(0, 0, width(), height()), backgroundColor());
     reader->paint(&painter);
     if (!updateCheckStarted && TAVRIL_UPDATE_CHECK && config->checkUpdateAtStart()) {
@@ -358,7 +411,15 @@ void MainWindow::paintEvent(QPaintEvent *event)
 
 void MainWindow::moveEvent(QMoveEvent *)
 {
-    config->setWindowRect(frameGeometry());
+    // Qt reports moves on Wayland that never happened: nothing to store.
+    if (WindowSystem::placesWindows())
+        config->setWindowRect(frameGeometry());
 }
 
-void MainWindow::resizeEvent(QResizeEvent *) {}
+void MainWindow::resizeEvent(QResizeEvent *)
+{
+    // Where no move tells the size (Wayland), the resize does; the stored
+    // position is left as it was.
+    if (!WindowSystem::placesWindows())
+        config->setWindowRect(QRect(config->windowRect().topLeft(), frameGeometry().size()));
+}

@@ -92,6 +92,8 @@ private:
     QRect restoredGeometry(const QRect &stored) const;
     void followCompositor();
     void applyWindowOpacity();
+    qreal wholeWindowOpacity() const;
+    bool startSystemGesture();
     void centerWindow();
     void message(const QString &text);
     void showPreferences();
@@ -117,6 +119,8 @@ private:
     // Without a compositing manager a translucent window shows black.
     bool translucencyWorks = true;
     bool updateCheckStarted = false;
+    // The window system took the pointer for a move or resize.
+    bool systemGesture = false;
     std::function<bool()> compositorProbe;
     // Each told once per book and session.
     QSet<QString> warnedSaveFailures;

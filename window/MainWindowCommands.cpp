@@ -101,7 +101,8 @@ void MainWindow::onHotkeyPressed(int keyCode)
         return;
     }
     const int command = keyCode > HotKeyManager::GlobalIdOffset ? keyCode - HotKeyManager::GlobalIdOffset : keyCode;
-    if (keyCode == kQuit + HotKeyManager::GlobalIdOffset)
+    // Commands without a key (quit, toggle) have no global twin.
+    if (command != keyCode && HotKeyManager::commandName(keyCode).isEmpty())
         return;
     switch (command) {
     case HotKeyManager::Open:
@@ -133,6 +134,14 @@ void MainWindow::onHotkeyPressed(int keyCode)
         break;
     case HotKeyManager::Show:
         showWindow(true);
+        break;
+    case HotKeyManager::Toggle:
+        if (isVisible()) {
+            hide();
+        } else {
+            showWindow(true);
+            activateWindow();
+        }
         break;
     case HotKeyManager::CenterWin:
         centerWindow();
@@ -169,6 +178,13 @@ void MainWindow::onRequest(const QStringList &request, InstanceChannel::Answer *
 {
     const QString verb = request.value(0);
     const bool open = verb == QLatin1String("open") && request.size() == 2 && !request.at(1).isEmpty();
+    if (verb == QLatin1String("command") && request.size() == 2) {
+        const int command = HotKeyManager::commandId(request.at(1));
+        *answer = command > 0 ? InstanceChannel::Done : InstanceChannel::Unknown;
+        if (command > 0)
+            QTimer::singleShot(0, this, [this, command] { onHotkeyPressed(command); });
+        return;
+    }
     if (!open && !(verb == QLatin1String("show") && request.size() == 1)) {
         *answer = InstanceChannel::Unknown;
         return;
