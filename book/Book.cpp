@@ -1,5 +1,7 @@
 #include "Book.h"
 
+#include "BookIndex.h"
+#include "BookText.h"
 #include "BookmarkFile.h"
 #include "ChapterScanner.h"
 #include "ParseContentThread.h"
@@ -10,13 +12,21 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMutexLocker>
+#include <QTimer>
 
 #include <cstring>
 
 namespace {
 
-const int kSummaryLength = 100;
 const int kSniffLength = 64 * 1024;
+// Books from this size on are indexed, so that they show their page before
+// they are read whole; smaller ones read whole faster than that matters.
+const qint64 kIndexedSize = 8 << 20;
+// What the first page may need after its first character, and then some.
+const int kAhead = 16 * 1024;
+// The rest of a book opened from a stretch is read at the latest this long
+// after the open (ms).
+const int kRestAtLatest = 1000;
 
 bool startsWith(const QByteArray &bytes, const char *magic, int length)
 {
@@ -73,10 +83,16 @@ bool looksBinaryData(const QByteArray &head)
 
 } // namespace
 
-Book::Book() : QObject(nullptr) {}
+Book::Book() : QObject(nullptr)
+{
+    connect(&writer, &BookmarkWriter::written, this, &Book::onWritten, Qt::QueuedConnection);
+    connect(&reading, &QFutureWatcher<BookText>::finished, this, &Book::completeText);
+}
 
 Book::~Book()
 {
+    settleSaves();
+    reading.waitForFinished();
     if (parser)
         parser->stop();
 }
@@ -111,44 +127,103 @@ bool Book::open(const QString &path, TextEncoding encoding)
     openError_ = check(path);
     if (openError_ != NoError)
         return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        openError_ = file.error() == QFileDevice::PermissionsError ? NoPermission : ReadFailed;
+    const QFileInfo info(path);
+    const bool indexed = info.size() >= kIndexedSize;
+    if (indexed) {
+        const BookIndex index = BookIndex::load(path);
+        if (index.fits(info, encoding) && openStretch(path, encoding, index))
+            return true;
+    }
+    BookText whole = BookText::read(path, encoding);
+    if (whole.error != BookText::NoError) {
+        openError_ = whole.error == BookText::TooLarge ? TooLarge : ReadFailed;
         return false;
     }
-    // Read, never mapped: a file cut short by another program while it is
-    // mapped would kill the reader with SIGBUS.
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError || bytes.size() > MaxFileSize) {
-        openError_ = bytes.size() > MaxFileSize ? TooLarge : ReadFailed;
-        return false;
-    }
-    file.close();
-    QString decoded = decodeText(bytes, encoding, &encoding);
-    if (decoded.isNull() && !bytes.isEmpty()) {
-        openError_ = TooLarge; // more characters than a string can hold
-        return false;
-    }
-    normalizeLineEnds(decoded);
-    bytes.clear();
+    adopt(path, whole.text, whole.encoding);
+    complete_ = true;
+    loadBookmarks();
+    startParse();
+    if (indexed)
+        BookText::indexLater(path, encoding);
+    return true;
+}
 
+// A long book opened before: read first just the stretch around the place
+// the reader will show, and the rest in the background. Offsets mean what
+// they mean in the whole text, so nothing else needs to know.
+bool Book::openStretch(const QString &path, TextEncoding encoding, const BookIndex &index)
+{
+    const int place = qBound(0, firstBookmarkOffset(path), qMax(0, index.length() - 1));
+    const BookIndex::Stretch stretch = index.stretchAround(place, kAhead);
+    const QString part = BookText::readStretch(path, index.reading(), stretch);
+    if (part.isNull())
+        return false;
+    QString text(index.length(), Qt::Uninitialized);
+    std::copy(part.cbegin(), part.cend(), text.begin() + stretch.from.character);
+    adopt(path, text, index.encoding());
+    complete_ = false;
+    restEncoding = encoding;
+    restStarted = false;
+    // The rest is read once the first page is on screen (the window says
+    // so), or soon in any case.
+    QTimer::singleShot(kRestAtLatest, this, &Book::readRest);
+    loadBookmarks();
+    return true;
+}
+
+void Book::adopt(const QString &path, const QString &text, TextEncoding encoding)
+{
+    waitForText();
+    settleSaves();
     emit replaced();
     if (parser)
         parser->clear();
     path_ = path;
     title_ = QFileInfo(path).baseName();
-    text_ = decoded;
+    text_ = text;
     length_ = text_.size();
     open_ = true;
     ++serial_;
     encoding_ = encoding;
-    loadBookmarks();
+}
+
+void Book::readRest()
+{
+    if (complete_ || restStarted)
+        return;
+    restStarted = true;
+    reading.setFuture(BookText::readLater(path_, restEncoding));
+}
+
+void Book::waitForText()
+{
+    if (!complete_)
+        completeText();
+}
+
+void Book::completeText()
+{
+    if (complete_)
+        return;
+    readRest();
+    complete_ = true;
+    BookText whole = reading.result();
+    // The file went away or changed size since the stretch was read: the
+    // text read now is what the book holds; offsets beyond it are clamped
+    // by the reader.
+    if (whole.error == BookText::NoError)
+        text_ = whole.text;
+    else
+        text_.fill(QChar::ReplacementCharacter);
+    length_ = text_.size();
     startParse();
-    return true;
+    emit textCompleted();
 }
 
 void Book::clear()
 {
+    waitForText();
+    settleSaves();
     if (open_)
         emit replaced();
     if (parser)
@@ -186,12 +261,13 @@ void Book::setChapterRule(const ChapterRule &rule)
     if (usable == rule_)
         return;
     rule_ = usable;
-    if (hasText())
+    if (hasText() && complete_)
         startParse();
 }
 
-int Book::countChapters(const ChapterRule &rule, QDeadlineTimer deadline, bool *complete) const
+int Book::countChapters(const ChapterRule &rule, QDeadlineTimer deadline, bool *complete)
 {
+    waitForText();
     return ChapterScanner(rule).count(text_, deadline, complete);
 }
 
@@ -256,140 +332,4 @@ Chapter Book::chapter(int index) const
 {
     QMutexLocker locker(&chapterLock);
     return index >= 0 && index < chapters_.size() ? chapters_.at(index) : Chapter();
-}
-
-int Book::clampedOffset(int offset) const
-{
-    return qBound(0, offset, text_.size());
-}
-
-bool Book::addBookmark(int offset, bool autoSave)
-{
-    if (!open_)
-        return false;
-    const Chapter chapter = chapterAt(offset);
-    int summaryStart = offset;
-    if (offset == chapter.offset)
-        summaryStart = offset + chapter.title.size();
-    // Offsets from a damaged or outdated file are kept as they are, but never
-    // used to read outside the text.
-    summaryStart = clampedOffset(summaryStart);
-    const QString summary = text_.mid(summaryStart, kSummaryLength).trimmed();
-    QString title = chapter.title;
-    if (autoSave) {
-        title += tr("（自动保存）");
-        if (!bookmarks_.isEmpty()) {
-            Bookmark &automatic = bookmarks_[0];
-            automatic.offset = offset;
-            automatic.title = title;
-            automatic.summary = summary;
-            return saveBookmarks();
-        }
-    }
-    bookmarks_.append(Bookmark{offset, title, summary});
-    return saveBookmarks();
-}
-
-bool Book::removeBookmark(int index)
-{
-    if (!open_ || index >= bookmarks_.size())
-        return false;
-    if (index >= 0)
-        bookmarks_.removeAt(index);
-    saveBookmarks();
-    return true;
-}
-
-int Book::lastReadOffset() const
-{
-    return bookmarks_.isEmpty() ? 0 : bookmarks_.first().offset;
-}
-
-QString Book::bookmarkPath() const
-{
-    return bookmarkPath_.isEmpty() ? BookmarkFile::pathFor(path_) : bookmarkPath_;
-}
-
-// The file beside the book wins, unless the per-user copy is newer: that one
-// was written because the folder beside the book could not be.
-QString Book::chooseBookmarkPath() const
-{
-    const QString beside = BookmarkFile::pathFor(path_);
-    const QString fallback = BookmarkFile::fallbackPathFor(path_);
-    const QFileInfo besideInfo(beside);
-    const QFileInfo fallbackInfo(fallback);
-    const bool besideReadable = besideInfo.isFile() && besideInfo.isReadable();
-    if (!fallbackInfo.isFile())
-        return besideInfo.exists() && !besideReadable ? fallback : beside;
-    if (besideReadable && besideInfo.lastModified() >= fallbackInfo.lastModified())
-        return beside;
-    return fallback;
-}
-
-void Book::loadBookmarks()
-{
-    bookmarks_.clear();
-    keepDamagedFile = false;
-    bookmarkPath_ = chooseBookmarkPath();
-    if (bookmarkPath_ != BookmarkFile::pathFor(path_))
-        emit bookmarksRelocated(bookmarkPath_);
-    QFile file(bookmarkPath_);
-    if (!file.exists()) {
-        addBookmark(0, true);
-        return;
-    }
-    if (file.open(QIODevice::ReadOnly) && BookmarkFile::read(file, &bookmarks_))
-        return;
-    file.close();
-    const QString backup = backUpDamagedFile(bookmarkPath_);
-    keepDamagedFile = backup.isEmpty();
-    emit bookmarksDamaged(bookmarks_.size(), backup);
-}
-
-// Beside the damaged file, else in the per-user folder; empty when neither works.
-QString Book::backUpDamagedFile(const QString &path) const
-{
-    const QStringList candidates = {path + QStringLiteral(".bak"),
-                                    BookmarkFile::fallbackPathFor(path_) + QStringLiteral(".bak")};
-    for (const QString &backup : candidates) {
-        QDir().mkpath(QFileInfo(backup).absolutePath());
-        QFile::remove(backup);
-        if (QFile::copy(path, backup))
-            return backup;
-    }
-    return QString();
-}
-
-BookmarkFile::SaveResult Book::writeBookmarks(const QString &path)
-{
-    if (keepDamagedFile && QFile::exists(path)) {
-        BookmarkFile::SaveResult kept;
-        kept.error = tr("书签文件已损坏且无法备份，为保全它不再写入");
-        return kept;
-    }
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    return BookmarkFile::saveBytes(path, BookmarkFile::serialize(bookmarks_));
-}
-
-bool Book::saveBookmarks()
-{
-    if (!open_)
-        return false;
-    if (bookmarkPath_.isEmpty())
-        bookmarkPath_ = chooseBookmarkPath();
-    BookmarkFile::SaveResult result = writeBookmarks(bookmarkPath_);
-    const QString fallback = BookmarkFile::fallbackPathFor(path_);
-    if (!result.ok && result.cannotCreate && bookmarkPath_ != fallback) {
-        const BookmarkFile::SaveResult moved = writeBookmarks(fallback);
-        if (moved.ok) {
-            bookmarkPath_ = fallback;
-            keepDamagedFile = false;
-            emit bookmarksRelocated(fallback);
-        }
-        result = moved.ok ? moved : result;
-    }
-    lastSaveError_ = result.ok ? QString() : result.error;
-    if (!result.ok)
-        emit bookmarkSaveFailed(result.error);
-    return result.ok;
 }

@@ -1,12 +1,15 @@
 #pragma once
 
+#include "BookText.h"
 #include "Bookmark.h"
 #include "BookmarkFile.h"
+#include "BookmarkWriter.h"
 #include "Chapter.h"
 #include "ChapterRule.h"
 #include "decodeText.h"
 
 #include <QDeadlineTimer>
+#include <QFutureWatcher>
 #include <QList>
 #include <QMutex>
 #include <QObject>
@@ -14,6 +17,7 @@
 
 #include <memory>
 
+class BookIndex;
 class ParseContentThread;
 
 /// The open book: its path, title and decoded text, the chapters a worker
@@ -23,6 +27,12 @@ class ParseContentThread;
 /// never get a reference into it: chapters() returns a snapshot copied under
 /// the lock, and chapterCount(), chapter(), chapterAt() and chapterIndexAt()
 /// each take the lock for their one look-up.
+///
+/// A long book opened before opens at once: its index (in the cache folder)
+/// tells which stretch of the file holds the reading place, and only that
+/// is read before open() returns; the rest follows on a worker. Until then
+/// text() holds just that stretch (isComplete() is false); waitForText()
+/// waits for the rest, and everything else behaves as for a book read whole.
 ///
 /// The bookmarks live beside the book; when that folder cannot be written
 /// they go to the per-user data folder instead (and are read from there the
@@ -62,6 +72,11 @@ public:
     quint64 serial() const { return serial_; }
 
     bool hasText() const { return !text_.isEmpty(); }
+    /// The whole text is read; until then only the stretch around the
+    /// reading place is (see above).
+    bool isComplete() const { return complete_; }
+    /// Waits until the whole text is read (at once when it is).
+    void waitForText();
     const QString &text() const { return text_; }
     int length() const { return length_; }
     QString path() const { return path_; }
@@ -83,7 +98,7 @@ public:
     /// How many chapters `rule` finds in the open text, for a preview on the
     /// GUI thread: gives up at `deadline`, and *complete then says false.
     int countChapters(const ChapterRule &rule, QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever),
-                      bool *complete = nullptr) const;
+                      bool *complete = nullptr);
     /// Waits for a running chapter parse to end (tools and tests).
     void waitForChapters();
     bool isParsing() const;
@@ -96,8 +111,13 @@ public:
     bool removeBookmark(int index);
     int lastReadOffset() const;
     void loadBookmarks();
-    /// Writes the list; false when it could not be saved anywhere.
+    /// Queues the list for the background writer; false when it cannot be
+    /// saved at all. A failure of the write itself is told by bookmarkSaveFailed().
     bool saveBookmarks();
+    /// Writes the list and waits; false when it could not be saved anywhere.
+    bool saveBookmarksNow();
+    /// Waits until every queued save is written.
+    void flushBookmarks();
     /// Where the bookmarks are read from and written to.
     QString bookmarkPath() const;
     /// Why the last save failed; empty after a good one.
@@ -117,17 +137,31 @@ signals:
     void bookmarksRelocated(const QString &path);
     /// A save failed; the file on disk is the previous one.
     void bookmarkSaveFailed(const QString &reason);
+    /// The whole text is read (see isComplete()).
+    void textCompleted();
 
 public slots:
     void onParseEnd();
+    /// Starts reading the rest of a book opened from a stretch (the window
+    /// calls it once the first page is on screen).
+    void readRest();
+
+private slots:
+    void completeText();
+    void onWritten(const QString &path, const BookmarkFile::SaveResult &result);
 
 private:
     void startParse();
     int chapterIndexAtLocked(int offset) const;
     int clampedOffset(int offset) const;
+    bool openStretch(const QString &path, TextEncoding encoding, const BookIndex &index);
+    void adopt(const QString &path, const QString &text, TextEncoding encoding);
     QString chooseBookmarkPath() const;
+    static QString chooseBookmarkPath(const QString &bookPath);
+    static int firstBookmarkOffset(const QString &bookPath);
+    bool relocate();
+    bool settleSaves();
     QString backUpDamagedFile(const QString &path) const;
-    BookmarkFile::SaveResult writeBookmarks(const QString &path);
 
     QString path_;
     QString title_;
@@ -147,4 +181,9 @@ private:
     // Set when a damaged bookmark file could not be backed up: it is then
     // never overwritten, so the user can still recover it.
     bool keepDamagedFile = false;
+    bool complete_ = true;
+    QFutureWatcher<BookText> reading;
+    TextEncoding restEncoding = TextEncoding::Auto;
+    bool restStarted = false;
+    BookmarkWriter writer;
 };

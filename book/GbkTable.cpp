@@ -10,15 +10,24 @@ const GbkTable &GbkTable::instance()
 
 GbkTable::GbkTable() : map(new char16_t[0x10000]())
 {
-    QTextCodec *codec = QTextCodec::codecForName("GBK");
-    char pair[2];
+    // Every pair, each on a line of its own, through the codec in one call:
+    // one call per pair made building the table cost more than reading the
+    // first page of a book. No GBK sequence takes in a line feed, so the
+    // lines stay one per pair.
+    QByteArray pairs;
+    pairs.reserve((0xFE - 0x81 + 1) * (0xFE - 0x40 + 1) * 3);
     for (uint lead = 0x81; lead <= 0xFE; ++lead) {
-        for (uint trail = 0x40; trail <= 0xFE; ++trail) {
-            pair[0] = char(lead);
-            pair[1] = char(trail);
-            const QString decoded = codec->toUnicode(pair, 2);
-            if (decoded.size() == 1 && decoded.at(0) != QChar::ReplacementCharacter)
-                map[(lead << 8) | trail] = decoded.at(0).unicode();
+        for (uint trail = 0x40; trail <= 0xFE; ++trail)
+            pairs.append(char(lead)).append(char(trail)).append('\n');
+    }
+    const QString text = QTextCodec::codecForName("GBK")->toUnicode(pairs);
+    const QVector<QStringRef> decoded = text.splitRef(QLatin1Char('\n'));
+    int line = 0;
+    for (uint lead = 0x81; lead <= 0xFE; ++lead) {
+        for (uint trail = 0x40; trail <= 0xFE; ++trail, ++line) {
+            const QStringRef character = decoded.value(line);
+            if (character.size() == 1 && character.at(0) != QChar::ReplacementCharacter)
+                map[(lead << 8) | trail] = character.at(0).unicode();
         }
     }
 }

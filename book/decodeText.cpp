@@ -238,11 +238,6 @@ bool hasZeroAt(const QByteArray &bytes, int first, int last)
     return false;
 }
 
-QString decodeUtf32(const QByteArray &bytes)
-{
-    return decodeWith(startsWith(bytes, "\x00\x00\xFE\xFF", 4) ? "UTF-32BE" : "UTF-32LE", bytes);
-}
-
 QString decodeGbk(const QByteArray &bytes)
 {
     QString gbk = decodeFast(bytes, decodePlainGbk<false>);
@@ -306,63 +301,106 @@ QString decodeBig5(const QByteArray &bytes)
     return text;
 }
 
-// Which reading Auto takes; *text (when asked for) gets the text.
-TextEncoding chooseEncoding(const QByteArray &bytes, QString *text)
-{
-    auto read = [text](TextEncoding encoding, const std::function<QString()> &decode) {
-        if (text)
-            *text = decode();
-        return encoding;
-    };
-    if (startsWith(bytes, "\xFF\xFE\x00\x00", 4) || startsWith(bytes, "\x00\x00\xFE\xFF", 4))
-        return read(TextEncoding::Utf32, [&] { return decodeUtf32(bytes); });
-    if (startsWith(bytes, "\xFE\xFF", 2))
-        return read(TextEncoding::Utf16Be, [&] { return decodeWith("UTF-16BE", bytes); });
-    if (startsWith(bytes, "\xFF\xFE", 2))
-        return read(TextEncoding::Utf16Le, [&] { return decodeWith("UTF-16LE", bytes); });
-
-    if (bytes.isEmpty())
-        return read(TextEncoding::Utf8, [] { return QString(QLatin1String("")); });
-    QString utf8 = decodeFast(bytes, decodeCleanUtf8);
-    if (utf8.isNull())
-        utf8 = decodeMendedUtf8IfRare(bytes);
-    if (!utf8.isNull())
-        return read(TextEncoding::Utf8, [&] { return utf8; });
-
-    if (looksLikeGbk(bytes.constData(), bytes.size())) {
-        if (looksLikeBig5(bytes))
-            return read(TextEncoding::Big5, [&] { return decodeBig5(bytes); });
-        return read(TextEncoding::Gb18030, [&] { return decodeGbk(bytes); });
-    }
-    const int size = bytes.size();
-    if (hasZeroAt(bytes, 1, size - 2))
-        return read(TextEncoding::Utf16Le, [&] { return decodeWith("UTF-16LE", bytes); });
-    if (hasZeroAt(bytes, 0, size - 1))
-        return read(TextEncoding::Utf16Be, [&] { return decodeWith("UTF-16BE", bytes); });
-    return read(TextEncoding::Gb18030, [&] { return decodeWith("GB18030", bytes); });
-}
-
-QString decodeAs(const QByteArray &bytes, TextEncoding encoding)
+QString readWith(const QByteArray &bytes, TextReading reading)
 {
     if (bytes.isEmpty())
         return QString(QLatin1String(""));
+    switch (reading) {
+    case TextReading::Utf8:
+        return decodeAnyUtf8(bytes);
+    case TextReading::Gbk:
+        return decodeGbk(bytes);
+    case TextReading::Gb18030:
+        return decodeWith("GB18030", bytes);
+    case TextReading::Gb18030Table:
+        return decodeGb18030(bytes);
+    case TextReading::Big5:
+        return decodeBig5(bytes);
+    case TextReading::Utf16Le:
+        return decodeWith("UTF-16LE", bytes);
+    case TextReading::Utf16Be:
+        return decodeWith("UTF-16BE", bytes);
+    case TextReading::Utf32Le:
+        return decodeWith("UTF-32LE", bytes);
+    case TextReading::Utf32Be:
+        return decodeWith("UTF-32BE", bytes);
+    }
+    return QString();
+}
+
+TextReading utf32Reading(const QByteArray &bytes)
+{
+    return startsWith(bytes, "\x00\x00\xFE\xFF", 4) ? TextReading::Utf32Be : TextReading::Utf32Le;
+}
+
+// Which reading Auto takes.
+TextReading chooseReading(const QByteArray &bytes, QString *utf8)
+{
+    if (startsWith(bytes, "\xFF\xFE\x00\x00", 4) || startsWith(bytes, "\x00\x00\xFE\xFF", 4))
+        return utf32Reading(bytes);
+    if (startsWith(bytes, "\xFE\xFF", 2))
+        return TextReading::Utf16Be;
+    if (startsWith(bytes, "\xFF\xFE", 2))
+        return TextReading::Utf16Le;
+    if (bytes.isEmpty())
+        return TextReading::Utf8;
+    // The UTF-8 attempt is the decode itself when it succeeds.
+    *utf8 = decodeFast(bytes, decodeCleanUtf8);
+    if (utf8->isNull())
+        *utf8 = decodeMendedUtf8IfRare(bytes);
+    if (!utf8->isNull())
+        return TextReading::Utf8;
+    if (looksLikeGbk(bytes.constData(), bytes.size()))
+        return looksLikeBig5(bytes) ? TextReading::Big5 : TextReading::Gbk;
+    const int size = bytes.size();
+    if (hasZeroAt(bytes, 1, size - 2))
+        return TextReading::Utf16Le;
+    if (hasZeroAt(bytes, 0, size - 1))
+        return TextReading::Utf16Be;
+    return TextReading::Gb18030;
+}
+
+TextReading readingFor(TextEncoding encoding, const QByteArray &bytes)
+{
     switch (encoding) {
     case TextEncoding::Utf8:
-        return decodeAnyUtf8(bytes);
+        return TextReading::Utf8;
     case TextEncoding::Gb18030:
-        return decodeGb18030(bytes);
+        return TextReading::Gb18030Table;
     case TextEncoding::Big5:
-        return decodeBig5(bytes);
+        return TextReading::Big5;
     case TextEncoding::Utf16Le:
-        return decodeWith("UTF-16LE", bytes);
+        return TextReading::Utf16Le;
     case TextEncoding::Utf16Be:
-        return decodeWith("UTF-16BE", bytes);
+        return TextReading::Utf16Be;
     case TextEncoding::Utf32:
-        return decodeUtf32(bytes);
+        return utf32Reading(bytes);
     case TextEncoding::Auto:
         break;
     }
-    return decodeText(bytes);
+    return TextReading::Utf8;
+}
+
+TextEncoding encodingOf(TextReading reading)
+{
+    switch (reading) {
+    case TextReading::Utf8:
+        return TextEncoding::Utf8;
+    case TextReading::Gbk:
+    case TextReading::Gb18030:
+    case TextReading::Gb18030Table:
+        return TextEncoding::Gb18030;
+    case TextReading::Big5:
+        return TextEncoding::Big5;
+    case TextReading::Utf16Le:
+        return TextEncoding::Utf16Le;
+    case TextReading::Utf16Be:
+        return TextEncoding::Utf16Be;
+    case TextReading::Utf32Le:
+    case TextReading::Utf32Be:
+        return TextEncoding::Utf32;
+    }
+    return TextEncoding::Utf8;
 }
 
 const struct
@@ -427,28 +465,34 @@ QString decodeText(const QByteArray &bytes)
     return decodeText(bytes, TextEncoding::Auto);
 }
 
-QString decodeText(const QByteArray &bytes, TextEncoding encoding, TextEncoding *used)
+QString decodeText(const QByteArray &bytes, TextEncoding encoding, TextEncoding *used, TextReading *reading)
 {
     if (encoding == TextEncoding::Big5 && !QTextCodec::codecForName("Big5"))
         encoding = TextEncoding::Auto; // a Qt built without ICU
-    if (used)
-        *used = encoding;
-    if (bytes.size() > MaxDecodableSize)
+    if (bytes.size() > MaxDecodableSize) {
+        if (used)
+            *used = encoding;
         return QString();
-    if (encoding != TextEncoding::Auto)
-        return decodeAs(bytes, encoding);
-    QString text;
-    const TextEncoding chosen = chooseEncoding(bytes, &text);
+    }
+    QString utf8;
+    const TextReading chosen =
+        encoding == TextEncoding::Auto ? chooseReading(bytes, &utf8) : readingFor(encoding, bytes);
     if (used)
-        *used = chosen;
-    return text;
+        *used = encoding == TextEncoding::Auto ? encodingOf(chosen) : encoding;
+    if (reading)
+        *reading = chosen;
+    return chosen == TextReading::Utf8 && !utf8.isNull() ? utf8 : readWith(bytes, chosen);
+}
+
+QString decodeReading(const QByteArray &bytes, TextReading reading)
+{
+    return bytes.size() > MaxDecodableSize ? QString() : readWith(bytes, reading);
 }
 
 TextEncoding detectEncoding(const QByteArray &bytes)
 {
-    if (bytes.size() > MaxDecodableSize)
-        return TextEncoding::Auto;
-    return chooseEncoding(bytes, nullptr);
+    QString utf8;
+    return encodingOf(chooseReading(bytes, &utf8));
 }
 
 void normalizeLineEnds(QString &text)

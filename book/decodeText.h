@@ -26,10 +26,17 @@ TextEncoding textEncodingFromName(const QString &name, bool *ok = nullptr);
 /// become U+FFFD. Only input larger than any string could hold
 /// (MaxDecodableSize) gives a null string.
 QString decodeText(const QByteArray &bytes);
+/// Which decoder a text was read with: finer than TextEncoding, so that a
+/// stretch of the same bytes can later be read exactly as the whole was.
+enum class TextReading : quint8 { Utf8, Gbk, Gb18030, Gb18030Table, Big5, Utf16Le, Utf16Be, Utf32Le, Utf32Be };
+
 /// The bytes read in `encoding`; Auto is decodeText(bytes). A byte-order mark
 /// of the chosen encoding is dropped. *used, when given, gets the encoding
-/// read in: `encoding`, or the one Auto chose.
-QString decodeText(const QByteArray &bytes, TextEncoding encoding, TextEncoding *used = nullptr);
+/// read in: `encoding`, or the one Auto chose; *reading the decoder.
+QString decodeText(const QByteArray &bytes, TextEncoding encoding, TextEncoding *used = nullptr,
+                   TextReading *reading = nullptr);
+/// The bytes read with `reading`, as decodeText() reads a whole book with it.
+QString decodeReading(const QByteArray &bytes, TextReading reading);
 /// The encoding decodeText(bytes) reads the bytes in; never Auto.
 TextEncoding detectEncoding(const QByteArray &bytes);
 

@@ -24,6 +24,7 @@ void showContents(QWidget *window, Reader *reader)
     if (!reader)
         return;
     Book *book = reader->book();
+    book->waitForText(); // the chapters come from the whole text
     const Chapter current = book->chapterAt(reader->position());
     // Parented to the window, unlike a free-standing dialog, so that it
     // stays in front of a reading window kept above other windows.
@@ -45,6 +46,7 @@ void showFind(QWidget *window, Reader *reader)
 {
     if (!reader)
         return;
+    reader->book()->waitForText();
     FindDialog dialog(reader->book()->text(), reader->position(), window);
     if (runFor(reader->book(), &dialog) && dialog.foundOffset() != -1)
         reader->jumpTo(dialog.foundOffset());

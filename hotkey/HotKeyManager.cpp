@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QSet>
+#include <QTimer>
 #include <QVector>
 
 namespace {
@@ -83,13 +84,23 @@ const DefaultKey *findCommand(int id)
 
 } // namespace
 
-HotKeyManager::HotKeyManager(QObject *parent) : QObject(parent)
+HotKeyManager::HotKeyManager(QObject *parent, Binding binding) : QObject(parent)
 {
     // The whole table first, then one round of bindings: binding the
     // defaults and then each stored key would refuse stored keys that swap
     // two chords, and warn about defaults the user has long replaced.
     hotKeys = defaultTable();
     loadTable();
+    if (binding == BindLater)
+        QTimer::singleShot(0, this, &HotKeyManager::bindFirstTime);
+    else
+        bindFirstTime();
+}
+
+void HotKeyManager::bindFirstTime()
+{
+    if (portal)
+        return; // a portal was handed in meanwhile
 #ifdef TAVRIL_HAVE_DBUS
     // On Wayland only the desktop can give keys that work in other programs.
     if (WindowSystem::globalKeysByPortal()) {

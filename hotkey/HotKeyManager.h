@@ -43,8 +43,11 @@ public:
     Q_ENUM(HotKeyId)
     static constexpr int GlobalIdOffset = 100;
 
+    enum Binding { BindNow, BindLater };
     /// Starts from the defaults, then applies what the settings file holds.
-    explicit HotKeyManager(QObject *parent = nullptr);
+    /// The global keys are bound at once, or with BindLater once the event
+    /// loop runs (the reader's window need not wait for the window system).
+    explicit HotKeyManager(QObject *parent = nullptr, Binding binding = BindNow);
     ~HotKeyManager() override;
 
     /// Emits hotKeyPressed() when the chord of @p event is the sequence of an action.
@@ -113,6 +116,7 @@ public slots:
     void onGlobalKeyPressed(void *shortcut);
 
 private:
+    void bindFirstTime();
     static QMap<int, QString> defaultTable();
     void loadTable();
     /// Binds every global chord that is not bound as the table says, after

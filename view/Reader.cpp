@@ -22,7 +22,20 @@ void setPointSize(QPainter *painter, int size)
 
 } // namespace
 
-Reader::Reader(ReaderConfig *config) : QObject(nullptr), config_(config) {}
+Reader::Reader(ReaderConfig *config) : QObject(nullptr), config_(config)
+{
+    connect(&book_, &Book::textCompleted, this, &Reader::onTextCompleted);
+}
+
+// The rest of a long book has been read. Only a file that changed meanwhile
+// (and became shorter) moves the page.
+void Reader::onTextCompleted()
+{
+    if (position_ < book_.length())
+        return;
+    position_ = book_.length() > 0 ? startOfPageEndingAt(book_.length()) : 0;
+    refresh();
+}
 
 bool Reader::openBook(const QString &path)
 {
@@ -64,6 +77,7 @@ bool Reader::pageShowsText() const
 
 bool Reader::nextPage()
 {
+    book_.waitForText(); // a move may need text beyond the stretch read first
     if (!book_.hasText())
         return false;
     // A page too small for a single character keeps an old length: moving by
@@ -80,6 +94,7 @@ bool Reader::nextPage()
 
 bool Reader::previousPage()
 {
+    book_.waitForText(); // a move may need text beyond the stretch read first
     if (!book_.hasText() || position_ == 0)
         return false;
     if (position_ < book_.length() && !pageShowsText())
@@ -110,6 +125,7 @@ int Reader::startOfPageEndingAt(int current)
 
 bool Reader::nextChapter()
 {
+    book_.waitForText(); // a move may need text beyond the stretch read first
     if (!book_.hasText())
         return false;
     const Chapter chapter = book_.chapter(book_.chapterIndexAt(position_) + 1);
@@ -123,6 +139,7 @@ bool Reader::nextChapter()
 
 bool Reader::previousChapter()
 {
+    book_.waitForText(); // a move may need text beyond the stretch read first
     if (!book_.hasText())
         return false;
     const Chapter chapter = book_.chapter(book_.chapterIndexAt(position_) - 1);
@@ -136,6 +153,7 @@ bool Reader::previousChapter()
 
 void Reader::jumpTo(int offset)
 {
+    book_.waitForText(); // a move may need text beyond the stretch read first
     position_ = qMax(0, offset);
     book_.autoSaveBookmark(position_);
     refresh();

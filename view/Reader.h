@@ -52,6 +52,9 @@ public:
 signals:
     void changed();
 
+private slots:
+    void onTextCompleted();
+
 private:
     int largestFitting(const QFontMetrics &metrics, const QString &segment, int start, int width) const;
     struct LineEstimate

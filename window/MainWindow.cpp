@@ -39,7 +39,7 @@ const int kVersionCode = 6;
 
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), relayoutDelay(100), prompter(new Prompter)
 {
-    hotKeyManager = new HotKeyManager;
+    hotKeyManager = new HotKeyManager(nullptr, HotKeyManager::BindLater);
     resizeEdge = None;
     cursorTimer = new QTimer;
     ui.reset(new Ui::MainWindow);
@@ -47,11 +47,9 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), relayoutDelay(100
     config = new ReaderConfig;
     reader = new Reader(config);
 
-    updateDialog = new WhatsNewDlg(QString::fromLatin1(kAppId), kVersionCode, config->installId(), this);
-    // The check itself starts after the first paint (paintEvent): the
-    // network stack takes a while to come up, and the page should not wait.
-
-    connect(updateDialog, &QDialog::finished, this, &MainWindow::onUpdateDlgClosed);
+    // The update dialog and its check come after the first paint
+    // (startUpdateCheck): building a dialog and the network stack take a
+    // while, and the page should not wait for them.
     connect(&relayoutDelay, &QThread::finished, this, &MainWindow::refreshAndPaint);
     connect(reader, &Reader::changed, this, QOverload<>::of(&QWidget::update));
     connect(config, &ReaderConfig::fontChanged, this, &MainWindow::refreshAndPaint);
@@ -192,6 +190,15 @@ void MainWindow::monitorCursor()
         applyWindowOpacity();
         update();
     }
+}
+
+void MainWindow::startUpdateCheck()
+{
+    if (!updateDialog) {
+        updateDialog = new WhatsNewDlg(QString::fromLatin1(kAppId), kVersionCode, config->installId(), this);
+        connect(updateDialog, &QDialog::finished, this, &MainWindow::onUpdateDlgClosed);
+    }
+    updateDialog->checkUpdate(QStringLiteral(TAVRIL_UPDATE_URL), false);
 }
 
 void MainWindow::onUpdateDlgClosed(int)
@@ -402,10 +409,14 @@ void MainWindow::paintEvent(QPaintEvent *event)
         painter.setOpacity(wholeWindowOpacity());
     painter.fillRect(QRect(0, 0, width(), height()), backgroundColor());
     reader->paint(&painter);
+    if (!firstPaintDone) {
+        firstPaintDone = true;
+        // The page is on screen: the rest of a long book can be read now.
+        QTimer::singleShot(0, reader->book(), &Book::readRest);
+    }
     if (!updateCheckStarted && TAVRIL_UPDATE_CHECK && config->checkUpdateAtStart()) {
         updateCheckStarted = true;
-        QTimer::singleShot(0, updateDialog,
-                           [dialog = updateDialog] { dialog->checkUpdate(QStringLiteral(TAVRIL_UPDATE_URL), false); });
+        QTimer::singleShot(0, this, &MainWindow::startUpdateCheck);
     }
 }
 

@@ -65,6 +65,8 @@ public slots:
     void onBackgroundChanged();
     void monitorCursor();
     void onUpdateDlgClosed(int result);
+    /// Creates the update dialog, once, and starts the silent check.
+    void startUpdateCheck();
     /// A request from another start of the reader: "show", or "open" and a path.
     void onRequest(const QStringList &request, InstanceChannel::Answer *answer);
 
@@ -119,6 +121,7 @@ private:
     // Without a compositing manager a translucent window shows black.
     bool translucencyWorks = true;
     bool updateCheckStarted = false;
+    bool firstPaintDone = false;
     // The window system took the pointer for a move or resize.
     bool systemGesture = false;
     std::function<bool()> compositorProbe;

@@ -1,4 +1,5 @@
 #include "Book.h"
+#include "BookIndex.h"
 #include "BookmarkFile.h"
 #include "FileSizeLimit.h"
 
@@ -159,6 +160,7 @@ private slots:
 
         QVERIFY(book.autoSaveBookmark(520));
         QVERIFY(book.autoSaveBookmark(530));
+        book.flushBookmarks();
         QList<Bookmark> stored = bookmarksIn(bmk);
         QCOMPARE(stored.size(), 1);
         QCOMPARE(stored.at(0).offset, 530);
@@ -218,6 +220,7 @@ private slots:
         QCOMPARE(readFile(bmk + QStringLiteral(".bak")), damaged); // backed up before anything is written
         QCOMPARE(readFile(bmk), damaged);
         QVERIFY(book.autoSaveBookmark(4));
+        book.flushBookmarks();
         QCOMPARE(bookmarksIn(bmk).size(), 2);
         QCOMPARE(bookmarksIn(bmk).at(1).offset, 8);
         QVERIFY(book.autoSaveBookmark(5));
@@ -237,15 +240,70 @@ private slots:
         QSignalSpy failed(&book, &Book::bookmarkSaveFailed);
         {
             const FileSizeLimit disk(64);
-            QVERIFY(!book.autoSaveBookmark(2000));
+            QVERIFY(book.autoSaveBookmark(2000)); // queued: the failure is told when it happens
+            book.flushBookmarks();
+            QVERIFY(!book.lastSaveError().isEmpty());
             QVERIFY(!book.addBookmark(2100, false));
         }
-        QCOMPARE(failed.size(), 2);
-        QVERIFY(!book.lastSaveError().isEmpty());
+        QTRY_COMPARE(failed.size(), 2);
         QCOMPARE(readFile(bmk), before);
         QVERIFY(book.autoSaveBookmark(2200)); // room again: the next move saves everything
+        book.flushBookmarks();
         QCOMPARE(bookmarksIn(bmk).size(), 5);
         QCOMPARE(bookmarksIn(bmk).at(0).offset, 2200);
+    }
+
+    // A long book opened before shows its page from the stretch around the
+    // reading place; the rest is read in the background, and then the book is
+    // exactly the one read whole.
+    void aLongBookIsShownBeforeItIsComplete()
+    {
+        const QString path = dir.filePath(QStringLiteral("long.txt"));
+        QString text = manyChapters(QStringLiteral("长"), 250000);
+        text.replace(QStringLiteral("正文正文"), QStringLiteral("正文\r\n正文")); // line ends made one
+        writeFile(path, QTextCodec::codecForName("GBK")->fromUnicode(text));
+        QString expected = text;
+        expected.remove(QLatin1Char('\r'));
+        {
+            Book first;
+            QVERIFY(first.open(path));
+            QVERIFY(first.isComplete());
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(BookIndex::pathFor(path)), 20000);
+            QVERIFY(first.autoSaveBookmark(expected.size() * 3 / 4));
+        }
+        Book book;
+        QSignalSpy completed(&book, &Book::textCompleted);
+        QVERIFY(book.open(path));
+        QVERIFY(!book.isComplete());
+        const int place = book.lastReadOffset();
+        QCOMPARE(place, expected.size() * 3 / 4);
+        QCOMPARE(book.length(), expected.size());
+        QCOMPARE(book.text().mid(place, 5000), expected.mid(place, 5000));
+        QTRY_COMPARE(completed.size(), 1);
+        QVERIFY(book.isComplete());
+        QCOMPARE(book.text(), expected);
+        book.waitForChapters();
+        QCOMPARE(book.chapterCount(), 250000);
+
+        // Changed since: the index does not fit, and the book is read whole.
+        writeFile(path, QTextCodec::codecForName("GBK")->fromUnicode(text + QStringLiteral("尾声\n")));
+        Book changed;
+        QVERIFY(changed.open(path));
+        QVERIFY(changed.isComplete());
+        QCOMPARE(changed.length(), expected.size() + 3);
+    }
+
+    void aBookClosedRightAfterAMoveKeepsTheMove()
+    {
+        const QString path =
+            writeFile(dir.filePath(QStringLiteral("quick.txt")), textWithChaptersAt({10}, 9000).toUtf8());
+        {
+            Book book;
+            QVERIFY(book.open(path));
+            for (int offset = 1; offset <= 200; ++offset)
+                book.autoSaveBookmark(offset * 40); // faster than any disk
+        }
+        QCOMPARE(bookmarksIn(dir.filePath(QStringLiteral("quick.bmk"))).at(0).offset, 8000);
     }
 
     void nothingIsWrittenForAClosedBook()
@@ -274,6 +332,7 @@ private slots:
         Book book;
         QVERIFY(book.open(path));
         QVERIFY(book.autoSaveBookmark(3));
+        book.flushBookmarks();
         QCOMPARE(readFile(path), QByteArray("a story, not bookmarks"));
         QCOMPARE(bookmarksIn(path + QStringLiteral(".bmk")).at(0).offset, 3);
     }

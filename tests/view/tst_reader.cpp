@@ -255,6 +255,7 @@ private slots:
         reader.openBook(path);
         reader.book()->waitForChapters();
         auto storedOffset = [&] {
+            reader.book()->flushBookmarks(); // written in the background
             QFile file(bmk);
             file.open(QIODevice::ReadOnly);
             QList<Bookmark> list;
@@ -277,13 +278,17 @@ private slots:
         QCOMPARE(storedOffset(), reader.position());
 
         reader.jumpTo(0);
+        reader.book()->flushBookmarks();
         const QByteArray before = readFile(bmk);
         QVERIFY(!reader.previousPage());
+        reader.book()->flushBookmarks();
         QCOMPARE(readFile(bmk), before);
         while (reader.nextPage()) {
         }
+        reader.book()->flushBookmarks();
         const QByteArray atEnd = readFile(bmk);
         QVERIFY(!reader.nextPage());
+        reader.book()->flushBookmarks();
         QCOMPARE(readFile(bmk), atEnd);
 
         Reader reopened(config.get());
@@ -369,6 +374,7 @@ private slots:
         QVERIFY(!reader.nextPage());
         QVERIFY(reader.previousPage());
 
+        reader.book()->flushBookmarks(); // before the file is changed from outside
         BookmarkFile::save(BookmarkFile::pathFor(path), {Bookmark{-40, QString(), QString()}});
         reader.openBook(path);
         QCOMPARE(reader.position(), 0);
