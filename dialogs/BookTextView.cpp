@@ -94,10 +94,12 @@ qreal BookTextView::textHeight() const
 // on screen where it was.
 void BookTextView::relayout()
 {
+    const int anchor = topAnchor;
     lines.setWidth(viewport()->width() - 2 * kMargin);
-    top = lines.lineAt(topAnchor);
+    top = lines.lineAt(anchor);
     updateScrollRange();
     setTop(top);
+    topAnchor = anchor;
 }
 
 BookTextView::Line BookTextView::lastPageTop()
