@@ -158,6 +158,26 @@ private slots:
         QCOMPARE(find.dialog.foundOffset(), 3);
     }
 
+    void withoutABookTheViewSaysWhy()
+    {
+        Find find(QString(), 0);
+        QVERIFY(find.exposed);
+        find.dialog.resize(900, 500);
+        const QImage image = find.view()->viewport()->grab().toImage();
+        const QColor base = find.view()->palette().color(QPalette::Base);
+        QRect drawn;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if (image.pixelColor(x, y) != base)
+                    drawn |= QRect(x, y, 1, 1);
+            }
+        }
+        const QFontMetrics metrics(find.view()->font());
+        const int width = metrics.horizontalAdvance(QStringLiteral("无书籍内容，请先在主界面打开一个文本文件"));
+        QVERIFY(drawn.width() <= width && drawn.width() >= width - 8); // on one line, nothing else
+        QVERIFY(drawn.height() <= metrics.height());
+    }
+
     void clickingIntoTheViewMovesWhereTheSearchStarts()
     {
         const QString text = lines(8, QStringLiteral("%1 甲乙 丙丁"));
