@@ -94,12 +94,12 @@ qreal BookTextView::textHeight() const
 // on screen where it was.
 void BookTextView::relayout()
 {
-    const int anchor = topAnchor;
+    const int wanted = topAnchor;
     lines.setWidth(viewport()->width() - 2 * kMargin);
-    top = lines.lineAt(anchor);
+    top = lines.lineAt(wanted);
     updateScrollRange();
     setTop(top);
-    topAnchor = anchor;
+    topAnchor = wanted;
 }
 
 BookTextView::Line BookTextView::lastPageTop()
