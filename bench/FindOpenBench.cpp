@@ -72,7 +72,7 @@ bool openTimes(const QString &small, const QString &large)
     openMs(QStringLiteral("预热")); // fonts and styles load on the first dialog
     QVector<double> smallRuns;
     QVector<double> largeRuns;
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 10; ++i) {
         smallRuns << openMs(small);
         largeRuns << openMs(large);
     }
