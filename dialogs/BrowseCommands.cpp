@@ -5,6 +5,10 @@
 #include "FindDialog.h"
 #include "Reader.h"
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace {
 
 // A book closed or replaced while its dialog is open (a global key does
@@ -47,7 +51,14 @@ void showFind(QWidget *window, Reader *reader)
     if (!reader)
         return;
     reader->book()->waitForText();
-    FindDialog dialog(reader->book()->text(), reader->position(), window);
-    if (runFor(reader->book(), &dialog) && dialog.foundOffset() != -1)
-        reader->jumpTo(dialog.foundOffset());
+    {
+        FindDialog dialog(reader->book()->text(), reader->position(), window);
+        if (runFor(reader->book(), &dialog) && dialog.foundOffset() != -1)
+            reader->jumpTo(dialog.foundOffset());
+    }
+    // glibc keeps freed memory in the heap; a search of a big book leaves
+    // megabytes there that the reader would hold until it quits.
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
 }

@@ -2,8 +2,6 @@
 #include "ui_FindDialog.h"
 
 #include <QMessageBox>
-#include <QScrollBar>
-#include <QTimer>
 
 namespace {
 
@@ -24,63 +22,35 @@ void setSelectionColors(QWidget *widget)
 
 FindDialog::FindDialog(const QString &text, int startOffset, QWidget *parent)
     : QDialog(parent), ui(new Ui::FindDialog), text(text), startOffset(startOffset), resultOffset(startOffset),
-      search(this->text), marksTimer(new QTimer(this))
+      search(this->text)
 {
     ui->setupUi(this);
-    QPlainTextEdit *view = ui->plainTextEdit;
-    view->setPlainText(text);
-    setViewCursor(startOffset);
+    BookTextView *view = ui->plainTextEdit;
+    view->setText(this->text);
+    view->setMarkColor(kMarkColor);
+    on_rb_from_cur_clicked();
     setSelectionColors(view);
     ui->rb_from_cur->setChecked(true);
     ui->et_keyword->setFocus();
-
-    // A resize lays the view out again only after the event reaches it, so
-    // the marks are renewed once the event loop has let it do that.
-    marksTimer->setSingleShot(true);
-    marksTimer->setInterval(0);
-    connect(marksTimer, &QTimer::timeout, this, &FindDialog::refreshMarks);
-    view->viewport()->installEventFilter(this);
-    connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this, &FindDialog::refreshMarks);
-    connect(view->horizontalScrollBar(), &QScrollBar::valueChanged, this, &FindDialog::refreshMarks);
+    connect(view, &BookTextView::visibleRangeChanged, this, &FindDialog::refreshMarks);
 }
 
 FindDialog::~FindDialog() = default;
 
-bool FindDialog::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == ui->plainTextEdit->viewport() && (event->type() == QEvent::Resize || event->type() == QEvent::Show))
-        marksTimer->start();
-    return QDialog::eventFilter(watched, event);
-}
-
 void FindDialog::refreshMarks()
 {
-    QPlainTextEdit *view = ui->plainTextEdit;
-    QList<QTextEdit::ExtraSelection> marks;
-    if (!search.keyword().isEmpty()) {
-        const QRect area = view->viewport()->rect();
-        QTextCursor top = view->cursorForPosition(area.topLeft());
-        top.movePosition(QTextCursor::StartOfLine);
-        QTextCursor bottom = view->cursorForPosition(area.bottomRight());
-        bottom.movePosition(QTextCursor::EndOfLine);
-        QTextEdit::ExtraSelection mark;
-        mark.format.setBackground(kMarkColor);
-        mark.cursor = QTextCursor(view->document());
-        const int length = search.keyword().size();
-        for (int start : search.marksIn(top.position(), bottom.position() + 1)) {
-            mark.cursor.setPosition(start);
-            mark.cursor.setPosition(start + length, QTextCursor::KeepAnchor);
-            marks.append(mark);
-        }
+    BookTextView *view = ui->plainTextEdit;
+    if (search.keyword().isEmpty()) {
+        view->setMarks({}, 0);
+        return;
     }
-    view->setExtraSelections(marks);
+    const QVector<int> starts = search.marksIn(view->firstVisibleOffset(), view->visibleEnd() + 1);
+    view->setMarks(starts, search.keyword().size());
 }
 
 void FindDialog::setViewCursor(int position)
 {
-    QTextCursor cursor(ui->plainTextEdit->document());
-    cursor.setPosition(qBound(0, position, text.size()));
-    ui->plainTextEdit->setTextCursor(cursor);
+    ui->plainTextEdit->setCursorPosition(qBound(0, position, text.size()));
 }
 
 void FindDialog::inform(const QString &message)
@@ -121,7 +91,7 @@ void FindDialog::on_btn_find_clicked()
 void FindDialog::on_btn_next_clicked()
 {
     prepareSearch();
-    const int start = search.next(ui->plainTextEdit->textCursor().selectionEnd());
+    const int start = search.next(ui->plainTextEdit->selectionEnd());
     if (start < 0) {
         inform(QStringLiteral("别点了，后边没了"));
         return;
@@ -132,7 +102,7 @@ void FindDialog::on_btn_next_clicked()
 void FindDialog::on_btn_back_clicked()
 {
     prepareSearch();
-    const int start = search.previous(ui->plainTextEdit->textCursor().selectionStart());
+    const int start = search.previous(ui->plainTextEdit->selectionStart());
     if (start < 0) {
         inform(QStringLiteral("别点了，到头了"));
         return;
@@ -143,10 +113,7 @@ void FindDialog::on_btn_back_clicked()
 void FindDialog::showOccurrence(int start)
 {
     search.mark(start);
-    QTextCursor cursor(ui->plainTextEdit->document());
-    cursor.setPosition(start);
-    cursor.setPosition(start + search.keyword().size(), QTextCursor::KeepAnchor);
-    ui->plainTextEdit->setTextCursor(cursor);
+    ui->plainTextEdit->setSelection(start, start + search.keyword().size());
     refreshMarks();
     ui->plainTextEdit->viewport()->repaint();
     resultOffset = start;
@@ -160,9 +127,7 @@ void FindDialog::on_et_keyword_textChanged(const QString &newText)
 
 void FindDialog::on_rb_from_cur_clicked()
 {
-    // From the end back to the start offset, so that its line ends up at the
-    // top of the view rather than at the bottom.
-    ui->plainTextEdit->moveCursor(QTextCursor::End);
+    ui->plainTextEdit->showAtTop(startOffset);
     setViewCursor(startOffset);
 }
 

@@ -5,8 +5,6 @@
 #include <QDialog>
 #include <QScopedPointer>
 
-class QTimer;
-
 namespace Ui {
 class FindDialog;
 }
@@ -14,10 +12,10 @@ class FindDialog;
 /// Searches the book's text for a keyword: shows the text, counts and marks
 /// the occurrences, steps through them and returns the one in view.
 ///
-/// The text is loaded into the view once. Marks are not written into the
-/// document (marking every "的" of a long novel takes tens of seconds): they are the
-/// view's extra selections for the occurrences on screen, renewed whenever
-/// the view scrolls or changes size.
+/// The view shares the text and lays out only what is on screen: a copy of a
+/// long novel in a text document took seconds and hundreds of megabytes. It
+/// marks only the occurrences on screen (marking every "的" of a long novel
+/// takes tens of seconds), renewed whenever the view scrolls or changes size.
 class FindDialog : public QDialog
 {
     Q_OBJECT
@@ -31,9 +29,6 @@ public:
 
     /// Start of the last occurrence shown, or the start offset if none was.
     int foundOffset() const { return resultOffset; }
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private slots:
     void on_btn_find_clicked();
@@ -57,5 +52,4 @@ private:
     int resultOffset;
     QString lastKeyword;
     KeywordSearch search;
-    QTimer *marksTimer;
 };

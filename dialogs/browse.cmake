@@ -7,6 +7,8 @@ add_library(tavril_browse_dialogs STATIC
     BookmarkItemDelegate.h BookmarkItemDelegate.cpp
     BookmarkDialog.h BookmarkDialog.cpp BookmarkDialog.ui
     KeywordSearch.h KeywordSearch.cpp
+    BookTextLayout.h BookTextLayout.cpp
+    BookTextView.h BookTextView.cpp
     FindDialog.h FindDialog.cpp FindDialog.ui
     BrowseCommands.h BrowseCommands.cpp)
 target_include_directories(tavril_browse_dialogs PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
