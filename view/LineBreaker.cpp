@@ -1,0 +1,285 @@
+#include "LineBreaker.h"
+
+#include "GraphemeBreaks.h"
+
+#include <climits>
+#include <cmath>
+
+namespace {
+
+const int kNotMeasured = INT_MIN;
+// Longer runs between ideographs (a Latin sentence) are measured as a whole
+// line instead: remembering every prefix of them would cost more.
+const int kLongestPiece = 16;
+const size_t kMostPieces = 1 << 17;
+// QTextOption's tab distance, which QFontMetrics uses.
+const qint64 kTabStop = 80 * 64;
+
+int pixels(qint64 fixed)
+{
+    // QFontMetrics rounds its 26.6 total half up.
+    return int(std::floor((double(fixed) + 32) / 64));
+}
+
+// Characters whose advance depends on more than the characters before them
+// on the line: a tab moves to the next tab stop, controls and format
+// characters are set apart by Qt's layout, right-to-left text is reordered
+// with its neighbours.
+bool needsWholeLine(QChar c)
+{
+    if (c == QLatin1Char('\n'))
+        return false;
+    if (c == QLatin1Char('\t') || c == QChar::ObjectReplacementCharacter)
+        return true;
+    switch (c.category()) {
+    case QChar::Other_Control:
+    case QChar::Other_Format:
+    case QChar::Other_NotAssigned:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+        return true;
+    default:
+        break;
+    }
+    switch (c.direction()) {
+    case QChar::DirR:
+    case QChar::DirAL:
+    case QChar::DirAN:
+    case QChar::DirLRE:
+    case QChar::DirLRO:
+    case QChar::DirRLE:
+    case QChar::DirRLO:
+    case QChar::DirPDF:
+    case QChar::DirLRI:
+    case QChar::DirRLI:
+    case QChar::DirFSI:
+    case QChar::DirPDI:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isIdeograph(QChar c)
+{
+    const char16_t u = c.unicode();
+    return ((u >= 0x4E00 && u <= 0x9FFF) || (u >= 0x3400 && u <= 0x4DBF) || (u >= 0xF900 && u <= 0xFAFF)) &&
+           c.script() == QChar::Script_Han;
+}
+
+// The search for one line's count: from `start`, one cluster at a time, up
+// while the next longer prefix still fits, down while the current one is
+// wider than `width`; a prefix exactly `width` wide ends it at once. Where
+// prefixes do not grow with their length (negative letter spacing), the
+// start decides the result, so nothing may be skipped.
+template <typename Advance, typename Step, typename BackStep>
+int searchFrom(int start, int end, int width, Advance advance, Step next, BackStep previous)
+{
+    int k = start;
+    const int first = advance(k);
+    if (first < width) {
+        while (k < end) {
+            const int longer = next(k);
+            const int wide = advance(longer);
+            if (wide > width)
+                break;
+            k = longer;
+            if (wide == width)
+                break;
+        }
+    } else if (first > width) {
+        while (k > 0 && advance(k) > width)
+            k = previous(k);
+    }
+    return k;
+}
+
+} // namespace
+
+LineBreaker::LineBreaker(GraphemeBreaks *graphemes) : graphemes(graphemes), metrics(font), metricsF(font) {}
+
+void LineBreaker::setFont(const QFont &newFont)
+{
+    if (!advances.empty() && newFont == font && newFont.letterSpacing() == font.letterSpacing() &&
+        newFont.letterSpacingType() == font.letterSpacingType())
+        return;
+    font = newFont;
+    metrics = QFontMetrics(font);
+    metricsF = QFontMetricsF(font);
+    advances.assign(0x10000, kNotMeasured);
+    pieces.clear();
+}
+
+int LineBreaker::lineLength(const QString &segment, int width, int previous)
+{
+    bool answered = false;
+    int count = exactLineLength(segment, width, previous, &answered);
+    if (!answered)
+        count = measuredLineLength(segment, width, previous);
+    const int feed = segment.leftRef(count).indexOf(QLatin1Char('\n'));
+    return feed >= 0 ? feed + 1 : count;
+}
+
+LineBreaker::Kind LineBreaker::kindOf(QChar c)
+{
+    if (c.isSurrogate())
+        return Complex;
+    if (kinds.empty())
+        kinds.assign(0x10000, Unknown);
+    Kind &kind = kinds[c.unicode()];
+    if (kind == Unknown) {
+        if (!graphemes->standsAlone(c) || needsWholeLine(c))
+            kind = Complex;
+        else
+            kind = isIdeograph(c) ? Ideograph : Simple;
+    }
+    return kind;
+}
+
+int LineBreaker::singleAdvance(QChar c)
+{
+    int &advance = advances[c.unicode()];
+    if (advance == kNotMeasured)
+        advance = qRound(metricsF.horizontalAdvance(QString(c)) * 64);
+    return advance;
+}
+
+// Qt shapes a line in runs of one script and font, and Chinese fonts set an
+// ideograph without kerning or ligature with what stands before it, so the
+// advance of a prefix is the sum of its pieces, each cut just before an
+// ideograph and measured on its own: kerned pairs (a dash pair, quotes
+// before Latin letters), punctuation that takes the script of a Latin
+// neighbour, and ligatures all stay inside one piece. A piece starts with
+// its ideograph or with the line, as in the real prefix, so its script is
+// the same. Pieces with tabs or the like leave the line to measurement.
+int LineBreaker::exactLineLength(const QString &segment, int width, int previous, bool *answered)
+{
+    sums.assign(1, 0);
+    bool covered = true;
+    auto advance = [&](int k) {
+        covered = covered && sumTo(segment, k);
+        return covered ? pixels(sums[size_t(k)]) : INT_MAX;
+    };
+    const int count = searchFrom(
+        qMin(previous, segment.size()), segment.size(), width, advance, [](int k) { return k + 1; },
+        [](int k) { return k - 1; });
+    *answered = covered;
+    return count;
+}
+
+bool LineBreaker::sumTo(const QString &segment, int end)
+{
+    while (int(sums.size()) <= end) {
+        if (!addPiece(segment))
+            return false;
+    }
+    return true;
+}
+
+bool LineBreaker::addPiece(const QString &segment)
+{
+    const int start = int(sums.size()) - 1;
+    if (kindOf(segment.at(start)) == Complex)
+        return false;
+    int end = start + 1;
+    for (; end < segment.size(); ++end) {
+        const Kind kind = kindOf(segment.at(end));
+        if (kind == Ideograph)
+            break;
+        if (kind == Complex || end - start >= kLongestPiece)
+            return false;
+    }
+    const qint64 base = sums.back();
+    if (end - start == 1) {
+        sums.push_back(base + singleAdvance(segment.at(start)));
+        return true;
+    }
+    for (int advance : pieceAdvances(segment.constData() + start, end - start))
+        sums.push_back(base + advance);
+    return true;
+}
+
+const std::vector<int> &LineBreaker::pieceAdvances(const QChar *piece, int size)
+{
+    std::u16string key(reinterpret_cast<const char16_t *>(piece), size_t(size));
+    const auto found = pieces.find(key);
+    if (found != pieces.end())
+        return found->second;
+    if (pieces.size() >= kMostPieces)
+        pieces.clear();
+    std::vector<int> prefixes;
+    prefixes.reserve(size_t(size));
+    for (int k = 1; k <= size; ++k)
+        prefixes.push_back(qRound(metricsF.horizontalAdvance(QString(piece, k)) * 64));
+    return pieces.emplace(std::move(key), std::move(prefixes)).first->second;
+}
+
+int LineBreaker::measuredLineLength(const QString &segment, int width, int previous)
+{
+    const int size = segment.size();
+    graphemes->findBoundaries(segment, &stops);
+    measures.assign(size_t(size) + 1, kNotMeasured);
+    auto advance = [&](int k) { return measured(segment, k); };
+    auto next = [&](int k) {
+        do
+            ++k;
+        while (!stops[size_t(k)]);
+        return k;
+    };
+    auto back = [&](int k) {
+        do
+            --k;
+        while (!stops[size_t(k)]);
+        return k;
+    };
+    int start = qMin(previous, size);
+    while (!stops[size_t(start)])
+        --start;
+    if (font.letterSpacingType() == QFont::AbsoluteSpacing && font.letterSpacing() < 0)
+        return searchFrom(start, size, width, advance, next, back);
+
+    // A longer prefix is never narrower here, so the search ends at the
+    // largest fitting prefix, or on a run of prefixes exactly as wide as the
+    // page (zero-width characters at the edge) where it started from, and the
+    // nearest start is the estimate.
+    int fit = estimatedStop(segment, width);
+    if (advance(fit) <= width) {
+        while (fit < size && advance(next(fit)) <= width)
+            fit = next(fit);
+    } else {
+        while (fit > 0 && advance(fit) > width)
+            fit = back(fit);
+    }
+    if (advance(fit) != width)
+        return fit;
+    int first = fit;
+    while (first > 0 && advance(back(first)) == width)
+        first = back(first);
+    return qBound(first, start, fit);
+}
+
+int LineBreaker::measured(const QString &segment, int k)
+{
+    int &advance = measures[size_t(k)];
+    if (advance == kNotMeasured)
+        advance = k == 0 ? 0 : metrics.horizontalAdvance(segment.left(k));
+    return advance;
+}
+
+// Where the line would end if every character kept its own advance, tabs
+// going to the next tab stop: the start of the measured search.
+int LineBreaker::estimatedStop(const QString &segment, int width)
+{
+    const qint64 edge = qint64(width) * 64 + 32;
+    qint64 sum = 0;
+    int fit = 0;
+    for (int k = 0; k < segment.size(); ++k) {
+        const QChar c = segment.at(k);
+        sum = c == QLatin1Char('\t') ? (qMax<qint64>(sum, 0) / kTabStop + 1) * kTabStop : sum + singleAdvance(c);
+        if (sum >= edge)
+            break;
+        if (stops[size_t(k) + 1])
+            fit = k + 1;
+    }
+    return fit;
+}
