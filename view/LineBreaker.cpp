@@ -3,22 +3,28 @@
 #include "GraphemeBreaks.h"
 
 #include <climits>
-#include <cmath>
 
 namespace {
 
 const int kNotMeasured = INT_MIN;
-// Longer runs between ideographs (a Latin sentence) are measured as a whole
-// line instead: remembering every prefix of them would cost more.
-const int kLongestPiece = 16;
-const size_t kMostPieces = 1 << 17;
+// Longer runs between ideographs (a Latin sentence) are measured with the
+// whole line instead: remembering every prefix of them would cost more.
+const int kLongestRun = 16;
+const size_t kMostRuns = 1 << 16;
+const QChar kStandIn(0x4E00); // 一
 // QTextOption's tab distance, which QFontMetrics uses.
 const qint64 kTabStop = 80 * 64;
+
+int fixed(qreal advance)
+{
+    return qRound(advance * 64); // QFontMetricsF gives Qt's 26.6 values exactly
+}
 
 int pixels(qint64 fixed)
 {
     // QFontMetrics rounds its 26.6 total half up.
-    return int(std::floor((double(fixed) + 32) / 64));
+    const qint64 half = fixed + 32;
+    return int(half >= 0 ? half / 64 : -((63 - half) / 64));
 }
 
 // Characters whose advance depends on more than the characters before them
@@ -96,7 +102,10 @@ int searchFrom(int start, int end, int width, Advance advance, Step next, BackSt
 
 } // namespace
 
-LineBreaker::LineBreaker(GraphemeBreaks *graphemes) : graphemes(graphemes), metrics(font), metricsF(font) {}
+LineBreaker::LineBreaker(GraphemeBreaks *graphemes)
+    : graphemes(graphemes), metrics(font), metricsF(font), kinds(0x10000, Unknown)
+{
+}
 
 void LineBreaker::setFont(const QFont &newFont)
 {
@@ -107,7 +116,9 @@ void LineBreaker::setFont(const QFont &newFont)
     metrics = QFontMetrics(font);
     metricsF = QFontMetricsF(font);
     advances.assign(0x10000, kNotMeasured);
-    pieces.clear();
+    advancesAfterIdeograph.assign(0x10000, kNotMeasured);
+    runs.clear();
+    standInAdvance = fixed(metricsF.horizontalAdvance(QString(kStandIn)));
 }
 
 int LineBreaker::lineLength(const QString &segment, int width, int previous)
@@ -122,10 +133,6 @@ int LineBreaker::lineLength(const QString &segment, int width, int previous)
 
 LineBreaker::Kind LineBreaker::kindOf(QChar c)
 {
-    if (c.isSurrogate())
-        return Complex;
-    if (kinds.empty())
-        kinds.assign(0x10000, Unknown);
     Kind &kind = kinds[c.unicode()];
     if (kind == Unknown) {
         if (!graphemes->standsAlone(c) || needsWholeLine(c))
@@ -136,28 +143,22 @@ LineBreaker::Kind LineBreaker::kindOf(QChar c)
     return kind;
 }
 
-int LineBreaker::singleAdvance(QChar c)
-{
-    int &advance = advances[c.unicode()];
-    if (advance == kNotMeasured)
-        advance = qRound(metricsF.horizontalAdvance(QString(c)) * 64);
-    return advance;
-}
-
-// Qt shapes a line in runs of one script and font, and Chinese fonts set an
-// ideograph without kerning or ligature with what stands before it, so the
-// advance of a prefix is the sum of its pieces, each cut just before an
-// ideograph and measured on its own: kerned pairs (a dash pair, quotes
-// before Latin letters), punctuation that takes the script of a Latin
-// neighbour, and ligatures all stay inside one piece. A piece starts with
-// its ideograph or with the line, as in the real prefix, so its script is
-// the same. Pieces with tabs or the like leave the line to measurement.
+// Qt shapes a line in runs of one script and font. Chinese fonts set an
+// ideograph with neither kerning nor ligature on either side, and what
+// follows an ideograph is shaped the same whichever ideograph it is. So the
+// advance of a prefix adds up ideographs and the runs between them: a run
+// is measured as a whole, after a stand-in ideograph (or alone at the start
+// of the line, as in the real prefix), which keeps kerned pairs (a dash
+// pair, quotes before Latin letters), punctuation that takes the script of
+// a Latin neighbour, and ligatures as Qt sets them. Runs with tabs or the
+// like leave the line to measurement.
 int LineBreaker::exactLineLength(const QString &segment, int width, int previous, bool *answered)
 {
     sums.assign(1, 0);
+    sums.reserve(size_t(segment.size()) + 1);
     bool covered = true;
     auto advance = [&](int k) {
-        covered = covered && sumTo(segment, k);
+        covered = covered && (k < int(sums.size()) || sumTo(segment, k));
         return covered ? pixels(sums[size_t(k)]) : INT_MAX;
     };
     const int count = searchFrom(
@@ -170,48 +171,68 @@ int LineBreaker::exactLineLength(const QString &segment, int width, int previous
 bool LineBreaker::sumTo(const QString &segment, int end)
 {
     while (int(sums.size()) <= end) {
-        if (!addPiece(segment))
+        const QChar c = segment.at(int(sums.size()) - 1);
+        if (kindOf(c) == Ideograph)
+            sums.push_back(sums.back() + advanceOf(c, false));
+        else if (!sumRun(segment))
             return false;
     }
     return true;
 }
 
-bool LineBreaker::addPiece(const QString &segment)
+bool LineBreaker::sumRun(const QString &segment)
 {
     const int start = int(sums.size()) - 1;
-    if (kindOf(segment.at(start)) == Complex)
-        return false;
-    int end = start + 1;
+    int end = start;
     for (; end < segment.size(); ++end) {
         const Kind kind = kindOf(segment.at(end));
         if (kind == Ideograph)
             break;
-        if (kind == Complex || end - start >= kLongestPiece)
+        if (kind == Complex || end - start >= kLongestRun)
             return false;
     }
     const qint64 base = sums.back();
+    // Every run but a line's first follows an ideograph.
+    const bool afterIdeograph = start > 0;
     if (end - start == 1) {
-        sums.push_back(base + singleAdvance(segment.at(start)));
+        sums.push_back(base + advanceOf(segment.at(start), afterIdeograph));
         return true;
     }
-    for (int advance : pieceAdvances(segment.constData() + start, end - start))
+    for (int advance : runAdvances(segment.constData() + start, end - start, afterIdeograph))
         sums.push_back(base + advance);
     return true;
 }
 
-const std::vector<int> &LineBreaker::pieceAdvances(const QChar *piece, int size)
+int LineBreaker::advanceOf(QChar c, bool afterIdeograph)
 {
-    std::u16string key(reinterpret_cast<const char16_t *>(piece), size_t(size));
-    const auto found = pieces.find(key);
-    if (found != pieces.end())
+    int &advance = (afterIdeograph ? advancesAfterIdeograph : advances)[c.unicode()];
+    if (advance == kNotMeasured) {
+        const QString measured = afterIdeograph ? QString(kStandIn) + c : QString(c);
+        advance = fixed(metricsF.horizontalAdvance(measured)) - (afterIdeograph ? standInAdvance : 0);
+    }
+    return advance;
+}
+
+const std::vector<int> &LineBreaker::runAdvances(const QChar *run, int size, bool afterIdeograph)
+{
+    std::u16string key;
+    key.reserve(size_t(size) + 1);
+    if (afterIdeograph)
+        key += char16_t(kStandIn.unicode());
+    key.append(reinterpret_cast<const char16_t *>(run), size_t(size));
+    const auto found = runs.find(key);
+    if (found != runs.end())
         return found->second;
-    if (pieces.size() >= kMostPieces)
-        pieces.clear();
+    if (runs.size() >= kMostRuns)
+        runs.clear();
+    const QString measured = QString::fromUtf16(key.data(), int(key.size()));
+    const int skipped = afterIdeograph ? 1 : 0;
+    const int offset = afterIdeograph ? standInAdvance : 0;
     std::vector<int> prefixes;
     prefixes.reserve(size_t(size));
     for (int k = 1; k <= size; ++k)
-        prefixes.push_back(qRound(metricsF.horizontalAdvance(QString(piece, k)) * 64));
-    return pieces.emplace(std::move(key), std::move(prefixes)).first->second;
+        prefixes.push_back(fixed(metricsF.horizontalAdvance(measured.left(skipped + k))) - offset);
+    return runs.emplace(std::move(key), std::move(prefixes)).first->second;
 }
 
 int LineBreaker::measuredLineLength(const QString &segment, int width, int previous)
@@ -238,10 +259,11 @@ int LineBreaker::measuredLineLength(const QString &segment, int width, int previ
     if (font.letterSpacingType() == QFont::AbsoluteSpacing && font.letterSpacing() < 0)
         return searchFrom(start, size, width, advance, next, back);
 
-    // A longer prefix is never narrower here, so the search ends at the
-    // largest fitting prefix, or on a run of prefixes exactly as wide as the
-    // page (zero-width characters at the edge) where it started from, and the
-    // nearest start is the estimate.
+    // Without negative spacing a longer prefix is never narrower, so the
+    // search ends at the largest prefix that fits, unless that one is exactly
+    // as wide as the page: then it ends on the run of prefixes of that width
+    // (zero-width characters at the edge) where it entered the run. Knowing
+    // that, the search may start from the estimate, which is closer.
     int fit = estimatedStop(segment, width);
     if (advance(fit) <= width) {
         while (fit < size && advance(next(fit)) <= width)
@@ -275,7 +297,7 @@ int LineBreaker::estimatedStop(const QString &segment, int width)
     int fit = 0;
     for (int k = 0; k < segment.size(); ++k) {
         const QChar c = segment.at(k);
-        sum = c == QLatin1Char('\t') ? (qMax<qint64>(sum, 0) / kTabStop + 1) * kTabStop : sum + singleAdvance(c);
+        sum = c == QLatin1Char('\t') ? (qMax<qint64>(sum, 0) / kTabStop + 1) * kTabStop : sum + advanceOf(c, false);
         if (sum >= edge)
             break;
         if (stops[size_t(k) + 1])

@@ -11,12 +11,17 @@
 
 class GraphemeBreaks;
 
-/// How many characters of a segment stand on one line of the page: the
-/// largest number of whole grapheme clusters whose advance
-/// (QFontMetrics::horizontalAdvance of that prefix) fits the width, searched
-/// one cluster at a time from the previous line's count. Answers from exact
-/// sums where the text allows it, so that a page turn does not shape every
-/// prefix, and from real measurements elsewhere.
+/// How many characters of a segment stand on one line of the page, by the
+/// character-by-character rule taken to grapheme clusters: the line holds the
+/// largest number of whole clusters whose advance (QFontMetrics::
+/// horizontalAdvance of that prefix of the segment) is at most the width. The
+/// search starts from the previous line's count, moved back to the start of
+/// the cluster it falls in, and moves one cluster at a time: up while the
+/// next longer prefix fits, down while the current one is wider; a prefix
+/// exactly as wide as the page ends it at once. A cluster wider than the page
+/// leaves the line empty, as a character would. The line then ends after its
+/// first line feed. Answers from exact sums where the text allows it, so that
+/// a page turn need not shape every prefix, and from measurements elsewhere.
 class LineBreaker
 {
 public:
@@ -32,11 +37,11 @@ public:
 private:
     enum Kind : quint8 { Unknown, Ideograph, Simple, Complex };
     Kind kindOf(QChar c);
-    int singleAdvance(QChar c);
+    int advanceOf(QChar c, bool afterIdeograph);
     int exactLineLength(const QString &segment, int width, int previous, bool *answered);
     bool sumTo(const QString &segment, int end);
-    bool addPiece(const QString &segment);
-    const std::vector<int> &pieceAdvances(const QChar *piece, int size);
+    bool sumRun(const QString &segment);
+    const std::vector<int> &runAdvances(const QChar *run, int size, bool afterIdeograph);
     int measuredLineLength(const QString &segment, int width, int previous);
     int measured(const QString &segment, int k);
     int estimatedStop(const QString &segment, int width);
@@ -45,10 +50,16 @@ private:
     QFont font;
     QFontMetrics metrics;
     QFontMetricsF metricsF;
-    std::vector<Kind> kinds;                                     // of every BMP unit, font-independent
-    std::vector<int> advances;                                   // single units in 1/64 px; kNotMeasured until asked
-    std::unordered_map<std::u16string, std::vector<int>> pieces; // prefix advances, 1/64 px
-    std::vector<qint64> sums;                                    // exact advance of each prefix summed so far, 1/64 px
-    std::vector<char> stops;                                     // cluster boundaries of a measured segment
-    std::vector<int> measures;                                   // measured prefixes of that segment, in px
+    std::vector<Kind> kinds; // of every BMP unit, font-independent
+    // Advances in Qt's 26.6 fixed point, measured as they are first needed:
+    // of single units, of single units after an ideograph, and of each
+    // prefix of runs between ideographs (the key starts with the stand-in
+    // ideograph when the run follows one).
+    std::vector<int> advances;
+    std::vector<int> advancesAfterIdeograph;
+    std::unordered_map<std::u16string, std::vector<int>> runs;
+    int standInAdvance = 0;
+    std::vector<qint64> sums;  // exact advance of each prefix summed so far, 1/64 px
+    std::vector<char> stops;   // cluster boundaries of a measured segment
+    std::vector<int> measures; // measured prefixes of that segment, in px
 };

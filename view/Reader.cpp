@@ -183,11 +183,10 @@ int Reader::layoutPage(const QString &text, int from, int to, bool store)
         const int start = from + consumed;
         if (start >= text.size() || chunk == 0)
             break;
-        // The chunk, and the rest of a cluster it would cut.
+        // The chunk of characters, run on to the end of a cluster it would
+        // cut; LineBreaker tells how much of it the line holds.
         const int end = graphemes_.clusterEnd(text, start + qMin(chunk, text.size() - start));
         const QString segment = text.mid(start, end - start);
-        if (segment.isEmpty())
-            break;
         count = lineBreaker_.lineLength(segment, width, count);
         int stop = consumed + count;
         if (stop > limit) {
