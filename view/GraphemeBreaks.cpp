@@ -4,21 +4,26 @@
 
 namespace {
 
-bool breaksBetween(QChar first, QChar second)
+bool breaksBetween(const QString &first, const QString &second)
 {
-    const QChar pair[2] = {first, second};
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, pair, 2);
-    finder.setPosition(1);
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, first + second);
+    finder.setPosition(first.size());
     return finder.isAtBoundary();
+}
+
+// Every rule that keeps two characters together names a class that also
+// holds with a letter, with itself or before a line feed (a mark after a
+// letter, a prefix before one, Hangul jamo in a row, CR before LF, flags).
+// Asking Qt's own finder keeps this in step with its Unicode version.
+bool probeAlone(const QString &character)
+{
+    const QString letter(QLatin1Char('a'));
+    return breaksBetween(letter, character) && breaksBetween(character, letter) &&
+           breaksBetween(character, character) && breaksBetween(character, QStringLiteral("\n"));
 }
 
 } // namespace
 
-// Every rule that keeps two units together names a class that also holds
-// with a letter, with itself or before a line feed (a mark after a letter,
-// a prefix before one, Hangul jamo in a row, CR before LF); the rest is
-// surrogates. Asking Qt's own finder keeps this in step with its Unicode
-// version.
 bool GraphemeBreaks::standsAlone(QChar c)
 {
     if (c.isSurrogate())
@@ -26,13 +31,20 @@ bool GraphemeBreaks::standsAlone(QChar c)
     if (kinds.empty())
         kinds.assign(0x10000, Unknown);
     quint8 &kind = kinds[c.unicode()];
-    if (kind == Unknown) {
-        const QChar letter(QLatin1Char('a'));
-        const bool alone = breaksBetween(letter, c) && breaksBetween(c, letter) && breaksBetween(c, c) &&
-                           breaksBetween(c, QLatin1Char('\n'));
-        kind = alone ? Alone : MayJoin;
-    }
+    if (kind == Unknown)
+        kind = probeAlone(QString(c)) ? Alone : MayJoin;
     return kind == Alone;
+}
+
+bool GraphemeBreaks::standsAlone(uint codePoint)
+{
+    if (QChar::requiresSurrogates(codePoint)) {
+        auto found = supplementary.find(codePoint);
+        if (found == supplementary.end())
+            found = supplementary.insert(codePoint, probeAlone(QString::fromUcs4(&codePoint, 1)));
+        return found.value();
+    }
+    return standsAlone(QChar(codePoint));
 }
 
 bool GraphemeBreaks::certainBoundary(const QString &text, int pos)

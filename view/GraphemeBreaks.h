@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QChar>
+#include <QHash>
 #include <QString>
 
 #include <vector>
@@ -15,6 +16,7 @@ public:
     /// True for a UTF-16 unit that is a cluster of its own whatever its
     /// neighbours are. Surrogates never are.
     bool standsAlone(QChar c);
+    bool standsAlone(uint codePoint);
     /// The start of the cluster that holds `pos` (pos itself at a boundary),
     /// clamped to 0..text.size().
     int clusterStart(const QString &text, int pos);
@@ -29,4 +31,5 @@ private:
 
     enum : quint8 { Unknown, Alone, MayJoin };
     std::vector<quint8> kinds; // of every BMP unit, filled as they are met
+    QHash<uint, bool> supplementary;
 };

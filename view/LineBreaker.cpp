@@ -31,23 +31,24 @@ int pixels(qint64 fixed)
 // on the line: a tab moves to the next tab stop, controls and format
 // characters are set apart by Qt's layout, right-to-left text is reordered
 // with its neighbours.
-bool needsWholeLine(QChar c)
+bool needsWholeLine(uint c)
 {
-    if (c == QLatin1Char('\n'))
+    if (c == '\n')
         return false;
-    if (c == QLatin1Char('\t') || c == QChar::ObjectReplacementCharacter)
+    if (c == '\t' || c == QChar::ObjectReplacementCharacter)
         return true;
-    switch (c.category()) {
+    switch (QChar::category(c)) {
     case QChar::Other_Control:
     case QChar::Other_Format:
     case QChar::Other_NotAssigned:
+    case QChar::Other_Surrogate:
     case QChar::Separator_Line:
     case QChar::Separator_Paragraph:
         return true;
     default:
         break;
     }
-    switch (c.direction()) {
+    switch (QChar::direction(c)) {
     case QChar::DirR:
     case QChar::DirAL:
     case QChar::DirAN:
@@ -64,6 +65,11 @@ bool needsWholeLine(QChar c)
     default:
         return false;
     }
+}
+
+bool isPairAt(const QString &text, int i)
+{
+    return i >= 0 && i + 1 < text.size() && text.at(i).isHighSurrogate() && text.at(i + 1).isLowSurrogate();
 }
 
 bool isIdeograph(QChar c)
@@ -123,24 +129,51 @@ void LineBreaker::setFont(const QFont &newFont)
 
 int LineBreaker::lineLength(const QString &segment, int width, int previous)
 {
+    // Where a longer prefix is never narrower, the line keeps its line feed
+    // exactly when the prefix up to it fits: what follows needs no measuring.
+    const int feed = segment.indexOf(QLatin1Char('\n'));
+    const QString line = feed >= 0 && !mayShrink() ? segment.left(feed + 1) : segment;
     bool answered = false;
-    int count = exactLineLength(segment, width, previous, &answered);
+    int count = exactLineLength(line, width, previous, &answered);
     if (!answered)
-        count = measuredLineLength(segment, width, previous);
-    const int feed = segment.leftRef(count).indexOf(QLatin1Char('\n'));
-    return feed >= 0 ? feed + 1 : count;
+        count = measuredLineLength(line, width, previous);
+    const int early = line.leftRef(count).indexOf(QLatin1Char('\n'));
+    return early >= 0 ? early + 1 : count;
+}
+
+// Negative letter spacing makes narrow characters move back.
+bool LineBreaker::mayShrink() const
+{
+    return font.letterSpacingType() == QFont::AbsoluteSpacing && font.letterSpacing() < 0;
 }
 
 LineBreaker::Kind LineBreaker::kindOf(QChar c)
 {
     Kind &kind = kinds[c.unicode()];
     if (kind == Unknown) {
-        if (!graphemes->standsAlone(c) || needsWholeLine(c))
+        if (c == QLatin1Char('\t'))
+            kind = Tab;
+        else if (!graphemes->standsAlone(c) || needsWholeLine(c.unicode()))
             kind = Complex;
         else
             kind = isIdeograph(c) ? Ideograph : Simple;
     }
     return kind;
+}
+
+// A surrogate pair that is a cluster of its own (an emoji, a rare
+// ideograph) goes into runs like any other character.
+LineBreaker::Kind LineBreaker::kindAt(const QString &segment, int i)
+{
+    if (!isPairAt(segment, i))
+        return kindOf(segment.at(i));
+    const uint codePoint = QChar::surrogateToUcs4(segment.at(i), segment.at(i + 1));
+    auto found = supplementaryKinds.find(codePoint);
+    if (found == supplementaryKinds.end()) {
+        const bool simple = graphemes->standsAlone(codePoint) && !needsWholeLine(codePoint);
+        found = supplementaryKinds.insert(codePoint, simple ? Simple : Complex);
+    }
+    return found.value();
 }
 
 // Qt shapes a line in runs of one script and font. Chinese fonts set an
@@ -161,9 +194,14 @@ int LineBreaker::exactLineLength(const QString &segment, int width, int previous
         covered = covered && (k < int(sums.size()) || sumTo(segment, k));
         return covered ? pixels(sums[size_t(k)]) : INT_MAX;
     };
-    const int count = searchFrom(
-        qMin(previous, segment.size()), segment.size(), width, advance, [](int k) { return k + 1; },
-        [](int k) { return k - 1; });
+    // Steps go over surrogate pairs: the sums only reach pairs that are
+    // clusters of their own.
+    auto next = [&](int k) { return k + (isPairAt(segment, k) ? 2 : 1); };
+    auto back = [&](int k) { return k - (isPairAt(segment, k - 2) ? 2 : 1); };
+    int start = qMin(previous, segment.size());
+    if (isPairAt(segment, start - 1))
+        --start;
+    const int count = searchFrom(start, segment.size(), width, advance, next, back);
     *answered = covered;
     return count;
 }
@@ -171,11 +209,18 @@ int LineBreaker::exactLineLength(const QString &segment, int width, int previous
 bool LineBreaker::sumTo(const QString &segment, int end)
 {
     while (int(sums.size()) <= end) {
-        const QChar c = segment.at(int(sums.size()) - 1);
-        if (kindOf(c) == Ideograph)
+        const int at = int(sums.size()) - 1;
+        const QChar c = segment.at(at);
+        const Kind kind = kindOf(c);
+        if (kind == Ideograph) {
             sums.push_back(sums.back() + advanceOf(c, false));
-        else if (!sumRun(segment))
+        } else if (kind == Tab && (at == 0 || segment.at(at - 1) == QLatin1Char('\t'))) {
+            // Tabs that open the line reach the next tab stop from a whole
+            // one; elsewhere where they end depends on rounding inside Qt.
+            sums.push_back(sums.back() + kTabStop);
+        } else if (!sumRun(segment)) {
             return false;
+        }
     }
     return true;
 }
@@ -184,16 +229,17 @@ bool LineBreaker::sumRun(const QString &segment)
 {
     const int start = int(sums.size()) - 1;
     int end = start;
-    for (; end < segment.size(); ++end) {
-        const Kind kind = kindOf(segment.at(end));
+    while (end < segment.size()) {
+        const Kind kind = kindAt(segment, end);
         if (kind == Ideograph)
             break;
-        if (kind == Complex || end - start >= kLongestRun)
+        if (kind != Simple || end - start >= kLongestRun)
             return false;
+        end += isPairAt(segment, end) ? 2 : 1;
     }
     const qint64 base = sums.back();
-    // Every run but a line's first follows an ideograph.
-    const bool afterIdeograph = start > 0;
+    // A run follows an ideograph, or starts the line after its tabs.
+    const bool afterIdeograph = start > 0 && kindOf(segment.at(start - 1)) == Ideograph;
     if (end - start == 1) {
         sums.push_back(base + advanceOf(segment.at(start), afterIdeograph));
         return true;
@@ -256,7 +302,7 @@ int LineBreaker::measuredLineLength(const QString &segment, int width, int previ
     int start = qMin(previous, size);
     while (!stops[size_t(start)])
         --start;
-    if (font.letterSpacingType() == QFont::AbsoluteSpacing && font.letterSpacing() < 0)
+    if (mayShrink())
         return searchFrom(start, size, width, advance, next, back);
 
     // Without negative spacing a longer prefix is never narrower, so the

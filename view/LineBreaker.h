@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QString>
 
 #include <string>
@@ -35,8 +36,10 @@ public:
     int lineLength(const QString &segment, int width, int previous);
 
 private:
-    enum Kind : quint8 { Unknown, Ideograph, Simple, Complex };
+    enum Kind : quint8 { Unknown, Ideograph, Simple, Tab, Complex };
     Kind kindOf(QChar c);
+    Kind kindAt(const QString &segment, int i);
+    bool mayShrink() const;
     int advanceOf(QChar c, bool afterIdeograph);
     int exactLineLength(const QString &segment, int width, int previous, bool *answered);
     bool sumTo(const QString &segment, int end);
@@ -51,6 +54,7 @@ private:
     QFontMetrics metrics;
     QFontMetricsF metricsF;
     std::vector<Kind> kinds; // of every BMP unit, font-independent
+    QHash<uint, Kind> supplementaryKinds;
     // Advances in Qt's 26.6 fixed point, measured as they are first needed:
     // of single units, of single units after an ideograph, and of each
     // prefix of runs between ideographs (the key starts with the stand-in

@@ -253,7 +253,7 @@ private slots:
         config->setFont(font);
         config->setPageRect(QRect(2, 2, width, 300));
         const QStringList extras = {
-            QStringLiteral("\t"),         QStringLiteral("\t\t"),    QStringLiteral("——"),
+            QStringLiteral("\t"),         QStringLiteral("。\n\t"),  QStringLiteral("——"),
             QStringLiteral("——"),         QStringLiteral("……"),      QStringLiteral("……"),
             QStringLiteral("…"),          QStringLiteral("—"),       QStringLiteral("“"),
             QStringLiteral("”"),          QStringLiteral("。”"),     QStringLiteral("！”"),
@@ -267,6 +267,9 @@ private slots:
             QStringLiteral("\U00020000"), QStringLiteral("e\u0301"), QStringLiteral("\U0001F1E8\U0001F1F3")};
         QString text = novel(80, 0, extras);
         text += QStringLiteral("AVAVAVAV WAVE To Tavril 1.1.1 \u201c\u4f60\u201d \U0001F600\u4e2d\n").repeated(30);
+        // Lines opened by tabs, the ellipses taking the script of the letter.
+        for (int run = 0; run < 30; ++run)
+            text += QStringLiteral("\t………………A") + QString(run, QChar(u'字')) + QStringLiteral("\n\t\t“……”\n");
         Reader reader(config.get());
         int pages = 0;
         for (int from = 0; from < text.size(); ++pages) {
