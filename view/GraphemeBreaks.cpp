@@ -52,35 +52,49 @@ bool GraphemeBreaks::certainBoundary(const QString &text, int pos)
     return pos <= 0 || pos >= text.size() || (standsAlone(text.at(pos - 1)) && standsAlone(text.at(pos)));
 }
 
-int GraphemeBreaks::clusterStart(const QString &text, int pos)
+// Qt decides whether a boundary falls before a character from that
+// character and those before it, never from later ones. A window that
+// starts at a boundary and holds the character at `pos` therefore answers
+// for `pos` and for every place before it.
+int GraphemeBreaks::windowStart(const QString &text, int pos, int known)
+{
+    known = qBound(0, known, pos);
+    int from = pos;
+    while (from > known && !certainBoundary(text, from))
+        --from;
+    return from;
+}
+
+int GraphemeBreaks::clusterStart(const QString &text, int pos, int known)
 {
     pos = qBound(0, pos, text.size());
-    if (certainBoundary(text, pos))
+    const int from = windowStart(text, pos, known);
+    if (from == pos)
         return pos;
-    // Between two certain boundaries the finder sees the whole cluster and
-    // its context, and nothing beyond them can change the answer.
-    int from = pos;
-    while (!certainBoundary(text, from))
-        --from;
-    int to = pos;
-    while (!certainBoundary(text, to))
-        ++to;
+    const int to = qMin(text.size(), pos + 2);
     QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.constData() + from, to - from);
     finder.setPosition(pos - from);
     return finder.isAtBoundary() ? pos : from + finder.toPreviousBoundary();
 }
 
-int GraphemeBreaks::clusterEnd(const QString &text, int pos)
+int GraphemeBreaks::clusterEnd(const QString &text, int pos, int known)
 {
-    const int start = clusterStart(text, pos);
-    if (start == qBound(0, pos, text.size()))
-        return start;
-    int to = pos;
-    while (!certainBoundary(text, to))
-        ++to;
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.constData() + start, to - start);
-    finder.setPosition(0);
-    return start + finder.toNextBoundary();
+    pos = qBound(0, pos, text.size());
+    const int from = windowStart(text, pos, known);
+    if (from == pos)
+        return pos;
+    for (int reach = 8;; reach *= 2) {
+        const int to = int(qMin<qint64>(text.size(), qint64(pos) + reach));
+        QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.constData() + from, to - from);
+        finder.setPosition(pos - from);
+        if (finder.isAtBoundary())
+            return pos;
+        // The window's end always counts as a boundary; one before it
+        // stands once the character after it is in the window too.
+        const int next = from + finder.toNextBoundary();
+        if (to == text.size() || next + 2 <= to)
+            return next;
+    }
 }
 
 void GraphemeBreaks::findBoundaries(const QString &segment, std::vector<char> *stops)

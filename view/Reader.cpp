@@ -108,7 +108,7 @@ int Reader::startOfPageEndingAt(int current)
         const int tried = start;
         start = graphemes_.clusterStart(text, current - guess);
         if (start <= tried)
-            start = graphemes_.clusterEnd(text, tried + 1);
+            start = graphemes_.clusterEnd(text, tried + 1, tried);
         guess = layoutPage(text, start, current, true);
         if (start + guess >= current)
             return start;
@@ -169,7 +169,7 @@ int Reader::layoutPage(const QString &text, int from, int to, bool store)
     if (store)
         lines_.clear();
     if (to < text.size())
-        to = graphemes_.clusterStart(text, to);
+        to = graphemes_.clusterStart(text, to, from);
     const int limit = qMax(0, to - from);
     const int wide = qMax(1, metrics.horizontalAdvance(QStringLiteral("一")));
     const int chunk = qMax(0, width / wide) * 2;
@@ -185,7 +185,7 @@ int Reader::layoutPage(const QString &text, int from, int to, bool store)
             break;
         // The chunk of characters, run on to the end of a cluster it would
         // cut; LineBreaker tells how much of it the line holds.
-        const int end = graphemes_.clusterEnd(text, start + qMin(chunk, text.size() - start));
+        const int end = graphemes_.clusterEnd(text, start + qMin(chunk, text.size() - start), start);
         const QString segment = text.mid(start, end - start);
         count = lineBreaker_.lineLength(segment, width, count);
         int stop = consumed + count;
