@@ -16,6 +16,7 @@ public:
     /// True for a UTF-16 unit that is a cluster of its own whatever its
     /// neighbours are. Surrogates never are.
     bool standsAlone(QChar c);
+    /// The same for a whole character, which may take two units.
     bool standsAlone(uint codePoint);
     /// The start of the cluster that holds `pos` (pos itself at a boundary),
     /// clamped to 0..text.size(). `known` is a boundary at or before `pos`

@@ -13,16 +13,17 @@
 class GraphemeBreaks;
 
 /// How many characters of a segment stand on one line of the page, by the
-/// character-by-character rule taken to grapheme clusters: the line holds the
-/// largest number of whole clusters whose advance (QFontMetrics::
-/// horizontalAdvance of that prefix of the segment) is at most the width. The
-/// search starts from the previous line's count, moved back to the start of
-/// the cluster it falls in, and moves one cluster at a time: up while the
-/// next longer prefix fits, down while the current one is wider; a prefix
-/// exactly as wide as the page ends it at once. A cluster wider than the page
-/// leaves the line empty, as a character would. The line then ends after its
-/// first line feed. Answers from exact sums where the text allows it, so that
-/// a page turn need not shape every prefix, and from measurements elsewhere.
+/// character-by-character rule taken to grapheme clusters: the line holds
+/// the largest number of whole clusters whose advance (the
+/// QFontMetrics::horizontalAdvance of that prefix of the segment) is at most
+/// the width. The search starts from the previous line's count, moved back
+/// to the start of the cluster it falls in, and moves one cluster at a time:
+/// up while the next longer prefix fits, down while the current one is
+/// wider; a prefix exactly as wide as the page ends it at once. A cluster
+/// wider than the page leaves the line empty, as a character would. The line
+/// then ends after its first line feed. Answers from exact sums where the
+/// text allows it, so that a page turn need not shape every prefix, and from
+/// measurements elsewhere.
 class LineBreaker
 {
 public:
