@@ -6,8 +6,6 @@
 #include <QPainter>
 
 #include <climits>
-#include <cmath>
-#include <limits>
 
 namespace {
 
@@ -42,6 +40,8 @@ bool Reader::openBook(const QString &path)
     const bool opened = book_.open(path);
     // A damaged bookmark may hold a negative offset: start at the beginning.
     position_ = qMax(0, book_.lastReadOffset());
+    if (position_ < book_.length())
+        position_ = graphemes_.clusterStart(book_.text(), position_);
     pageLength_ = 0;
     // A bookmark from a book that has since become shorter: its last page,
     // rather than an empty page that looks as if no book were open.
@@ -109,15 +109,22 @@ bool Reader::previousPage()
 
 int Reader::startOfPageEndingAt(int current)
 {
+    const QString &text = book_.text();
     // With no page laid out yet, a full page from the start is the guess.
-    int guess = 2 * (pageLength_ > 0 ? pageLength_ : layoutPage(book_.text(), 0, INT_MAX, false));
+    int guess = 2 * (pageLength_ > 0 ? pageLength_ : layoutPage(text, 0, INT_MAX, false));
+    int start = -1;
     while (true) {
-        const int start = current - guess;
-        if (start <= 0) {
-            layoutPage(book_.text(), 0, INT_MAX, true);
+        if (current - guess <= 0) {
+            layoutPage(text, 0, INT_MAX, true);
             return 0;
         }
-        guess = layoutPage(book_.text(), start, current, true);
+        // A page never starts inside a cluster. Moving back to the cluster's
+        // start could land on the last try again; the next cluster then.
+        const int tried = start;
+        start = graphemes_.clusterStart(text, current - guess);
+        if (start <= tried)
+            start = graphemes_.clusterEnd(text, tried + 1, tried);
+        guess = layoutPage(text, start, current, true);
         if (start + guess >= current)
             return start;
     }
@@ -130,7 +137,7 @@ bool Reader::nextChapter()
         return false;
     const Chapter chapter = book_.chapter(book_.chapterIndexAt(position_) + 1);
     if (chapter.valid) {
-        position_ = chapter.offset;
+        position_ = graphemes_.clusterStart(book_.text(), chapter.offset);
         book_.autoSaveBookmark(position_);
         refresh();
     }
@@ -144,7 +151,7 @@ bool Reader::previousChapter()
         return false;
     const Chapter chapter = book_.chapter(book_.chapterIndexAt(position_) - 1);
     if (chapter.valid) {
-        position_ = chapter.offset;
+        position_ = graphemes_.clusterStart(book_.text(), chapter.offset);
         book_.autoSaveBookmark(position_);
         refresh();
     }
@@ -155,6 +162,8 @@ void Reader::jumpTo(int offset)
 {
     book_.waitForText(); // a move may need text beyond the stretch read first
     position_ = qMax(0, offset);
+    if (position_ < book_.length())
+        position_ = graphemes_.clusterStart(book_.text(), position_);
     book_.autoSaveBookmark(position_);
     refresh();
 }
@@ -162,118 +171,6 @@ void Reader::jumpTo(int offset)
 bool Reader::addBookmark()
 {
     return book_.addBookmark(position_, false);
-}
-
-int Reader::largestFitting(const QFontMetrics &metrics, const QString &segment, int start, int width) const
-{
-    int count = qMin(start, segment.size());
-    if (metrics.horizontalAdvance(segment.left(count)) <= width) {
-        while (count < segment.size() && metrics.horizontalAdvance(segment.left(count + 1)) <= width)
-            ++count;
-        return count;
-    }
-    while (count > 0 && metrics.horizontalAdvance(segment.left(count)) > width)
-        --count;
-    return count;
-}
-
-// Characters that Chinese fonts set one by one, without kerning or
-// ligatures with their neighbours.
-bool Reader::isPlainCjk(QChar c)
-{
-    const char16_t u = c.unicode();
-    return (u >= 0x4E00 && u <= 0x9FFF) || (u >= 0x3000 && u <= 0x303F) || (u >= 0x3400 && u <= 0x4DBF) ||
-           (u >= 0xFF01 && u <= 0xFF5E) || u == u'\n' || u == 0x201C || u == 0x201D || u == 0x2018 || u == 0x2019 ||
-           u == 0x2014 || u == 0x2026 || u == 0x00B7;
-}
-
-// Where the line would end if every character kept its own advance. For
-// plain text (Chinese, with no two other characters side by side) that is
-// exact: such text is set character by character. Otherwise a sum a quarter
-// of an em beyond the page's edge leaves room for any kerning.
-Reader::LineEstimate Reader::estimateLine(const QString &segment, int width)
-{
-    const QFontMetricsF metrics(advanceFont);
-    const qreal edge = width + 0.5; // horizontalAdvance() rounds the total
-    LineEstimate estimate;
-    bool previousCjk = true;
-    qreal sum = 0;
-    prefixSums.clear();
-    prefixSums.push_back(0);
-    int i = 0;
-    for (; i < segment.size(); ++i) {
-        const QChar c = segment.at(i);
-        if (c.isSurrogate()) {
-            estimate.plain = false;
-            break;
-        }
-        float &advance = advances[c.unicode()];
-        if (std::isnan(advance))
-            advance = float(metrics.horizontalAdvance(QString(c)));
-        // Kerning and ligatures need two neighbours of the kind that has
-        // them; a Latin letter or digit between Chinese characters is set
-        // on its own.
-        const bool cjk = isPlainCjk(c);
-        estimate.plain = estimate.plain && (cjk || previousCjk);
-        previousCjk = cjk;
-        if (sum + advance >= edge) {
-            estimate.nextClear = estimate.plain || sum + advance - advanceMargin >= edge;
-            break;
-        }
-        sum += advance;
-        prefixSums.push_back(sum);
-    }
-    estimate.count = i;
-    if (i == segment.size())
-        estimate.nextClear = true;
-    return estimate;
-}
-
-int Reader::lineLength(const QFontMetrics &metrics, const QString &segment, int width, int previous)
-{
-    // The advance of a prefix grows with its length, so the largest count
-    // that fits does not depend on where the search starts, and the estimate
-    // is the closest start.
-    const LineEstimate estimate = estimateLine(segment, width);
-    auto measured = [&](int k) { return metrics.horizontalAdvance(segment.left(k)); };
-    auto advanceOf = [&](int k) { return estimate.plain ? qRound(prefixSums[size_t(k)]) : measured(k); };
-
-    const int feed = segment.indexOf(kLineFeed);
-    if (feed >= 0 && feed < estimate.count && advanceOf(feed + 1) < width)
-        return feed + 1;
-    int count = estimate.count;
-    int advance = 0;
-    if (estimate.plain) {
-        advance = advanceOf(count);
-    } else {
-        // One real measurement; when it matches the sum exactly, the text
-        // has no kerning to speak of and the estimate's end stands.
-        advance = measured(count);
-        if (advance > width || advance != qRound(prefixSums.back()) || !estimate.nextClear) {
-            count = largestFitting(metrics, segment, count, width);
-            advance = measured(count);
-        }
-    }
-    if (advance == width) {
-        // Zero-width characters (a line feed) at the edge: the search that
-        // starts from the previous line's count stops as soon as it reaches
-        // the edge, so it can end anywhere on that run.
-        int first = count;
-        while (first > 0 && advances[segment.at(first - 1).unicode()] < advanceMargin && advanceOf(first - 1) == width)
-            --first;
-        count = qBound(first, previous, count);
-    }
-    const int early = segment.leftRef(count).indexOf(kLineFeed);
-    return early >= 0 ? early + 1 : count;
-}
-
-void Reader::prepareAdvances(const QFont &font)
-{
-    if (!advances.empty() && font == advanceFont && font.letterSpacing() == advanceFont.letterSpacing())
-        return;
-    advanceFont = font;
-    advances.assign(0x10000, std::numeric_limits<float>::quiet_NaN());
-    advanceMargin = qMax(qreal(1), QFontMetricsF(font).horizontalAdvance(QStringLiteral("一")) / 4);
 }
 
 int Reader::layoutPage(const QString &text, int from, int to, bool store)
@@ -289,28 +186,34 @@ int Reader::layoutPage(const QString &text, int from, int to, bool store)
     const int maxLines = lineStep > 0 ? (page.height() + lineSpace) / lineStep : 0;
     if (store)
         lines_.clear();
-    const int limit = to - from;
+    if (to < text.size())
+        to = graphemes_.clusterStart(text, to, from);
+    const int limit = qMax(0, to - from);
     const int wide = qMax(1, metrics.horizontalAdvance(QStringLiteral("一")));
     const int chunk = qMax(0, width / wide) * 2;
     if (maxLines <= 0)
         return 0;
 
-    prepareAdvances(config_->font());
+    lineBreaker_.setFont(config_->font());
     int consumed = 0;
     int count = 0;
     for (int line = 0; line < maxLines; ++line) {
-        const QString segment = text.mid(from + consumed, chunk);
-        if (segment.isEmpty())
+        const int start = from + consumed;
+        if (start >= text.size() || chunk == 0)
             break;
-        count = lineLength(metrics, segment, width, count);
-        int end = consumed + count;
-        if (end > limit) {
+        // The chunk of characters, run on to the end of a cluster it would
+        // cut; LineBreaker tells how much of it the line holds.
+        const int end = graphemes_.clusterEnd(text, start + qMin(chunk, text.size() - start), start);
+        const QString segment = text.mid(start, end - start);
+        count = lineBreaker_.lineLength(segment, width, count);
+        int stop = consumed + count;
+        if (stop > limit) {
             count = limit - consumed;
-            end = limit;
+            stop = limit;
         }
         if (store)
             lines_.append(count);
-        consumed = end;
+        consumed = stop;
         if (consumed >= limit)
             break;
     }

@@ -1,14 +1,12 @@
 #pragma once
 
 #include "Book.h"
+#include "GraphemeBreaks.h"
+#include "LineBreaker.h"
 
-#include <QFont>
 #include <QList>
 #include <QObject>
 
-#include <vector>
-
-class QFontMetrics;
 class QPainter;
 class ReaderConfig;
 
@@ -39,12 +37,15 @@ public:
     bool previousPage();
     bool nextChapter();
     bool previousChapter();
+    /// Moves to `offset`, or to the start of the grapheme cluster it falls in.
     void jumpTo(int offset);
     /// Bookmarks the page; false when no book is open or the save failed.
     bool addBookmark();
 
     /// How many characters of `text` from `from` (never past `to`) fit on one
-    /// page; with `store` the lines and the page length are kept.
+    /// page; with `store` the lines and the page length are kept. `from`
+    /// should start a grapheme cluster; no line ends inside one, and a `to`
+    /// inside one stops the page before it.
     int layoutPage(const QString &text, int from, int to, bool store);
     /// The page, or the start screen when there is nothing to show.
     void paint(QPainter *painter);
@@ -56,29 +57,14 @@ private slots:
     void onTextCompleted();
 
 private:
-    int largestFitting(const QFontMetrics &metrics, const QString &segment, int start, int width) const;
-    struct LineEstimate
-    {
-        int count = 0;          // characters whose advances fit
-        bool plain = true;      // the sums are exact up to one past `count`
-        bool nextClear = false; // one more surely overshoots
-    };
-    static bool isPlainCjk(QChar c);
-    LineEstimate estimateLine(const QString &segment, int width);
-    int lineLength(const QFontMetrics &metrics, const QString &segment, int width, int previous);
-    void prepareAdvances(const QFont &font);
     bool pageShowsText() const;
     /// Where the page that ends exactly at `end` starts; lays it out.
     int startOfPageEndingAt(int end);
     void paintPage(QPainter *painter);
     void paintStartScreen(QPainter *painter);
 
-    // Advances of single characters in the page font (NaN: not measured
-    // yet), to guess where a line ends before measuring it for real.
-    QFont advanceFont;
-    std::vector<float> advances;
-    qreal advanceMargin = 0;
-    std::vector<qreal> prefixSums; // of the line being estimated
+    GraphemeBreaks graphemes_;
+    LineBreaker lineBreaker_{&graphemes_};
 
     QList<int> lines_;
     int position_ = 0;

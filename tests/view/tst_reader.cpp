@@ -8,11 +8,13 @@
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QTextBoundaryFinder>
 #include <QtTest>
 
 namespace {
 
-QString novel(int paragraphs, int chapterEvery = 0)
+// Chinese prose; with `extras`, about one word in seven comes from them.
+QString novel(int paragraphs, int chapterEvery = 0, const QStringList &extras = {})
 {
     static const QString words = QStringLiteral("天色将晚江上起了风老渔夫收起网回头望远处的山影低声说今夜怕是不太平");
     QRandomGenerator random(99);
@@ -23,9 +25,10 @@ QString novel(int paragraphs, int chapterEvery = 0)
         text += QStringLiteral("\u3000\u3000");
         for (int i = 0, n = random.bounded(1, 160); i < n; ++i) {
             const int pick = random.bounded(20);
-            text += pick == 0   ? QStringLiteral("，")
-                    : pick == 1 ? QStringLiteral("Tavril ")
-                                : QString(words.at(random.bounded(words.size())));
+            text += pick == 0                       ? QStringLiteral("，")
+                    : pick == 1                     ? QStringLiteral("Tavril ")
+                    : pick < 4 && !extras.isEmpty() ? extras.at(random.bounded(extras.size()))
+                                                    : QString(words.at(random.bounded(words.size())));
         }
         text += QLatin1Char('\n');
         if (random.bounded(8) == 0)
@@ -48,33 +51,55 @@ int lineWidth(const QFontMetrics &metrics, QString line)
 }
 
 // The page broken into lines the plain way: each line's count searched one
-// character at a time from the previous line's count.
+// grapheme cluster at a time from the previous line's count (or the start of
+// the cluster that count falls in); a line's chunk of characters runs on to
+// the end of a cluster it would cut.
 QList<int> plainLayout(const QString &text, int from, const QFont &font, const QRect &page, int lineSpace)
 {
     const QFontMetrics metrics(font);
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    auto isBoundary = [&](int pos) {
+        finder.setPosition(pos);
+        return finder.isAtBoundary();
+    };
     const int maxLines = (page.height() + lineSpace) / (metrics.height() + lineSpace);
     const int chunk = page.width() / qMax(1, metrics.horizontalAdvance(QStringLiteral("一"))) * 2;
     QList<int> lines;
     int consumed = 0;
     int count = 0;
     for (int line = 0; line < maxLines; ++line) {
-        const QString segment = text.mid(from + consumed, chunk);
+        const int start = from + consumed;
+        int end = qMin(start + chunk, text.size());
+        while (chunk > 0 && !isBoundary(end))
+            ++end;
+        const QString segment = text.mid(start, qMax(0, end - start));
         if (segment.isEmpty())
             break;
+        auto longer = [&](int k) {
+            do
+                ++k;
+            while (!isBoundary(start + k));
+            return k;
+        };
         count = qMin(count, segment.size());
+        while (!isBoundary(start + count))
+            --count;
         int advance = metrics.horizontalAdvance(segment.left(count));
         if (advance < page.width()) {
             while (count < segment.size()) {
-                advance = metrics.horizontalAdvance(segment.left(count + 1));
+                advance = metrics.horizontalAdvance(segment.left(longer(count)));
                 if (advance > page.width())
                     break;
-                ++count;
+                count = longer(count);
                 if (advance == page.width())
                     break;
             }
         } else if (advance > page.width()) {
-            while (count > 0 && metrics.horizontalAdvance(segment.left(count)) > page.width())
-                --count;
+            while (count > 0 && metrics.horizontalAdvance(segment.left(count)) > page.width()) {
+                do
+                    --count;
+                while (!isBoundary(start + count));
+            }
         }
         const int feed = segment.leftRef(count).indexOf(QLatin1Char('\n'));
         if (feed >= 0)
@@ -83,6 +108,13 @@ QList<int> plainLayout(const QString &text, int from, const QFont &font, const Q
         consumed += count;
     }
     return lines;
+}
+
+bool startsCluster(const QString &text, int pos)
+{
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    finder.setPosition(pos);
+    return finder.isAtBoundary();
 }
 
 } // namespace
@@ -195,25 +227,139 @@ private slots:
         QTest::addColumn<QString>("family");
         QTest::addColumn<int>("points");
         QTest::addColumn<int>("letterSpace");
-        QTest::newRow("sans 12") << "Noto Sans CJK SC" << 12 << 0;
-        QTest::newRow("serif 17 spaced") << "Noto Serif CJK SC" << 17 << 2;
-        QTest::newRow("latin font 10") << "DejaVu Sans" << 10 << 0;
-        QTest::newRow("latin serif 14 tight") << "DejaVu Serif" << 14 << -1;
+        QTest::addColumn<int>("width");
+        QTest::newRow("sans 12") << "Noto Sans CJK SC" << 12 << 0 << 400;
+        QTest::newRow("sans 9 spaced") << "Noto Sans CJK SC" << 9 << 3 << 333;
+        QTest::newRow("sans 20 tight") << "Noto Sans CJK SC" << 20 << -2 << 517;
+        QTest::newRow("serif 17 spaced") << "Noto Serif CJK SC" << 17 << 2 << 400;
+        // Narrow characters move back: a longer line can be shorter.
+        QTest::newRow("sans 12 overlapping") << "Noto Sans CJK SC" << 12 << -12 << 300;
+        QTest::newRow("latin font 10") << "DejaVu Sans" << 10 << 0 << 400;
+        QTest::newRow("latin font 13 spaced") << "DejaVu Sans" << 13 << 1 << 451;
+        QTest::newRow("latin font 11 tight") << "DejaVu Sans" << 11 << -3 << 377;
+        QTest::newRow("latin serif 14 tight") << "DejaVu Serif" << 14 << -1 << 400;
     }
+    // Every page of a text with what fonts kern or set apart: tabs inside a
+    // line, dash and ellipsis pairs, punctuation next to Latin letters, and
+    // clusters of more than one unit.
     void linesMatchThePlainCharacterByCharacterSearch()
     {
         QFETCH(QString, family);
         QFETCH(int, points);
         QFETCH(int, letterSpace);
+        QFETCH(int, width);
         QFont font(family, points);
         font.setLetterSpacing(QFont::AbsoluteSpacing, letterSpace);
         config->setFont(font);
-        QString text = novel(80);
+        config->setPageRect(QRect(2, 2, width, 300));
+        const QStringList extras = {
+            QStringLiteral("\t"),         QStringLiteral("。\n\t"),  QStringLiteral("——"),
+            QStringLiteral("——"),         QStringLiteral("……"),      QStringLiteral("……"),
+            QStringLiteral("…"),          QStringLiteral("—"),       QStringLiteral("“"),
+            QStringLiteral("”"),          QStringLiteral("。”"),     QStringLiteral("！”"),
+            QStringLiteral("？」"),       QStringLiteral("『"),      QStringLiteral("》"),
+            QStringLiteral("（"),         QStringLiteral("、"),      QStringLiteral("；"),
+            QStringLiteral("·"),          QStringLiteral("\u3000"),  QStringLiteral("A…"),
+            QStringLiteral("……A"),        QStringLiteral("T——"),     QStringLiteral("ＡＶ０１"),
+            QStringLiteral("AVA"),        QStringLiteral("To."),     QStringLiteral("1.1"),
+            QStringLiteral(" "),          QStringLiteral("a\tb"),    QStringLiteral("“WAVE”，"),
+            QStringLiteral("fi"),         QStringLiteral("'\"(!?)"), QStringLiteral("\U0001F600"),
+            QStringLiteral("\U00020000"), QStringLiteral("e\u0301"), QStringLiteral("\U0001F1E8\U0001F1F3")};
+        QString text = novel(80, 0, extras);
         text += QStringLiteral("AVAVAVAV WAVE To Tavril 1.1.1 \u201c\u4f60\u201d \U0001F600\u4e2d\n").repeated(30);
+        // Lines opened by tabs, the ellipses taking the script of the letter.
+        for (int run = 0; run < 30; ++run)
+            text += QStringLiteral("\t………………A") + QString(run, QChar(u'字')) + QStringLiteral("\n\t\t“……”\n");
         Reader reader(config.get());
-        for (int from = 0; from < text.size(); from += 97) {
-            reader.layoutPage(text, from, INT_MAX, true);
+        int pages = 0;
+        for (int from = 0; from < text.size(); ++pages) {
+            const int length = reader.layoutPage(text, from, INT_MAX, true);
             QCOMPARE(reader.lines(), plainLayout(text, from, config->font(), config->pageRect(), config->lineSpace()));
+            QVERIFY(length > 0);
+            from += length;
+        }
+        QVERIFY(pages > 10);
+    }
+
+    void clustersAreNeverSplit_data()
+    {
+        QTest::addColumn<QString>("cluster");
+        QTest::newRow("emoji") << QStringLiteral("\U0001F600");
+        QTest::newRow("extension B") << QStringLiteral("\U00020000");
+        QTest::newRow("combining mark") << QStringLiteral("e\u0301");
+        QTest::newRow("flag") << QStringLiteral("\U0001F1E8\U0001F1F3");
+    }
+    void clustersAreNeverSplit()
+    {
+        QFETCH(QString, cluster);
+        const QFontMetrics metrics(config->font());
+        const int lineStep = metrics.height() + config->lineSpace();
+        config->setPageRect(QRect(0, 0, 100, 3 * lineStep));
+        // Runs of 0 to 7 ideographs and of 1 to 5 clusters put a cluster at
+        // every place on lines of about six ideographs.
+        QString text;
+        for (int run = 0; run < 60; ++run) {
+            text += QString(run % 8, QChar(u'字')) + cluster.repeated(1 + run % 5);
+            if (run % 9 == 8)
+                text += QLatin1Char('\n');
+        }
+        const QString path = writeBook(QStringLiteral("clusters.txt"), text);
+        Reader reader(config.get());
+        reader.openBook(path);
+
+        int endsBefore = 0;
+        int endsAfter = 0;
+        // Pages going back are cut where the later page starts: only their
+        // boundaries are checked.
+        auto checkPage = [&](bool forward) {
+            QVERIFY(startsCluster(text, reader.position()));
+            if (forward)
+                QCOMPARE(reader.lines(),
+                         plainLayout(text, reader.position(), config->font(), config->pageRect(), config->lineSpace()));
+            int at = reader.position();
+            for (int count : reader.lines()) {
+                at += count;
+                QVERIFY2(startsCluster(text, at), qPrintable(QString::number(at)));
+                endsBefore += text.midRef(at).startsWith(cluster);
+                endsAfter += count > 0 && text.leftRef(at).endsWith(cluster);
+            }
+        };
+        int expected = 0;
+        do {
+            QCOMPARE(reader.position(), expected);
+            checkPage(true);
+            if (QTest::currentTestFailed())
+                return;
+            expected += reader.pageLength();
+        } while (reader.nextPage());
+        QCOMPARE(expected, text.size());
+        QVERIFY(endsBefore > 0 && endsAfter > 0);
+        while (reader.position() > 0) {
+            const int later = reader.position();
+            QVERIFY(reader.previousPage());
+            checkPage(false);
+            if (QTest::currentTestFailed())
+                return;
+            if (reader.position() > 0)
+                QCOMPARE(reader.position() + reader.pageLength(), later);
+        }
+
+        // Positions inside the cluster: a jump, a bookmark, the end of a page.
+        const int inside = text.indexOf(cluster) + 1;
+        reader.jumpTo(inside);
+        QCOMPARE(reader.position(), inside - 1);
+        BookmarkFile::save(BookmarkFile::pathFor(path), {Bookmark{inside, QString(), QString()}});
+        reader.openBook(path);
+        QCOMPARE(reader.position(), inside - 1);
+        QCOMPARE(reader.layoutPage(text, 0, inside, false), inside - 1);
+
+        // Wider than the page: the line gets nothing, as any character that
+        // does not fit.
+        const int wide = metrics.horizontalAdvance(cluster);
+        if (wide > metrics.horizontalAdvance(QStringLiteral("一"))) {
+            config->setPageRect(QRect(0, 0, wide - 1, 3 * lineStep));
+            QCOMPARE(reader.layoutPage(cluster + text, 0, INT_MAX, true), 0);
+            QCOMPARE(reader.lines(), (QList<int>{0, 0, 0}));
         }
     }
 
