@@ -164,6 +164,7 @@ bool Book::openStretch(const QString &path, TextEncoding encoding, const BookInd
     complete_ = false;
     restEncoding = encoding;
     restStarted = false;
+    readFrom_ = stretch.from.character;
     // The rest is read once the first page is on screen (the window says
     // so), or soon in any case.
     QTimer::singleShot(kRestAtLatest, this, &Book::readRest);

@@ -77,6 +77,9 @@ public:
     bool isComplete() const { return complete_; }
     /// Waits until the whole text is read (at once when it is).
     void waitForText();
+    /// Where the text read so far begins: 0 once complete, else the start
+    /// of the stretch (a line start). Nothing before it may be looked at.
+    int readFrom() const { return complete_ ? 0 : readFrom_; }
     const QString &text() const { return text_; }
     int length() const { return length_; }
     QString path() const { return path_; }
@@ -185,5 +188,6 @@ private:
     QFutureWatcher<BookText> reading;
     TextEncoding restEncoding = TextEncoding::Auto;
     bool restStarted = false;
+    int readFrom_ = 0;
     BookmarkWriter writer;
 };

@@ -41,7 +41,7 @@ bool Reader::openBook(const QString &path)
     // A damaged bookmark may hold a negative offset: start at the beginning.
     position_ = qMax(0, book_.lastReadOffset());
     if (position_ < book_.length())
-        position_ = graphemes_.clusterStart(book_.text(), position_);
+        position_ = graphemes_.clusterStart(book_.text(), position_, book_.readFrom());
     pageLength_ = 0;
     // A bookmark from a book that has since become shorter: its last page,
     // rather than an empty page that looks as if no book were open.
