@@ -3,6 +3,8 @@
 // hidden and shown by global hot keys while another window has the focus,
 // and the same page again after a restart.
 
+#include "BookmarkFile.h"
+
 #include <QApplication>
 #include <QDataStream>
 #include <QDir>
@@ -189,6 +191,18 @@ private slots:
         QVERIFY(start());
         QCOMPARE(storedOffset(bmk), offset);
         QTRY_COMPARE(shot(), before);
+
+        // Killed in the middle of quick page turns: the bookmark file is
+        // whole, and holds a place the reader had reached.
+        xdotool({"windowfocus", "--sync", windowId});
+        xdotool({"key", "--delay", "1", "Right", "Right", "Right", "Right", "Right", "Right", "Right", "Right"});
+        reader.kill();
+        reader.waitForFinished(5000);
+        QFile file(bmk);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QList<Bookmark> kept;
+        QVERIFY(BookmarkFile::read(file, &kept));
+        QVERIFY(kept.value(0).offset >= offset);
     }
 };
 
