@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QTextCodec>
 #include <QtConcurrent>
 
 #ifdef Q_OS_LINUX
@@ -69,6 +70,83 @@ QString BookText::readStretch(const QString &path, TextReading reading, const Bo
     QString text = decodeReading(bytes, reading);
     normalizeLineEnds(text);
     return text.size() == stretch.to.character - stretch.from.character ? text : QString();
+}
+
+namespace {
+
+const char *codecName(TextEncoding encoding, const QByteArray &bytes)
+{
+    switch (encoding) {
+    case TextEncoding::Gb18030:
+        return "GB18030";
+    case TextEncoding::Big5:
+        return "Big5";
+    case TextEncoding::Utf16Le:
+        return "UTF-16LE";
+    case TextEncoding::Utf16Be:
+        return "UTF-16BE";
+    case TextEncoding::Utf32:
+        return bytes.startsWith(QByteArray("\x00\x00\xFE\xFF", 4)) ? "UTF-32BE" : "UTF-32LE";
+    default:
+        return "UTF-8";
+    }
+}
+
+int unitOf(TextEncoding encoding)
+{
+    switch (encoding) {
+    case TextEncoding::Utf16Le:
+    case TextEncoding::Utf16Be:
+        return 2;
+    case TextEncoding::Utf32:
+        return 4;
+    default:
+        return 1;
+    }
+}
+
+// Carriage returns the text no longer holds, in `bytes` before `end`. No
+// multi-byte character of the 8-bit encodings holds a 0D byte.
+int carriageReturns(const QByteArray &bytes, int end, TextEncoding encoding)
+{
+    const int unit = unitOf(encoding);
+    const int at = encoding == TextEncoding::Utf16Be ? 1 : 0;
+    int count = 0;
+    for (int i = 0; i + unit <= qMin(end, bytes.size()); i += unit) {
+        if (bytes.at(i + at) != '\r')
+            continue;
+        bool alone = true;
+        for (int k = 0; k < unit; ++k)
+            alone = alone && (k == at || bytes.at(i + k) == 0);
+        count += alone;
+    }
+    return count;
+}
+
+} // namespace
+
+int BookText::translateOffset(const QString &path, const QString &text, TextEncoding encoding, int position,
+                              TextEncoding other)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return position;
+    const QByteArray bytes = file.read(kLargest + 1);
+    QTextCodec *codec = QTextCodec::codecForName(codecName(encoding, bytes));
+    QTextEncoder encoder(codec, QTextCodec::IgnoreHeader);
+    const int unit = unitOf(encoding);
+    const bool marked = bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF") ||
+                        bytes.startsWith(QByteArray("\x00\x00\xFE\xFF", 4));
+    const int mark = bytes.startsWith("\xEF\xBB\xBF") ? 3 : marked ? unit : 0;
+    // The bytes before the place: the text before it encoded again, and the
+    // carriage returns that reading dropped.
+    const int encoded = mark + encoder.fromUnicode(text.left(position)).size();
+    int end = encoded;
+    for (int round = 0; round < 4; ++round)
+        end = encoded + unit * carriageReturns(bytes, end, encoding);
+    QString before = decodeText(bytes.left(end), other);
+    normalizeLineEnds(before);
+    return before.size();
 }
 
 QFuture<BookText> BookText::readLater(const QString &path, TextEncoding requested)

@@ -41,6 +41,7 @@ PreferenceDialog::PreferenceDialog(ReaderConfig *config, HotKeyManager *hotKeyMa
     ui->setupUi(this);
     initLists();
     loadSettings();
+    loadChapterRule();
     loadHotKeys();
     ui->tv_version->setText(
         tr("版本号 v%1 (%2-%3)").arg(QLatin1String(kVersionName)).arg(kVersionCode).arg(QLatin1String(kCommit)));

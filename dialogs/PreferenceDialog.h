@@ -4,6 +4,7 @@
 #include <QList>
 #include <QScopedPointer>
 
+class Book;
 class HotKeyManager;
 class KeyLineLabel;
 class ReaderConfig;
@@ -24,6 +25,9 @@ public:
     /// Neither @p config nor @p hotKeyManager is owned; both must outlive the dialog.
     PreferenceDialog(ReaderConfig *config, HotKeyManager *hotKeyManager, QWidget *parent = nullptr);
     ~PreferenceDialog() override;
+
+    /// The book whose chapters the chapter rule's preview counts (may be null).
+    void setPreviewBook(Book *book);
 
     /// The sizes offered in the size list; grows by the odd sizes met on the way.
     QList<int> offeredFontSizes() const { return fontSizes; }
@@ -51,6 +55,11 @@ private slots:
     void onTextColorSelected(const QColor &color);
     void onBackgroundColorSelected(const QColor &color);
 
+    // The chapter rule (PreferenceDialogChapters.cpp).
+    void on_cbb_chapter_rule_activated(int index);
+    void on_et_chapter_pattern_textChanged(const QString &text);
+    void on_et_chapter_pattern_editingFinished();
+
     // The shortcut tab (PreferenceDialogShortcuts.cpp).
     void onClickedHotKey(void *view);
     void on_btn_reset_hotkey_clicked();
@@ -70,9 +79,13 @@ private:
     QList<KeyLineLabel *> hotKeyFields() const;
     /// Asks "OK or Cancel?" titled "提示"; true only for OK.
     bool confirm(const QString &text);
+    void loadChapterRule();
+    void applyChapterRule();
+    void showChapterPreview();
 
     ReaderConfig *config;
     HotKeyManager *hotKeyManager;
     QScopedPointer<Ui::PreferenceDialog> ui;
     QList<int> fontSizes;
+    Book *previewBook = nullptr;
 };

@@ -35,9 +35,9 @@ void Reader::onTextCompleted()
     refresh();
 }
 
-bool Reader::openBook(const QString &path)
+bool Reader::openBook(const QString &path, TextEncoding encoding)
 {
-    const bool opened = book_.open(path);
+    const bool opened = book_.open(path, encoding);
     // A damaged bookmark may hold a negative offset: start at the beginning.
     position_ = qMax(0, book_.lastReadOffset());
     if (position_ < book_.length())
@@ -49,6 +49,18 @@ bool Reader::openBook(const QString &path)
         position_ = startOfPageEndingAt(book_.length());
     refresh();
     return opened;
+}
+
+bool Reader::reopenIn(TextEncoding encoding)
+{
+    if (!book_.isOpen())
+        return false;
+    book_.waitForText();
+    const int place = BookText::translateOffset(book_.path(), book_.text(), book_.textEncoding(), position_, encoding);
+    if (!openBook(book_.path(), encoding))
+        return false;
+    jumpTo(qBound(0, place, qMax(0, book_.length() - 1)));
+    return true;
 }
 
 void Reader::closeBook()

@@ -28,7 +28,10 @@ public:
 
     /// Opens the book at its automatic bookmark; false when the file could
     /// not be opened (the current book then stays).
-    bool openBook(const QString &path);
+    bool openBook(const QString &path, TextEncoding encoding = TextEncoding::Auto);
+    /// Reads the open book again in `encoding`, keeping the page at the same
+    /// text as far as the two readings allow.
+    bool reopenIn(TextEncoding encoding);
     void closeBook();
     /// Lays the page out again from the same first character.
     void refresh();

@@ -10,6 +10,7 @@
 namespace {
 
 const int kHistoryLength = 10;
+const int kRememberedEncodings = 50;
 // Ranges beyond anything the preference dialog offers, and far from the
 // sizes at which the page arithmetic would overflow.
 const int kLargestSpacing = 200;
@@ -67,6 +68,12 @@ public:
         if (has(key) && value.type() == QVariant::Rect)
             *field = value.toRect();
     }
+    void readString(const char *key, QString *field) const
+    {
+        const QVariant value = get(key);
+        if (has(key) && value.type() == QVariant::String)
+            *field = value.toString();
+    }
     void readPaths(const char *key, QStringList *field) const
     {
         const QVariant value = get(key);
@@ -111,6 +118,8 @@ void ReaderConfig::resetDefaults()
     clickNextPage_ = doubleClickHide_ = wheelTurnPage_ = false;
     openLastFile_ = false;
     checkUpdateAtStart_ = true;
+    chapterRuleName_ = ChapterRule().name();
+    chapterPattern_.clear();
 }
 
 void ReaderConfig::resetFont(bool save)
@@ -163,6 +172,14 @@ void ReaderConfig::load()
 
     settings->beginGroup(QStringLiteral("update"));
     stored.readBool("checkAtStart", &checkUpdateAtStart_);
+    settings->endGroup();
+
+    settings->beginGroup(QStringLiteral("content"));
+    stored.readString("chapterRule", &chapterRuleName_);
+    stored.readString("chapterPattern", &chapterPattern_);
+    chapterRuleName_ = ChapterRule::fromName(chapterRuleName_, chapterPattern_).name();
+    if (settings->contains(QStringLiteral("encodings")))
+        bookEncodings_ = settings->value(QStringLiteral("encodings")).toStringList().mid(0, kRememberedEncodings);
     settings->endGroup();
 
     stored.readPaths("fileHistory", &fileHistory_);
@@ -275,6 +292,38 @@ void ReaderConfig::setCheckUpdateAtStart(bool check)
 {
     checkUpdateAtStart_ = check;
     write(QStringLiteral("update/checkAtStart"), check);
+}
+
+void ReaderConfig::setChapterRule(const QString &name, const QString &pattern)
+{
+    chapterRuleName_ = name;
+    chapterPattern_ = pattern;
+    emit chapterRuleChanged();
+    auto settings = configSettings();
+    settings->setValue(QStringLiteral("content/chapterRule"), name);
+    settings->setValue(QStringLiteral("content/chapterPattern"), pattern);
+}
+
+TextEncoding ReaderConfig::bookEncoding(const QString &path) const
+{
+    for (const QString &entry : bookEncodings_) {
+        if (entry.section(QLatin1Char('|'), 1) == path)
+            return textEncodingFromName(entry.section(QLatin1Char('|'), 0, 0));
+    }
+    return TextEncoding::Auto;
+}
+
+void ReaderConfig::setBookEncoding(const QString &path, TextEncoding encoding)
+{
+    QStringList kept;
+    for (const QString &entry : qAsConst(bookEncodings_)) {
+        if (entry.section(QLatin1Char('|'), 1) != path)
+            kept << entry;
+    }
+    if (encoding != TextEncoding::Auto)
+        kept.prepend(textEncodingName(encoding) + QLatin1Char('|') + path);
+    bookEncodings_ = kept.mid(0, kRememberedEncodings);
+    write(QStringLiteral("content/encodings"), bookEncodings_);
 }
 
 QString ReaderConfig::installId()

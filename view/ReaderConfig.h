@@ -1,5 +1,8 @@
 #pragma once
 
+#include "ChapterRule.h"
+#include "decodeText.h"
+
 #include <QColor>
 #include <QFont>
 #include <QObject>
@@ -34,6 +37,13 @@ public:
     /// As loaded from the file; the spacing in effect is font().letterSpacing().
     int letterSpace() const { return letterSpace_; }
     QStringList fileHistory() const { return fileHistory_; }
+    /// How chapter headings are found: "standard", "strict" or "custom" with a
+    /// pattern (an invalid pattern reads as standard).
+    ChapterRule chapterRule() const { return ChapterRule::fromName(chapterRuleName_, chapterPattern_); }
+    QString chapterRuleName() const { return chapterRuleName_; }
+    QString chapterPattern() const { return chapterPattern_; }
+    /// The encoding the user chose for the book at `path` (Auto: none).
+    TextEncoding bookEncoding(const QString &path) const;
     /// Ask the update service at start whether a newer version exists.
     bool checkUpdateAtStart() const { return checkUpdateAtStart_; }
     /// A random id of this installation for the update service, made and
@@ -57,6 +67,9 @@ public:
     void setDoubleClickHide(bool hide);
     void setWheelTurnPage(bool wheel);
     void setCheckUpdateAtStart(bool check);
+    void setChapterRule(const QString &name, const QString &pattern);
+    /// Remembers the encoding chosen for the book at `path` (Auto forgets it).
+    void setBookEncoding(const QString &path, TextEncoding encoding);
 
     /// Stores the text area; true when it did not change. Nothing is written.
     bool setPageRect(const QRect &rect);
@@ -71,6 +84,7 @@ signals:
     void fontChanged();
     void backgroundChanged();
     void topOnWindow(bool isTop);
+    void chapterRuleChanged();
 
 private:
     void resetDefaults();
@@ -95,4 +109,7 @@ private:
     int letterSpace_ = 0;
     QStringList fileHistory_;
     bool checkUpdateAtStart_ = true;
+    QString chapterRuleName_;
+    QString chapterPattern_;
+    QStringList bookEncodings_; // "name|absolute path", the latest first
 };

@@ -57,6 +57,9 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), relayoutDelay(100
     connect(config, &ReaderConfig::backgroundChanged, this, &MainWindow::onBackgroundChanged);
     connect(hotKeyManager, &HotKeyManager::hotKeyPressed, this, &MainWindow::onHotkeyPressed);
     connectBookNotices();
+    reader->book()->setChapterRule(config->chapterRule());
+    connect(config, &ReaderConfig::chapterRuleChanged, this,
+            [this] { reader->book()->setChapterRule(config->chapterRule()); });
 
     // Where the desktop places windows itself (Wayland), a stored position
     // means nothing; the size still does.

@@ -2,6 +2,7 @@
 
 #include "DelayRun.h"
 #include "InstanceChannel.h"
+#include "decodeText.h"
 
 #include <QList>
 #include <QMainWindow>
@@ -89,6 +90,8 @@ private:
     void buildContextMenu();
     void openFileCommand();
     void addBookmarkCommand();
+    QMenu *buildEncodingMenu();
+    void chooseEncoding(TextEncoding encoding);
     void connectBookNotices();
     static QString openErrorText(int error, const QString &path);
     QRect restoredGeometry(const QRect &stored) const;

@@ -11,6 +11,7 @@
 #include "ReaderConfig.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCursor>
 #include <QDir>
 #include <QFileInfo>
@@ -71,7 +72,65 @@ void MainWindow::buildContextMenu()
         }
         menuActions.append(action);
         contextMenu->addAction(action);
+        if (entry.command == HotKeyManager::Close)
+            contextMenu->addMenu(buildEncodingMenu());
     }
+}
+
+namespace {
+
+const struct
+{
+    TextEncoding encoding;
+    const char *text;
+} kEncodings[] = {
+    {TextEncoding::Auto, QT_TRANSLATE_NOOP("MainWindow", "自动")},
+    {TextEncoding::Utf8, "UTF-8"},
+    {TextEncoding::Gb18030, "GBK/GB18030"},
+    {TextEncoding::Big5, "Big5"},
+    {TextEncoding::Utf16Le, "UTF-16LE"},
+    {TextEncoding::Utf16Be, "UTF-16BE"},
+    {TextEncoding::Utf32, "UTF-32"},
+};
+
+} // namespace
+
+// Reading a book in another encoding than the one it looks like; the choice
+// is remembered for that book.
+QMenu *MainWindow::buildEncodingMenu()
+{
+    auto *menu = new QMenu(tr("编码"), contextMenu);
+    auto *choices = new QActionGroup(menu);
+    for (const auto &entry : kEncodings) {
+        QAction *action = menu->addAction(tr(entry.text));
+        action->setCheckable(true);
+        action->setData(int(entry.encoding));
+        choices->addAction(action);
+        connect(action, &QAction::triggered, this, [this, encoding = entry.encoding] { chooseEncoding(encoding); });
+    }
+    // The choice for the book open now is ticked whenever the menu opens.
+    connect(menu, &QMenu::aboutToShow, this, [this, choices] {
+        const TextEncoding chosen = config->bookEncoding(reader->book()->path());
+        for (QAction *action : choices->actions()) {
+            action->setEnabled(reader->book()->isOpen());
+            action->setChecked(action->data().toInt() == int(chosen));
+        }
+    });
+    return menu;
+}
+
+void MainWindow::chooseEncoding(TextEncoding encoding)
+{
+    if (!reader->book()->isOpen()) {
+        message(tr("请先打开一本书"));
+        return;
+    }
+    const QString path = reader->book()->path();
+    if (!reader->reopenIn(encoding)) {
+        message(openErrorText(reader->book()->openError(), path));
+        return;
+    }
+    config->setBookEncoding(path, encoding);
 }
 
 void MainWindow::showContextMenu()
@@ -241,7 +300,7 @@ void MainWindow::openFile(const QString &given, bool report)
     if (error == Book::NoError && report && Book::looksBinary(path) &&
         !prompter->question(this, tr("“%1”看起来不是文本文件，仍要打开吗？").arg(QDir::toNativeSeparators(path))))
         return;
-    if (error == Book::NoError && !reader->openBook(path))
+    if (error == Book::NoError && !reader->openBook(path, config->bookEncoding(path)))
         error = reader->book()->openError();
     if (error != Book::NoError) {
         if (report)
@@ -299,6 +358,7 @@ void MainWindow::showPreferences()
     if (!preferenceDialog) {
         preferenceDialog = new PreferenceDialog(reader->config(), hotKeyManager, this);
         preferenceDialog->setWindowFlags(Qt::Dialog);
+        preferenceDialog->setPreviewBook(reader->book());
     }
     if (!preferenceDialog->isActiveWindow()) {
         preferenceDialog->show();

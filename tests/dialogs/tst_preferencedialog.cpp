@@ -1,3 +1,4 @@
+#include "Book.h"
 #include "BuildSettings.h"
 #include "ColorButton.h"
 #include "JComboBox.h"
@@ -9,6 +10,7 @@
 #include <QColorDialog>
 #include <QFontDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QNetworkReply>
 #include <QPushButton>
 #include <QRadioButton>
@@ -348,6 +350,45 @@ private slots:
         QTest::mouseClick(checkUpdate, Qt::LeftButton);
         QCOMPARE(iniValue("update/checkAtStart").toBool(), false);
         QVERIFY(!f.config()->checkUpdateAtStart());
+    }
+
+    void theChapterRuleIsChosenWithAPreview()
+    {
+        QVERIFY(f.build());
+        QTemporaryDir dir;
+        QFile book(dir.filePath(QStringLiteral("rules.txt")));
+        QVERIFY(book.open(QIODevice::WriteOnly));
+        book.write(QStringLiteral("序章\n第一章 开端\n\u3000\u3000第十节课下课后，他走了。\n第二章 风起\n"
+                                  "\u3000\u3000第六回合时，子曰：好。\n第三章 终局\n")
+                       .toUtf8());
+        book.close();
+        f.window->openFile(book.fileName());
+        Book *open = f.reader()->book();
+        f.dialog->setPreviewBook(open);
+        open->waitForChapters();
+        QCOMPARE(open->chapterCount(), 5); // the look-alikes too
+
+        auto *rules = f.child<QComboBox>("cbb_chapter_rule");
+        auto *pattern = f.child<QLineEdit>("et_chapter_pattern");
+        auto *preview = f.child<QLabel>("lb_chapter_preview");
+        QVERIFY(!pattern->isEnabled());
+        activate(rules, "严格");
+        QCOMPARE(iniValue("content/chapterRule").toString(), QStringLiteral("strict"));
+        QCOMPARE(preview->text(), QStringLiteral("在当前的书中找到 4 章"));
+        QTRY_COMPARE(open->chapterCount(), 4); // parsed again in the background
+
+        activate(rules, "自定义");
+        QVERIFY(pattern->isEnabled());
+        pattern->setText(QStringLiteral("^第[一二三]章("));
+        QTest::keyClick(pattern, Qt::Key_Return);
+        QVERIFY(preview->text().startsWith(QStringLiteral("正则表达式有误")));
+        QCOMPARE(iniValue("content/chapterRule").toString(), QStringLiteral("strict")); // never applied
+        QTest::keyClick(pattern, Qt::Key_Backspace);
+        QTest::keyClick(pattern, Qt::Key_Return);
+        QCOMPARE(iniValue("content/chapterRule").toString(), QStringLiteral("custom"));
+        QCOMPARE(iniValue("content/chapterPattern").toString(), QStringLiteral("^第[一二三]章"));
+        QCOMPARE(preview->text(), QStringLiteral("在当前的书中找到 3 章"));
+        QTRY_COMPARE(open->chapterCount(), 3);
     }
 
     void theSizeFollowsTheTab()

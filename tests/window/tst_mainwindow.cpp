@@ -348,12 +348,52 @@ private slots:
             QVERIFY(!action->isSeparator() || action->text().isEmpty()); // styles draw a separator's text
         }
         QCOMPARE(texts.join(QLatin1Char(' ')),
-                 QStringLiteral("隐藏 / 打开文件 关闭文件 / 目录 书签 添加书签 查找 / 上一页 "
+                 QStringLiteral("隐藏 / 打开文件 关闭文件 编码 / 目录 书签 添加书签 查找 / 上一页 "
                                 "下一页 上一章 下一章 / 设置 帮助 / 退出"));
         window->menu()->actions().at(3)->trigger(); // 关闭文件
         QVERIFY(!window->readerObject()->book()->hasText());
         window->menu()->actions().at(0)->trigger(); // 隐藏
         QVERIFY(!window->isVisible());
+    }
+
+    // A book read in another encoding keeps its place, and the choice is
+    // remembered for the book. UTF-16 read in the wrong byte order keeps one
+    // character per two bytes, but its line ends are no longer CR LF: the
+    // place moves by the carriage returns before it.
+    void anEncodingChosenForABookKeepsThePlace()
+    {
+        QString text;
+        for (int i = 1; i <= 30; ++i)
+            text += QStringLiteral("第%1章 风起\r\n\u3000\u3000天色将晚，江上起了风。\r\n").arg(i);
+        const QString path = dir.filePath(QStringLiteral("utf16.txt"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+        file.close();
+        auto window = makeWindow();
+        window->configObject()->setBookEncoding(path, TextEncoding::Utf16Le);
+        window->openFile(path);
+        Reader *reader = window->readerObject();
+        QVERIFY(reader->book()->text().startsWith(QStringLiteral("第1章 风起\n")));
+        reader->jumpTo(reader->book()->text().indexOf(QStringLiteral("第7章")));
+        const int place = reader->position();
+        const int returns = text.left(text.indexOf(QStringLiteral("第7章"))).count(QLatin1Char('\r'));
+
+        QTimer::singleShot(0, window.get(), [&] { window->menu()->close(); });
+        window->showContextMenu();
+        QMenu *encodings = window->menu()->actions().at(4)->menu();
+        QVERIFY(encodings);
+        emit encodings->aboutToShow();
+        const QList<QAction *> choices = encodings->actions();
+        QCOMPARE(choices.size(), 7);
+        QVERIFY(choices.at(4)->isChecked()); // UTF-16LE, as chosen before
+        choices.at(5)->trigger();            // UTF-16BE
+        QCOMPARE(reader->position(), place + returns);
+        QCOMPARE(window->configObject()->bookEncoding(path), TextEncoding::Utf16Be);
+        choices.at(4)->trigger();
+        QCOMPARE(reader->position(), place);
+        choices.at(0)->trigger(); // automatic: the choice is forgotten
+        QCOMPARE(QSettings(iniPath(), QSettings::IniFormat).value("content/encodings").toStringList(), QStringList());
     }
 
     void boundaryMessages()
