@@ -17,19 +17,7 @@
     </message>
     <message>
         <source>书签文件已损坏且无法备份，为保全它不再写入</source>
-        <translation>《</source>
-        <translation>《</translation>
-    </message>
-    <message>
-        <source>》</source>
-        <translation>》</translation>
-    </message>
-    <message>
-        <source>（自动保存）</source>
-        <translation>（自动保存）</translation>
-    </message>
-    <message>
-        <source>书签文件已损坏且无法备份，为保全它不再写入</translation>
+        <translation>书签文件已损坏且无法备份，为保全它不再写入</translation>
     </message>
 </context>
 <context>
@@ -55,26 +43,7 @@
     <name>ChapterRule</name>
     <message>
         <source>the pattern is empty</source>
-        <translation>书签</source>
-        <translation>书签</translation>
-    </message>
-    <message>
-        <source>跳转到</source>
-        <translation>跳转到</translation>
-    </message>
-    <message>
-        <source>删除书签</source>
-        <translation>删除书签</translation>
-    </message>
-    <message>
-        <source>书签 -</source>
-        <translation>书签 -</translation>
-    </message>
-</context>
-<context>
-    <name>ChapterRule</name>
-    <message>
-        <source>the pattern is empty</translation>
+        <translation>正则表达式为空</translation>
     </message>
 </context>
 <context>
@@ -174,100 +143,7 @@
     <name>HotKeyManager</name>
     <message>
         <source>打开文件</source>
-        <translation>按键采集</source>
-        <translation>按键采集</translation>
-    </message>
-    <message>
-        <source>请直接按下需要设置的快捷键...</source>
-        <translation>请直接按下需要设置的快捷键...</translation>
-    </message>
-    <message>
-        <source>清除</source>
-        <translation>清除</translation>
-    </message>
-    <message>
-        <source>取消</source>
-        <translation>取消</translation>
-    </message>
-    <message>
-        <source>保存</source>
-        <translation>保存</translation>
-    </message>
-</context>
-<context>
-    <name>ContentsDialog</name>
-    <message>
-        <source>目录</source>
-        <translation>目录</translation>
-    </message>
-    <message>
-        <source>跳转到此章</source>
-        <translation>跳转到此章</translation>
-    </message>
-    <message>
-        <source>目录 -</source>
-        <translation>目录 -</translation>
-    </message>
-    <message>
-        <source>提示</source>
-        <translation>提示</translation>
-    </message>
-    <message>
-        <source>请先选择章节</source>
-        <translation>请先选择章节</translation>
-    </message>
-</context>
-<context>
-    <name>FindDialog</name>
-    <message>
-        <source>查找</source>
-        <translation>查找</translation>
-    </message>
-    <message>
-        <source>关键词</source>
-        <translation>关键词</translation>
-    </message>
-    <message>
-        <source>请输入关键词</source>
-        <translation>请输入关键词</translation>
-    </message>
-    <message>
-        <source>从当前阅读位置查找</source>
-        <translation>从当前阅读位置查找</translation>
-    </message>
-    <message>
-        <source>从头查找</source>
-        <translation>从头查找</translation>
-    </message>
-    <message>
-        <source>查找结果</source>
-        <translation>查找结果</translation>
-    </message>
-    <message>
-        <source>0</source>
-        <translation>0</translation>
-    </message>
-    <message>
-        <source>上一个</source>
-        <translation>上一个</translation>
-    </message>
-    <message>
-        <source>下一个</source>
-        <translation>下一个</translation>
-    </message>
-    <message>
-        <source>跳转到此</source>
-        <translation>跳转到此</translation>
-    </message>
-    <message>
-        <source>无书籍内容，请先在主界面打开一个文本文件</source>
-        <translation>无书籍内容，请先在主界面打开一个文本文件</translation>
-    </message>
-</context>
-<context>
-    <name>HotKeyManager</name>
-    <message>
-        <source>打开文件</translation>
+        <translation>打开文件</translation>
     </message>
     <message>
         <source>关闭文件</source>
@@ -430,95 +306,7 @@
     </message>
     <message>
         <source>自动</source>
-        <translation>Tavril阅读器</source>
-        <translation>Tavril阅读器</translation>
-    </message>
-    <message>
-        <source>隐藏</source>
-        <translation>隐藏</translation>
-    </message>
-    <message>
-        <source>打开文件</source>
-        <translation>打开文件</translation>
-    </message>
-    <message>
-        <source>关闭文件</source>
-        <translation>关闭文件</translation>
-    </message>
-    <message>
-        <source>目录</source>
-        <translation>目录</translation>
-    </message>
-    <message>
-        <source>书签</source>
-        <translation>书签</translation>
-    </message>
-    <message>
-        <source>添加书签</source>
-        <translation>添加书签</translation>
-    </message>
-    <message>
-        <source>查找</source>
-        <translation>查找</translation>
-    </message>
-    <message>
-        <source>上一页</source>
-        <translation>上一页</translation>
-    </message>
-    <message>
-        <source>下一页</source>
-        <translation>下一页</translation>
-    </message>
-    <message>
-        <source>上一章</source>
-        <translation>上一章</translation>
-    </message>
-    <message>
-        <source>下一章</source>
-        <translation>下一章</translation>
-    </message>
-    <message>
-        <source>设置</source>
-        <translation>设置</translation>
-    </message>
-    <message>
-        <source>帮助</source>
-        <translation>帮助</translation>
-    </message>
-    <message>
-        <source>退出</source>
-        <translation>退出</translation>
-    </message>
-    <message>
-        <source>书签添加成功</source>
-        <translation>书签添加成功</translation>
-    </message>
-    <message>
-        <source>已是首页</source>
-        <translation>已是首页</translation>
-    </message>
-    <message>
-        <source>已是末页</source>
-        <translation>已是末页</translation>
-    </message>
-    <message>
-        <source>已是第一章</source>
-        <translation>已是第一章</translation>
-    </message>
-    <message>
-        <source>已是最后一章</source>
-        <translation>已是最后一章</translation>
-    </message>
-    <message>
-        <source>无法打开文件</source>
-        <translation type="vanished">无法打开文件</translation>
-    </message>
-    <message>
-        <source>提示</source>
-        <translation>提示</translation>
-    </message>
-    <message>
-        <source>自动</translation>
+        <translation>自动</translation>
     </message>
     <message>
         <source>编码</source>
@@ -574,7 +362,9 @@
     </message>
     <message numerus="yes">
         <source>书签文件已损坏，保留了其中完好的 %n 条书签。</source>
-        <translation>书签文件已损坏，保留了其中完好的 %n 条书签。</translation>
+        <translation>
+            <numerusform>书签文件已损坏，保留了其中完好的 %n 条书签。</numerusform>
+        </translation>
     </message>
     <message>
         <source>损坏的文件无法备份，因此不会被覆盖。</source>
@@ -850,239 +640,7 @@
     </message>
     <message>
         <source>启动时检查更新</source>
-        <translation>设置</source>
-        <translation>设置</translation>
-    </message>
-    <message>
-        <source>常规</source>
-        <translation>常规</translation>
-    </message>
-    <message>
-        <source>字体配色</source>
-        <translation>字体配色</translation>
-    </message>
-    <message>
-        <source>字体</source>
-        <translation>字体</translation>
-    </message>
-    <message>
-        <source>字号</source>
-        <translation>字号</translation>
-    </message>
-    <message>
-        <source>行间距</source>
-        <translation>行间距</translation>
-    </message>
-    <message>
-        <source>字间距</source>
-        <translation>字间距</translation>
-    </message>
-    <message>
-        <source>文字颜色</source>
-        <translation>文字颜色</translation>
-    </message>
-    <message>
-        <source>background-color: rgb(72, 133, 255);</source>
-        <translation>background-color: rgb(72, 133, 255);</translation>
-    </message>
-    <message>
-        <source>背景颜色</source>
-        <translation>背景颜色</translation>
-    </message>
-    <message>
-        <source>恢复默认</source>
-        <translation>恢复默认</translation>
-    </message>
-    <message>
-        <source>透明度设置</source>
-        <translation>透明度设置</translation>
-    </message>
-    <message>
-        <source>仅背景透明</source>
-        <translation>仅背景透明</translation>
-    </message>
-    <message>
-        <source>整体透明</source>
-        <translation>整体透明</translation>
-    </message>
-    <message>
-        <source>不透明度</source>
-        <translation>不透明度</translation>
-    </message>
-    <message>
-        <source>100%</source>
-        <translation>100%</translation>
-    </message>
-    <message>
-        <source>系统相关</source>
-        <translation>系统相关</translation>
-    </message>
-    <message>
-        <source>窗口置顶</source>
-        <translation>窗口置顶</translation>
-    </message>
-    <message>
-        <source>窗口位置大小记忆</source>
-        <translation>窗口位置大小记忆</translation>
-    </message>
-    <message>
-        <source>启动时打开上次文件</source>
-        <translation>启动时打开上次文件</translation>
-    </message>
-    <message>
-        <source>开启托盘</source>
-        <translation>开启托盘</translation>
-    </message>
-    <message>
-        <source>快捷键</source>
-        <translation>快捷键</translation>
-    </message>
-    <message>
-        <source>功能</source>
-        <translation>功能</translation>
-    </message>
-    <message>
-        <source>应用内快捷键</source>
-        <translation>应用内快捷键</translation>
-    </message>
-    <message>
-        <source>全局快捷键</source>
-        <translation>全局快捷键</translation>
-    </message>
-    <message>
-        <source>打开文件</source>
-        <translation>打开文件</translation>
-    </message>
-    <message>
-        <source>关闭文件</source>
-        <translation>关闭文件</translation>
-    </message>
-    <message>
-        <source>目录</source>
-        <translation>目录</translation>
-    </message>
-    <message>
-        <source>书签列表</source>
-        <translation>书签列表</translation>
-    </message>
-    <message>
-        <source>添加书签</source>
-        <translation>添加书签</translation>
-    </message>
-    <message>
-        <source>查找</source>
-        <translation>查找</translation>
-    </message>
-    <message>
-        <source>上一页</source>
-        <translation>上一页</translation>
-    </message>
-    <message>
-        <source>下一页</source>
-        <translation>下一页</translation>
-    </message>
-    <message>
-        <source>上一章</source>
-        <translation>上一章</translation>
-    </message>
-    <message>
-        <source>下一章</source>
-        <translation>下一章</translation>
-    </message>
-    <message>
-        <source>隐藏窗口</source>
-        <translation>隐藏窗口</translation>
-    </message>
-    <message>
-        <source>显示窗口</source>
-        <translation>显示窗口</translation>
-    </message>
-    <message>
-        <source>窗口居中</source>
-        <translation>窗口居中</translation>
-    </message>
-    <message>
-        <source>将窗口移动到屏幕中间位置</source>
-        <translation>将窗口移动到屏幕中间位置</translation>
-    </message>
-    <message>
-        <source>显示菜单</source>
-        <translation>显示菜单</translation>
-    </message>
-    <message>
-        <source>帮助</source>
-        <translation>帮助</translation>
-    </message>
-    <message>
-        <source>鼠标滚轮翻页</source>
-        <translation>鼠标滚轮翻页</translation>
-    </message>
-    <message>
-        <source>单击下一页</source>
-        <translation>单击下一页</translation>
-    </message>
-    <message>
-        <source>双击隐藏</source>
-        <translation>双击隐藏</translation>
-    </message>
-    <message>
-        <source>关于</source>
-        <translation>关于</translation>
-    </message>
-    <message>
-        <source>Tavril阅读器</source>
-        <translation>Tavril阅读器</translation>
-    </message>
-    <message>
-        <source>version</source>
-        <translation>version</translation>
-    </message>
-    <message>
-        <source>© Tavril阅读器 </source>
-        <translation>© Tavril阅读器 </translation>
-    </message>
-    <message>
-        <source>site</source>
-        <translation>site</translation>
-    </message>
-    <message>
-        <source> 版权所有</source>
-        <translation> 版权所有</translation>
-    </message>
-    <message>
-        <source>检查更新</source>
-        <translation>检查更新</translation>
-    </message>
-    <message>
-        <source>意见反馈</source>
-        <translation>意见反馈</translation>
-    </message>
-    <message>
-        <source>在线帮助</source>
-        <translation>在线帮助</translation>
-    </message>
-    <message>
-        <source>版本号 v%1 (%2-%3)</source>
-        <translation>版本号 v%1 (%2-%3)</translation>
-    </message>
-    <message>
-        <source>提示</source>
-        <translation>提示</translation>
-    </message>
-    <message>
-        <source>确认重置？</source>
-        <translation>确认重置？</translation>
-    </message>
-    <message>
-        <source>此快捷键已被占用</source>
-        <translation>此快捷键已被占用</translation>
-    </message>
-    <message>
-        <source>确认重置所有快捷键？</source>
-        <translation>确认重置所有快捷键？</translation>
-    </message>
-    <message>
-        <source>启动时检查更新</translation>
+        <translation>启动时检查更新</translation>
     </message>
     <message>
         <source>章节规则</source>
@@ -1204,58 +762,7 @@
     </message>
     <message>
         <source>检查更新失败：服务器的回答过大</source>
-        <translation>Tavril阅读器</source>
-        <translation>Tavril阅读器</translation>
-    </message>
-    <message>
-        <source>小巧 ▪ 简洁 ▪ 好用</source>
-        <translation>小巧 ▪ 简洁 ▪ 好用</translation>
-    </message>
-    <message>
-        <source>点击鼠标右键开始享用</source>
-        <translation>点击鼠标右键开始享用</translation>
-    </message>
-</context>
-<context>
-    <name>WhatsNewDlg</name>
-    <message>
-        <source>检查更新</source>
-        <translation>检查更新</translation>
-    </message>
-    <message>
-        <source>下载</source>
-        <translation>下载</translation>
-    </message>
-    <message>
-        <source>关闭</source>
-        <translation>关闭</translation>
-    </message>
-    <message>
-        <source>正在检查更新…</source>
-        <translation>正在检查更新…</translation>
-    </message>
-    <message>
-        <source>检查更新失败：%1</source>
-        <translation>检查更新失败：%1</translation>
-    </message>
-    <message>
-        <source>检查更新失败：服务器的回答无法识别</source>
-        <translation>检查更新失败：服务器的回答无法识别</translation>
-    </message>
-    <message>
-        <source>当前已是最新版本</source>
-        <translation>当前已是最新版本</translation>
-    </message>
-    <message>
-        <source>发现新版本 %1，需要更新后才能继续使用</source>
-        <translation>发现新版本 %1，需要更新后才能继续使用</translation>
-    </message>
-    <message>
-        <source>发现新版本 %1</source>
-        <translation>发现新版本 %1</translation>
-    </message>
-    <message>
-        <source>检查更新失败：服务器的回答过大</translation>
+        <translation>检查更新失败：服务器的回答过大</translation>
     </message>
     <message>
         <source>检查更新失败：连接超时</source>
