@@ -11,6 +11,8 @@ namespace {
 
 const int kHistoryLength = 10;
 const int kRememberedEncodings = 50;
+const int kFewestAutoTurnSeconds = 2;
+const int kMostAutoTurnSeconds = 120;
 // Ranges beyond anything the preference dialog offers, and far from the
 // sizes at which the page arithmetic would overflow.
 const int kLargestSpacing = 200;
@@ -120,6 +122,9 @@ void ReaderConfig::resetDefaults()
     checkUpdateAtStart_ = true;
     chapterRuleName_ = ChapterRule().name();
     chapterPattern_.clear();
+    showProgress_ = false;
+    punctuationRules_ = false;
+    autoTurnSeconds_ = 15;
 }
 
 void ReaderConfig::resetFont(bool save)
@@ -172,6 +177,12 @@ void ReaderConfig::load()
 
     settings->beginGroup(QStringLiteral("update"));
     stored.readBool("checkAtStart", &checkUpdateAtStart_);
+    settings->endGroup();
+
+    settings->beginGroup(QStringLiteral("view"));
+    stored.readBool("showProgress", &showProgress_);
+    stored.readBool("punctuationRules", &punctuationRules_);
+    stored.readInt("autoTurnSeconds", kFewestAutoTurnSeconds, kMostAutoTurnSeconds, &autoTurnSeconds_);
     settings->endGroup();
 
     settings->beginGroup(QStringLiteral("content"));
@@ -302,6 +313,26 @@ void ReaderConfig::setChapterRule(const QString &name, const QString &pattern)
     auto settings = configSettings();
     settings->setValue(QStringLiteral("content/chapterRule"), name);
     settings->setValue(QStringLiteral("content/chapterPattern"), pattern);
+}
+
+void ReaderConfig::setShowProgress(bool show)
+{
+    showProgress_ = show;
+    emit fontChanged(); // the page has another height
+    write(QStringLiteral("view/showProgress"), show);
+}
+
+void ReaderConfig::setPunctuationRules(bool on)
+{
+    punctuationRules_ = on;
+    emit fontChanged(); // lines break elsewhere
+    write(QStringLiteral("view/punctuationRules"), on);
+}
+
+void ReaderConfig::setAutoTurnSeconds(int seconds)
+{
+    autoTurnSeconds_ = qBound(kFewestAutoTurnSeconds, seconds, kMostAutoTurnSeconds);
+    write(QStringLiteral("view/autoTurnSeconds"), autoTurnSeconds_);
 }
 
 TextEncoding ReaderConfig::bookEncoding(const QString &path) const

@@ -42,6 +42,13 @@ public:
     ChapterRule chapterRule() const { return ChapterRule::fromName(chapterRuleName_, chapterPattern_); }
     QString chapterRuleName() const { return chapterRuleName_; }
     QString chapterPattern() const { return chapterPattern_; }
+    /// A line at the foot of the page shows how far the book is read.
+    bool showProgress() const { return showProgress_; }
+    /// Lines neither start with closing punctuation nor end with opening
+    /// punctuation (Chinese typesetting's 避头尾).
+    bool punctuationRules() const { return punctuationRules_; }
+    /// Seconds between two pages when they turn by themselves (2 to 120).
+    int autoTurnSeconds() const { return autoTurnSeconds_; }
     /// The encoding the user chose for the book at `path` (Auto: none).
     TextEncoding bookEncoding(const QString &path) const;
     /// Ask the update service at start whether a newer version exists.
@@ -68,6 +75,9 @@ public:
     void setWheelTurnPage(bool wheel);
     void setCheckUpdateAtStart(bool check);
     void setChapterRule(const QString &name, const QString &pattern);
+    void setShowProgress(bool show);
+    void setPunctuationRules(bool on);
+    void setAutoTurnSeconds(int seconds);
     /// Remembers the encoding chosen for the book at `path` (Auto forgets it).
     void setBookEncoding(const QString &path, TextEncoding encoding);
 
@@ -109,6 +119,9 @@ private:
     int letterSpace_ = 0;
     QStringList fileHistory_;
     bool checkUpdateAtStart_ = true;
+    bool showProgress_ = false;
+    bool punctuationRules_ = false;
+    int autoTurnSeconds_ = 15;
     QString chapterRuleName_;
     QString chapterPattern_;
     QStringList bookEncodings_; // "name|absolute path", the latest first
