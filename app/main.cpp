@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QIcon>
 #include <QTextStream>
 
 #include <cstdio>
@@ -68,7 +69,15 @@ int main(int argc, char *argv[])
     // with it.
     if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
         qputenv("QT_XCB_GL_INTEGRATION", "none");
+    // On a screen scaled to 200 % the window, its dialogs and its text are
+    // as large as at 100 %, and sharp; sizes stay in logical pixels.
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QApplication app(argc, argv);
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/ico/res/tavril-%1.png").arg(size), QSize(size, size));
+    QApplication::setWindowIcon(icon);
     // Names the per-user data folder (bookmarks of books in read-only folders).
     QCoreApplication::setApplicationName(QStringLiteral("tavril"));
     // The desktop knows the reader by its desktop entry (the portal needs it).

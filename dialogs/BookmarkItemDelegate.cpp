@@ -58,7 +58,12 @@ void BookmarkItemDelegate::paintCard(QPainter *painter, const QRect &rect, QStyl
 void BookmarkItemDelegate::paintText(QPainter *painter, const QRect &rect, const QModelIndex &index)
 {
     const Bookmark bookmark = index.data(BookmarkModel::BookmarkRole).value<Bookmark>();
-    painter->drawText(QRectF(rect.left(), rect.top(), rect.width(), kTitleHeight), bookmark.title, QTextOption());
+    const QRectF titleRect(rect.left(), rect.top(), rect.width(), kTitleHeight);
+    painter->drawText(titleRect, bookmark.title, QTextOption());
+    // How far into the book, at the right of the title line.
+    const QString progress = index.data(BookmarkModel::ProgressRole).toString();
+    if (!progress.isEmpty())
+        painter->drawText(titleRect, progress, QTextOption(Qt::AlignRight | Qt::AlignTop));
     QString summary = bookmark.summary;
     summary.remove(QLatin1Char('\n'));
     const QRectF summaryRect(rect.left(), rect.top() + kTitleHeight, rect.width(), kSummaryHeight);

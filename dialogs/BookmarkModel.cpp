@@ -13,12 +13,17 @@ int BookmarkModel::rowCount(const QModelIndex &parent) const
 
 QVariant BookmarkModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || !book || role != BookmarkRole)
+    if (!index.isValid() || !book || (role != BookmarkRole && role != ProgressRole))
         return QVariant();
     const QList<Bookmark> &bookmarks = book->bookmarks();
     if (index.row() >= bookmarks.size())
         return QVariant();
-    return QVariant::fromValue(bookmarks.at(index.row()));
+    const Bookmark &bookmark = bookmarks.at(index.row());
+    if (role == BookmarkRole)
+        return QVariant::fromValue(bookmark);
+    const int length = book->length();
+    const double percent = length > 0 ? 100.0 * qBound(0, bookmark.offset, length) / length : 0;
+    return QString::number(percent, 'f', 1) + QLatin1Char('%');
 }
 
 bool BookmarkModel::removeBookmark(int row)

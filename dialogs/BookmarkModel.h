@@ -13,6 +13,8 @@ class BookmarkModel : public QAbstractListModel
 
 public:
     static constexpr int BookmarkRole = Qt::UserRole + 1;
+    /// Where the bookmark stands in the book: "37.5%".
+    static constexpr int ProgressRole = Qt::UserRole + 2;
 
     /// `book` may be null (an empty list); it must outlive the model.
     explicit BookmarkModel(Book *book, QObject *parent = nullptr);

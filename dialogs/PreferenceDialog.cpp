@@ -129,6 +129,9 @@ void PreferenceDialog::loadSettings()
     ui->cb_wheel_turn->setChecked(config->wheelTurnPage());
     ui->cb_open_last->setChecked(config->openLastFile());
     ui->cb_check_update->setChecked(config->checkUpdateAtStart());
+    ui->cb_show_progress->setChecked(config->showProgress());
+    ui->cb_punctuation->setChecked(config->punctuationRules());
+    ui->sb_auto_turn->setValue(config->autoTurnSeconds());
     // Built without the update check: a package manager keeps the reader new.
     ui->cb_check_update->setVisible(TAVRIL_UPDATE_CHECK);
     ui->btn_check_update->setVisible(TAVRIL_UPDATE_CHECK);
@@ -237,6 +240,22 @@ void PreferenceDialog::on_cb_open_last_clicked(bool checked)
 void PreferenceDialog::on_cb_check_update_clicked(bool checked)
 {
     config->setCheckUpdateAtStart(checked);
+}
+
+void PreferenceDialog::on_cb_show_progress_clicked(bool checked)
+{
+    config->setShowProgress(checked);
+}
+
+void PreferenceDialog::on_cb_punctuation_clicked(bool checked)
+{
+    config->setPunctuationRules(checked);
+}
+
+void PreferenceDialog::on_sb_auto_turn_valueChanged(int seconds)
+{
+    if (seconds != config->autoTurnSeconds())
+        config->setAutoTurnSeconds(seconds);
 }
 
 void PreferenceDialog::on_cb_tray_clicked(bool checked)

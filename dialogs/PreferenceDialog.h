@@ -47,6 +47,9 @@ private slots:
     void on_cb_open_last_clicked(bool checked);
     void on_cb_tray_clicked(bool checked);
     void on_cb_check_update_clicked(bool checked);
+    void on_cb_show_progress_clicked(bool checked);
+    void on_cb_punctuation_clicked(bool checked);
+    void on_sb_auto_turn_valueChanged(int seconds);
     void on_tabWidget_currentChanged(int index);
     void on_btn_check_update_clicked();
     void on_btn_feedback_clicked();

@@ -39,6 +39,8 @@ const HotKeyField kFields[] = {
     {&Ui::PreferenceDialog::hotkey_menu, HotKeyManager::Menu},
     {&Ui::PreferenceDialog::hotkey_preference, HotKeyManager::Preference},
     {&Ui::PreferenceDialog::hotkey_help, HotKeyManager::Help},
+    {&Ui::PreferenceDialog::hotkey_auto_turn, HotKeyManager::AutoTurn},
+    {&Ui::PreferenceDialog::hotkey_jump, HotKeyManager::Jump},
 };
 const int kGlobal = HotKeyManager::GlobalIdOffset;
 
@@ -59,6 +61,7 @@ const HotKeyField kGlobalFields[] = {
     {&Ui::PreferenceDialog::hotkey_menu_g, HotKeyManager::Menu + kGlobal},
     {&Ui::PreferenceDialog::hotkey_preference_g, HotKeyManager::Preference + kGlobal},
     {&Ui::PreferenceDialog::hotkey_help_g, HotKeyManager::Help + kGlobal},
+    {&Ui::PreferenceDialog::hotkey_auto_turn_g, HotKeyManager::AutoTurn + kGlobal},
 };
 } // namespace
 
@@ -74,10 +77,10 @@ QList<KeyLineLabel *> PreferenceDialog::hotKeyFields() const
 
 void PreferenceDialog::loadHotKeys()
 {
-    for (const auto *table : {&kFields, &kGlobalFields}) {
-        for (const HotKeyField &entry : *table)
-            (ui.data()->*entry.field)->setHotKeyText(entry.id, hotKeyManager->hotKey(entry.id));
-    }
+    for (const HotKeyField &entry : kFields)
+        (ui.data()->*entry.field)->setHotKeyText(entry.id, hotKeyManager->hotKey(entry.id));
+    for (const HotKeyField &entry : kGlobalFields)
+        (ui.data()->*entry.field)->setHotKeyText(entry.id, hotKeyManager->hotKey(entry.id));
     showGlobalKeys();
 }
 

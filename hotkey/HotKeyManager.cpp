@@ -45,6 +45,9 @@ const DefaultKey kDefaults[] = {
     {HotKeyManager::Help, "H", "Ctrl+Shift+H", "help", QT_TRANSLATE_NOOP("HotKeyManager", "帮助")},
     {HotKeyManager::BackChapter, "[", "Ctrl+Shift+[", "previous-chapter", QT_TRANSLATE_NOOP("HotKeyManager", "上一章")},
     {HotKeyManager::NextChapter, "]", "Ctrl+Shift+]", "next-chapter", QT_TRANSLATE_NOOP("HotKeyManager", "下一章")},
+    {HotKeyManager::AutoTurn, "A", "Ctrl+Shift+A", "auto-turn", QT_TRANSLATE_NOOP("HotKeyManager", "自动翻页")},
+    // Asks for a place: in the window only.
+    {HotKeyManager::Jump, "G", "", "jump", QT_TRANSLATE_NOOP("HotKeyManager", "跳转")},
 };
 
 // Commands without keys, reachable from the menu or from outside.
@@ -179,6 +182,8 @@ void HotKeyManager::offerToDesktop()
     QList<PortalShortcuts::Shortcut> shortcuts;
     QStringList wishes;
     for (const DefaultKey &key : kDefaults) {
+        if (!*key.global)
+            continue;
         const int id = key.id + GlobalIdOffset;
         const QString wish = PortalShortcuts::toPortalTrigger(hotKeys.value(id));
         shortcuts.append({commandName(id), commandLabel(id), wish});
@@ -198,8 +203,10 @@ QList<int> HotKeyManager::actionIds()
     QList<int> ids;
     for (const DefaultKey &key : kDefaults)
         ids << key.id;
-    for (const DefaultKey &key : kDefaults)
-        ids << key.id + GlobalIdOffset;
+    for (const DefaultKey &key : kDefaults) {
+        if (*key.global)
+            ids << key.id + GlobalIdOffset;
+    }
     return ids;
 }
 
@@ -214,14 +221,18 @@ QString HotKeyManager::defaultHotKey(int id)
     return QString();
 }
 
-void HotKeyManager::handleKeyPress(QKeyEvent *event)
+int HotKeyManager::actionFor(const QKeyEvent *event) const
 {
     if (!event)
-        return;
+        return -1;
     // The keypad digits must match the main-row ones.
     const int modifiers = int(event->modifiers() & ~Qt::KeypadModifier);
-    const QString text = QKeySequence(event->key() | modifiers).toString(QKeySequence::PortableText);
-    const int id = findAction(text);
+    return findAction(QKeySequence(event->key() | modifiers).toString(QKeySequence::PortableText));
+}
+
+void HotKeyManager::handleKeyPress(QKeyEvent *event)
+{
+    const int id = actionFor(event);
     if (id != -1)
         emit hotKeyPressed(id);
 }

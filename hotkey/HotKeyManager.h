@@ -36,6 +36,8 @@ public:
         Help = 14,
         BackChapter = 16,
         NextChapter = 17,
+        AutoTurn = 18,
+        Jump = 19, // in the window only: it asks for a place
         // Commands without a key: from the menu, or from outside (tavril --command).
         Quit = 15,
         Toggle = 20,
@@ -50,6 +52,8 @@ public:
     explicit HotKeyManager(QObject *parent = nullptr, Binding binding = BindNow);
     ~HotKeyManager() override;
 
+    /// The action whose sequence is the chord of @p event, -1 for none.
+    int actionFor(const QKeyEvent *event) const;
     /// Emits hotKeyPressed() when the chord of @p event is the sequence of an action.
     void handleKeyPress(QKeyEvent *event);
 
@@ -101,7 +105,8 @@ public:
     /// The chord the desktop bound for the global @p id, as it describes it.
     QString desktopTrigger(int id) const;
 
-    /// The 32 action ids in the order in which defaults and stored keys are applied.
+    /// The action ids (every in-app one, then every global one) in the order
+    /// in which defaults and stored keys are applied.
     static QList<int> actionIds();
     /// The built-in sequence of @p id, empty for an id not in the table.
     static QString defaultHotKey(int id);

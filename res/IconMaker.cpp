@@ -277,10 +277,15 @@ int main(int argc, char **argv)
     bool ok = write(dir, "launcher.ico", ico({16, 24, 32, 48, 64, 128, 256}));
     ok = write(dir, "launcher_48.ico", ico({48})) && ok;
     ok = write(dir, "launcher.icns", icns()) && ok;
-    ok = write(dir, "setting.png", png(gear(32))) && ok;
-    ok = write(dir, "revert.png", png(revertArrow(32, QColor(0x55, 0x5f, 0x66)))) && ok;
-    ok = write(dir, "revert_click.png", png(revertArrow(32, QColor(0x2f, 0x80, 0x7c)))) && ok;
-    ok = write(dir, "delete.png", png(clearKey(24))) && ok;
+    // Each picture also at twice its size ("@2x"), which Qt takes on screens
+    // with a scale factor of two or more.
+    for (int scale : {1, 2}) {
+        const QString suffix = scale == 1 ? QString() : QStringLiteral("@2x");
+        ok = write(dir, "setting" + suffix + ".png", png(gear(32 * scale))) && ok;
+        ok = write(dir, "revert" + suffix + ".png", png(revertArrow(32 * scale, QColor(0x55, 0x5f, 0x66)))) && ok;
+        ok = write(dir, "revert_click" + suffix + ".png", png(revertArrow(32 * scale, QColor(0x2f, 0x80, 0x7c)))) && ok;
+        ok = write(dir, "delete" + suffix + ".png", png(clearKey(24 * scale))) && ok;
+    }
     ok = write(dir, "tavril.svg", svg()) && ok;
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
         ok = write(dir, QStringLiteral("tavril-%1.png").arg(size), png(launcher(size))) && ok;

@@ -191,7 +191,7 @@ int Reader::layoutPage(const QString &text, int from, int to, bool store)
         return 0;
     from = qMax(0, from);
     const QFontMetrics metrics(config_->font());
-    const QRect page = config_->pageRect();
+    const QRect page = textArea();
     const int width = page.width();
     const int lineSpace = config_->lineSpace();
     const int lineStep = metrics.height() + lineSpace;
@@ -242,6 +242,46 @@ void Reader::paint(QPainter *painter)
         paintStartScreen(painter);
 }
 
+QFont Reader::progressFont() const
+{
+    QFont font = config_->font();
+    const qreal size = font.pointSizeF() > 0 ? font.pointSizeF() : QFontMetricsF(font).height() * 0.75;
+    font.setPointSizeF(qMax(6.0, size * 0.75));
+    return font;
+}
+
+QRect Reader::textArea() const
+{
+    QRect page = config_->pageRect();
+    // The progress line takes the foot of the page; the text fills the rest.
+    if (config_->showProgress())
+        page.setBottom(page.bottom() - QFontMetrics(progressFont()).height() - config_->lineSpace());
+    return page;
+}
+
+QString Reader::progressText() const
+{
+    const int length = book_.length();
+    if (!book_.hasText() || length <= 0)
+        return QString();
+    const double percent = 100.0 * qMin(position_, length) / length;
+    const Chapter chapter = book_.chapterAt(position_);
+    const QString place = QString::number(percent, 'f', 1) + QLatin1Char('%');
+    return chapter.valid ? place + QStringLiteral("  ") + chapter.title : place;
+}
+
+void Reader::paintProgress(QPainter *painter)
+{
+    const QRect page = config_->pageRect();
+    QColor color = config_->textColor();
+    color.setAlphaF(color.alphaF() * 0.6);
+    painter->setPen(color);
+    painter->setFont(progressFont());
+    const QFontMetrics metrics = painter->fontMetrics();
+    const QString text = metrics.elidedText(progressText(), Qt::ElideRight, page.width());
+    painter->drawText(QPoint(page.left(), page.bottom() - metrics.descent()), text);
+}
+
 void Reader::paintPage(QPainter *painter)
 {
     painter->setFont(config_->font());
@@ -260,6 +300,8 @@ void Reader::paintPage(QPainter *painter)
         at += count;
         y += metrics.height() + config_->lineSpace();
     }
+    if (config_->showProgress())
+        paintProgress(painter);
 }
 
 void Reader::paintStartScreen(QPainter *painter)

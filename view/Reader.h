@@ -52,6 +52,12 @@ public:
     int layoutPage(const QString &text, int from, int to, bool store);
     /// The page, or the start screen when there is nothing to show.
     void paint(QPainter *painter);
+    /// Where the page starts in the book, as a percentage with one decimal,
+    /// and the chapter's title: "37.5%  第三章 风起". Empty without a book.
+    QString progressText() const;
+    /// Where the lines of the page go: the text area, less the progress line
+    /// when it is shown.
+    QRect textArea() const;
 
 signals:
     void changed();
@@ -64,6 +70,8 @@ private:
     /// Where the page that ends exactly at `end` starts; lays it out.
     int startOfPageEndingAt(int end);
     void paintPage(QPainter *painter);
+    void paintProgress(QPainter *painter);
+    QFont progressFont() const;
     void paintStartScreen(QPainter *painter);
 
     GraphemeBreaks graphemes_;

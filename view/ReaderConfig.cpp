@@ -382,6 +382,12 @@ QString ReaderConfig::lastFile() const
     return fileHistory_.value(0);
 }
 
+void ReaderConfig::removeFileHistory(const QString &path)
+{
+    fileHistory_.removeAll(path);
+    write(QStringLiteral("fileHistory"), fileHistory_);
+}
+
 void ReaderConfig::addFileHistory(const QString &path)
 {
     fileHistory_.removeAll(path);

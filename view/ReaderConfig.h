@@ -87,6 +87,7 @@ public:
     QString lastFile() const;
     /// Puts `path` first in the history (at most ten, no duplicates).
     void addFileHistory(const QString &path);
+    void removeFileHistory(const QString &path);
     /// Font, colours and spacing back to their defaults; written when `save`.
     void resetFont(bool save);
 

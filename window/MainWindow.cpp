@@ -11,10 +11,13 @@
 
 #include <QAction>
 #include <QCursor>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHoverEvent>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
@@ -88,6 +91,9 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), relayoutDelay(100
 
     connect(cursorTimer, &QTimer::timeout, this, &MainWindow::monitorCursor);
     cursorTimer->start(250);
+    autoTurnTimer = new QTimer(this);
+    connect(autoTurnTimer, &QTimer::timeout, this, &MainWindow::autoTurnPage);
+    setAcceptDrops(true);
 
     if (config->openLastFile()) {
         // Lay the form out now, so the book's first page is laid out for the
@@ -250,6 +256,7 @@ void MainWindow::chooseResizeEdge(const QPoint &position)
 
 void MainWindow::mousePressEvent(QMouseEvent *event)
 {
+    stopAutoTurn();
     if (event->button() == Qt::LeftButton) {
         systemGesture = false;
         pressed = true;
@@ -378,6 +385,7 @@ void MainWindow::mouseDoubleClickEvent(QMouseEvent *event)
 
 void MainWindow::wheelEvent(QWheelEvent *event)
 {
+    stopAutoTurn();
     if (!config->wheelTurnPage())
         return;
     if (event->angleDelta().y() < 0)
@@ -389,6 +397,10 @@ void MainWindow::wheelEvent(QWheelEvent *event)
 
 void MainWindow::keyPressEvent(QKeyEvent *event)
 {
+    // Any key stops pages turning by themselves, but the one that toggles it.
+    const int action = hotKeyManager->actionFor(event);
+    if (action != HotKeyManager::AutoTurn && action != HotKeyManager::AutoTurn + HotKeyManager::GlobalIdOffset)
+        stopAutoTurn();
     hotKeyManager->handleKeyPress(event);
 }
 
@@ -412,6 +424,8 @@ void MainWindow::paintEvent(QPaintEvent *event)
         painter.setOpacity(wholeWindowOpacity());
     painter.fillRect(QRect(0, 0, width(), height()), backgroundColor());
     reader->paint(&painter);
+    if (autoTurnTimer->isActive())
+        paintAutoTurnMark(&painter);
     if (!firstPaintDone) {
         firstPaintDone = true;
         // The page is on screen: the rest of a long book can be read now.
@@ -428,6 +442,71 @@ void MainWindow::moveEvent(QMoveEvent *)
     // Qt reports moves on Wayland that never happened: nothing to store.
     if (WindowSystem::placesWindows())
         config->setWindowRect(frameGeometry());
+}
+
+bool MainWindow::isTurningPages() const
+{
+    return autoTurnTimer->isActive();
+}
+
+// A small sign at the top right of the page while pages turn by themselves.
+void MainWindow::paintAutoTurnMark(QPainter *painter)
+{
+    const QRect page = config->pageRect();
+    QColor color = config->textColor();
+    color.setAlphaF(color.alphaF() * 0.6);
+    QFont font = config->font();
+    font.setPointSizeF(qMax(6.0, font.pointSizeF() * 0.6));
+    painter->setFont(font);
+    painter->setPen(color);
+    painter->drawText(page, Qt::AlignTop | Qt::AlignRight, tr("▶ 自动"));
+}
+
+void MainWindow::hideEvent(QHideEvent *event)
+{
+    stopAutoTurn();
+    QMainWindow::hideEvent(event);
+}
+
+// A file dropped on the window opens as the open-file command would; of
+// several, the first.
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    for (const QUrl &url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            event->acceptProposedAction();
+            return;
+        }
+    }
+}
+
+void MainWindow::dropEvent(QDropEvent *event)
+{
+    for (const QUrl &url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            event->acceptProposedAction();
+            stopAutoTurn();
+            const QString path = url.toLocalFile();
+            // After the drop has ended: opening may ask or tell something.
+            QTimer::singleShot(0, this, [this, path] { openFile(path); });
+            return;
+        }
+    }
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // A click on a greyed-out book of the history: take it off the list.
+    if (watched == recentMenu && event->type() == QEvent::MouseButtonRelease) {
+        QAction *action = recentMenu->actionAt(static_cast<QMouseEvent *>(event)->pos());
+        if (action && !action->isEnabled() && !action->data().toString().isEmpty()) {
+            const QString path = action->data().toString();
+            contextMenu->close();
+            QTimer::singleShot(0, this, [this, path] { openRecent(path); });
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::resizeEvent(QResizeEvent *)

@@ -16,6 +16,7 @@ class HotKeyManager;
 class PreferenceDialog;
 class Prompter;
 class QAction;
+class QPainter;
 class QMenu;
 class QTimer;
 class Reader;
@@ -54,6 +55,8 @@ public:
     ResizeEdge edgeUnderCursor() const { return resizeEdge; }
     /// Replaces the message boxes, the file dialog and the browser (tests).
     void setPrompter(Prompter *prompter);
+    /// Pages turn by themselves (自动翻页).
+    bool isTurningPages() const;
     /// Replaces the question whether a compositing manager runs (tests).
     void setCompositorProbe(std::function<bool()> probe) { compositorProbe = std::move(probe); }
     /// The smallest window that still has room for a line of text.
@@ -82,6 +85,10 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void chooseResizeEdge(const QPoint &position);
@@ -91,6 +98,13 @@ private:
     void openFileCommand();
     void addBookmarkCommand();
     QMenu *buildEncodingMenu();
+    QMenu *buildRecentMenu();
+    void openRecent(const QString &path);
+    void jumpCommand();
+    void toggleAutoTurn();
+    void stopAutoTurn();
+    void autoTurnPage();
+    void paintAutoTurnMark(QPainter *painter);
     void chooseEncoding(TextEncoding encoding);
     void connectBookNotices();
     static QString openErrorText(int error, const QString &path);
@@ -125,6 +139,8 @@ private:
     bool translucencyWorks = true;
     bool updateCheckStarted = false;
     bool firstPaintDone = false;
+    QTimer *autoTurnTimer = nullptr;
+    QMenu *recentMenu = nullptr;
     // The window system took the pointer for a move or resize.
     bool systemGesture = false;
     std::function<bool()> compositorProbe;

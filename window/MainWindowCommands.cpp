@@ -5,6 +5,7 @@
 #include "BrowseCommands.h"
 #include "BuildSettings.h"
 #include "HotKeyManager.h"
+#include "JumpTarget.h"
 #include "PreferenceDialog.h"
 #include "Prompter.h"
 #include "Reader.h"
@@ -45,6 +46,8 @@ const MenuEntry kMenu[] = {
     {QT_TRANSLATE_NOOP("MainWindow", "下一页"), 8},
     {QT_TRANSLATE_NOOP("MainWindow", "上一章"), 16},
     {QT_TRANSLATE_NOOP("MainWindow", "下一章"), 17},
+    {QT_TRANSLATE_NOOP("MainWindow", "跳转"), 19},
+    {QT_TRANSLATE_NOOP("MainWindow", "自动翻页"), 18},
     {"/", 0},
     {QT_TRANSLATE_NOOP("MainWindow", "设置"), 13},
     {QT_TRANSLATE_NOOP("MainWindow", "帮助"), 14},
@@ -72,6 +75,8 @@ void MainWindow::buildContextMenu()
         }
         menuActions.append(action);
         contextMenu->addAction(action);
+        if (entry.command == HotKeyManager::Open)
+            contextMenu->addMenu(buildRecentMenu());
         if (entry.command == HotKeyManager::Close)
             contextMenu->addMenu(buildEncodingMenu());
     }
@@ -163,6 +168,9 @@ void MainWindow::onHotkeyPressed(int keyCode)
     // Commands without a key (quit, toggle) have no global twin.
     if (command != keyCode && HotKeyManager::commandName(keyCode).isEmpty())
         return;
+    // Pages that turn by themselves stop at whatever the reader does next.
+    if (command != HotKeyManager::AutoTurn)
+        stopAutoTurn();
     switch (command) {
     case HotKeyManager::Open:
         openFileCommand();
@@ -219,6 +227,12 @@ void MainWindow::onHotkeyPressed(int keyCode)
         break;
     case HotKeyManager::NextChapter:
         navigate(&Reader::nextChapter, QT_TR_NOOP("已是最后一章"));
+        break;
+    case HotKeyManager::AutoTurn:
+        toggleAutoTurn();
+        break;
+    case HotKeyManager::Jump:
+        jumpCommand();
         break;
     default:
         break;
@@ -342,6 +356,92 @@ void MainWindow::connectBookNotices()
                                            tr("损坏的文件已备份为：\n%1").arg(QDir::toNativeSeparators(backup)));
         },
         Qt::QueuedConnection);
+}
+
+void MainWindow::jumpCommand()
+{
+    Book *book = reader->book();
+    if (!book->isOpen()) {
+        message(tr("请先打开一本书"));
+        return;
+    }
+    book->waitForText();
+    const QString input = prompter->text(this, tr("跳转"), tr("百分比（如 37.5%）或章节号（如 12）："));
+    if (input.isNull())
+        return; // cancelled
+    QVector<int> starts;
+    for (const Chapter &chapter : book->chapters())
+        starts << chapter.offset;
+    const JumpTarget target = JumpTarget::parse(input, book->length(), starts);
+    if (target.offset < 0)
+        message(target.error);
+    else
+        reader->jumpTo(target.offset);
+}
+
+void MainWindow::toggleAutoTurn()
+{
+    if (autoTurnTimer->isActive()) {
+        stopAutoTurn();
+        return;
+    }
+    if (!reader->book()->hasText()) {
+        message(tr("请先打开一本书"));
+        return;
+    }
+    autoTurnTimer->start(config->autoTurnSeconds() * 1000);
+    update();
+}
+
+void MainWindow::stopAutoTurn()
+{
+    if (!autoTurnTimer->isActive())
+        return;
+    autoTurnTimer->stop();
+    update();
+}
+
+void MainWindow::autoTurnPage()
+{
+    // The end of the book ends it too.
+    if (!reader->nextPage())
+        stopAutoTurn();
+}
+
+// The history, newest first; a book no longer there is greyed out, and
+// taken off the list when chosen.
+QMenu *MainWindow::buildRecentMenu()
+{
+    auto *menu = new QMenu(tr("最近打开"), contextMenu);
+    menu->setToolTipsVisible(true);
+    connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+        menu->clear();
+        for (const QString &path : config->fileHistory()) {
+            const QFileInfo info(path);
+            QAction *action = menu->addAction(info.baseName());
+            action->setToolTip(QDir::toNativeSeparators(info.absolutePath()));
+            action->setData(path);
+            action->setEnabled(info.exists());
+            connect(action, &QAction::triggered, this, [this, path] { openRecent(path); });
+        }
+        if (menu->isEmpty())
+            menu->addAction(tr("（无）"))->setEnabled(false);
+    });
+    // A greyed-out entry takes no click of its own: the menu passes it on.
+    menu->installEventFilter(this);
+    recentMenu = menu;
+    return menu;
+}
+
+void MainWindow::openRecent(const QString &path)
+{
+    stopAutoTurn();
+    if (QFileInfo::exists(path)) {
+        openFile(path);
+        return;
+    }
+    config->removeFileHistory(path);
+    message(tr("“%1”已不存在，已从最近打开中移除").arg(QDir::toNativeSeparators(path)));
 }
 
 void MainWindow::centerWindow()

@@ -22,6 +22,7 @@ const Field kFields[] = {
     {"hotkey_add_bookmark", 5},  {"hotkey_find", 6},          {"hotkey_back", 7},        {"hotkey_next", 8},
     {"hotkey_back_chapter", 16}, {"hotkey_next_chapter", 17}, {"hotkey_hide", 9},        {"hotkey_show", 10},
     {"hotkey_center_win", 11},   {"hotkey_menu", 12},         {"hotkey_preference", 13}, {"hotkey_help", 14},
+    {"hotkey_auto_turn", 18},
 };
 
 // What the user does in the capture dialog before pressing "保存".
@@ -84,7 +85,7 @@ private slots:
 
     void everyFieldShowsItsActionsKey()
     {
-        QCOMPARE(f.dialog->findChildren<KeyLineLabel *>().size(), 32);
+        QCOMPARE(f.dialog->findChildren<KeyLineLabel *>().size(), 35);
         checkDefaults();
     }
 

@@ -61,15 +61,16 @@ private slots:
         manager.setPortal(new PortalShortcuts(portal.connection()));
         QVERIFY(bound(manager));
         QVERIFY(!changed.isEmpty());
-        QCOMPARE(
-            portal.requested(),
-            (QStringList{
-                "open\t打开文件\tCTRL+SHIFT+o", "close\t关闭文件\tCTRL+SHIFT+c", "contents\t目录\tCTRL+SHIFT+t",
-                "bookmarks\t书签列表\tCTRL+SHIFT+b", "add-bookmark\t添加书签\tCTRL+SHIFT+v", "find\t查找\tCTRL+SHIFT+f",
-                "previous-page\t上一页\tCTRL+SHIFT+Left", "next-page\t下一页\tCTRL+SHIFT+Right",
-                "hide\t隐藏窗口\tCTRL+SHIFT+Down", "show\t显示窗口\tCTRL+SHIFT+Up", "center\t窗口居中\tCTRL+SHIFT+n",
-                "menu\t显示菜单\tCTRL+SHIFT+m", "preferences\t设置\tCTRL+SHIFT+p", "help\t帮助\tCTRL+SHIFT+h",
-                "previous-chapter\t上一章\tCTRL+SHIFT+bracketleft", "next-chapter\t下一章\tCTRL+SHIFT+bracketright"}));
+        QCOMPARE(portal.requested(),
+                 (QStringList{"open\t打开文件\tCTRL+SHIFT+o", "close\t关闭文件\tCTRL+SHIFT+c",
+                              "contents\t目录\tCTRL+SHIFT+t", "bookmarks\t书签列表\tCTRL+SHIFT+b",
+                              "add-bookmark\t添加书签\tCTRL+SHIFT+v", "find\t查找\tCTRL+SHIFT+f",
+                              "previous-page\t上一页\tCTRL+SHIFT+Left", "next-page\t下一页\tCTRL+SHIFT+Right",
+                              "hide\t隐藏窗口\tCTRL+SHIFT+Down", "show\t显示窗口\tCTRL+SHIFT+Up",
+                              "center\t窗口居中\tCTRL+SHIFT+n", "menu\t显示菜单\tCTRL+SHIFT+m",
+                              "preferences\t设置\tCTRL+SHIFT+p", "help\t帮助\tCTRL+SHIFT+h",
+                              "previous-chapter\t上一章\tCTRL+SHIFT+bracketleft",
+                              "next-chapter\t下一章\tCTRL+SHIFT+bracketright", "auto-turn\t自动翻页\tCTRL+SHIFT+a"}));
         // What the desktop bound, which need not be what was asked.
         QCOMPARE(manager.desktopTrigger(107), QStringLiteral("CTRL+ALT+Left"));
         QCOMPARE(manager.desktopTrigger(108), QStringLiteral("CTRL+SHIFT+Right"));

@@ -488,6 +488,31 @@ private slots:
         QVERIFY(inside > 500);
     }
 
+    // The progress line takes the foot of the page; the lines above it are
+    // laid out in what is left, and it tells where the page starts.
+    void theProgressLineTakesALineOfThePage()
+    {
+        const QString text = QStringLiteral("第一章 起\n") + QString(994, QChar(u'文'));
+        const QString path = writeBook(QStringLiteral("progress.txt"), text);
+        Reader reader(config.get());
+        reader.openBook(path);
+        reader.book()->waitForChapters();
+        reader.jumpTo(375);
+        const int fullLines = reader.lines().size();
+        config->setShowProgress(true);
+        reader.refresh();
+        QCOMPARE(reader.progressText(), QStringLiteral("37.5%  第一章 起"));
+        QVERIFY(reader.lines().size() < fullLines);
+        const QFontMetrics metrics(config->font());
+        const int step = metrics.height() + config->lineSpace();
+        QCOMPARE(reader.lines().size(), (reader.textArea().height() + config->lineSpace()) / step);
+        QVERIFY(reader.textArea().height() < config->pageRect().height());
+        config->setShowProgress(false);
+        reader.refresh();
+        QCOMPARE(reader.lines().size(), fullLines);
+        QVERIFY(Reader(config.get()).progressText().isEmpty());
+    }
+
     void startScreenWithoutABook()
     {
         Reader reader(config.get());

@@ -14,6 +14,7 @@ public:
         questions << text;
         return agree;
     }
+    QString text(QWidget *, const QString &, const QString &) override { return typed; }
     QString openFileName(QWidget *, const QString &caption, const QString &start, const QString &filter) override
     {
         asked << caption << start << filter;
@@ -24,6 +25,7 @@ public:
     QStringList messages;
     QStringList questions;
     bool agree = true;
+    QString typed; // what text() answers; null: cancelled
     QStringList asked;
     QStringList urls;
     QString answer;

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QHoverEvent>
 #include <QMenu>
+#include <QMimeData>
 #include <QNetworkReply>
 #include <QPushButton>
 #include <QScreen>
@@ -53,6 +54,16 @@ void settle(MainWindow *window)
 {
     window->repaint();
     window->refreshAndPaint();
+}
+
+// The window as it paints itself, kept for a look in build/screenshots.
+QImage saveShot(QWidget *window, const QString &name)
+{
+    // grab() paints with the window's own resolution, as the screen would.
+    const QImage image = window->grab().toImage();
+    QDir().mkpath(QStringLiteral(TAVRIL_SCREENSHOT_DIR));
+    image.save(QStringLiteral(TAVRIL_SCREENSHOT_DIR "/") + name);
+    return image;
 }
 
 void wheel(QWidget *window, const QPoint &delta)
@@ -348,9 +359,9 @@ private slots:
             QVERIFY(!action->isSeparator() || action->text().isEmpty()); // styles draw a separator's text
         }
         QCOMPARE(texts.join(QLatin1Char(' ')),
-                 QStringLiteral("隐藏 / 打开文件 关闭文件 编码 / 目录 书签 添加书签 查找 / 上一页 "
-                                "下一页 上一章 下一章 / 设置 帮助 / 退出"));
-        window->menu()->actions().at(3)->trigger(); // 关闭文件
+                 QStringLiteral("隐藏 / 打开文件 最近打开 关闭文件 编码 / 目录 书签 添加书签 查找 / 上一页 "
+                                "下一页 上一章 下一章 跳转 自动翻页 / 设置 帮助 / 退出"));
+        window->menu()->actions().at(4)->trigger(); // 关闭文件
         QVERIFY(!window->readerObject()->book()->hasText());
         window->menu()->actions().at(0)->trigger(); // 隐藏
         QVERIFY(!window->isVisible());
@@ -381,7 +392,7 @@ private slots:
 
         QTimer::singleShot(0, window.get(), [&] { window->menu()->close(); });
         window->showContextMenu();
-        QMenu *encodings = window->menu()->actions().at(4)->menu();
+        QMenu *encodings = window->menu()->actions().at(5)->menu();
         QVERIFY(encodings);
         emit encodings->aboutToShow();
         const QList<QAction *> choices = encodings->actions();
@@ -394,6 +405,127 @@ private slots:
         QCOMPARE(reader->position(), place);
         choices.at(0)->trigger(); // automatic: the choice is forgotten
         QCOMPARE(QSettings(iniPath(), QSettings::IniFormat).value("content/encodings").toStringList(), QStringList());
+    }
+
+    // Pages turn by themselves until anything else happens, or the book ends.
+    void automaticPageTurnsStopAtTheReadersNextMove()
+    {
+        auto window = makeWindow();
+        window->configObject()->setAutoTurnSeconds(2);
+        window->openFile(writeBook(QStringLiteral("auto.txt"), 60));
+        settle(window.get());
+        Reader *reader = window->readerObject();
+        window->onHotkeyPressed(118);
+        QVERIFY(window->isTurningPages());
+        QTRY_VERIFY_WITH_TIMEOUT(reader->position() > 0, 3000);
+        saveShot(window.get(), QStringLiteral("auto-turn.png"));
+        window->onHotkeyPressed(118); // the same command again stops it
+        QVERIFY(!window->isTurningPages());
+
+        const std::function<void()> moves[] = {
+            [&] { QTest::keyClick(window.get(), Qt::Key_K); }, // any key, even one without a command
+            [&] {
+                mouse(window.get(), QEvent::MouseButtonPress, {150, 100}, Qt::RightButton);
+            },
+            [&] { wheel(window.get(), QPoint(0, -120)); },
+            [&] { window->onHotkeyPressed(7); },
+            [&] { window->hide(); },
+        };
+        for (const auto &move : moves) {
+            window->showWindow(true);
+            QTimer::singleShot(0, window.get(), [&] {
+                if (auto *menu = window->menu())
+                    menu->close();
+            });
+            window->onHotkeyPressed(18);
+            QVERIFY(window->isTurningPages());
+            move();
+            QVERIFY(!window->isTurningPages());
+        }
+        // At the end of the book it stops by itself.
+        window->showWindow(true);
+        while (reader->nextPage()) {
+        }
+        window->onHotkeyPressed(18);
+        QTRY_VERIFY_WITH_TIMEOUT(!window->isTurningPages(), 3000);
+    }
+
+    void jumpAsksForAPlace()
+    {
+        auto window = makeWindow();
+        window->openFile(writeBook(QStringLiteral("jump.txt"), 20));
+        settle(window.get());
+        Reader *reader = window->readerObject();
+        reader->book()->waitForChapters();
+        prompter->typed = QStringLiteral("5");
+        window->onHotkeyPressed(19);
+        QCOMPARE(reader->position(), reader->book()->chapter(4).offset);
+        prompter->typed = QStringLiteral("120%");
+        window->onHotkeyPressed(19);
+        QCOMPARE(reader->position(), reader->book()->chapter(4).offset);
+        QVERIFY(prompter->messages.last().startsWith(QStringLiteral("无法跳转到“120%”")));
+        prompter->typed = QString(); // cancelled
+        window->onHotkeyPressed(19);
+        QCOMPARE(prompter->messages.size(), 1);
+    }
+
+    void recentBooksAreOfferedAndAGoneOneIsRemoved()
+    {
+        auto window = makeWindow();
+        const QString kept = writeBook(QStringLiteral("kept.txt"), 3);
+        const QString gone = writeBook(QStringLiteral("gone.txt"), 3);
+        window->openFile(gone);
+        window->openFile(kept);
+        QFile::remove(gone);
+        QTimer::singleShot(0, window.get(), [&] { window->menu()->close(); });
+        window->showContextMenu();
+        QMenu *recent = window->menu()->actions().at(3)->menu();
+        QVERIFY(recent);
+        recent->popup(QPoint(0, 0));
+        const QList<QAction *> books = recent->actions();
+        QCOMPARE(books.size(), 2);
+        QCOMPARE(books.at(0)->text(), QStringLiteral("kept"));
+        QCOMPARE(books.at(0)->toolTip(), dir.path());
+        QVERIFY(books.at(0)->isEnabled());
+        QVERIFY(!books.at(1)->isEnabled()); // greyed out
+        const QPoint at = recent->actionGeometry(books.at(1)).center();
+        QMouseEvent release(QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(recent, &release);
+        QTRY_COMPARE(window->configObject()->fileHistory(), QStringList{kept});
+        QCOMPARE(prompter->messages, QStringList{"“" + gone + "”已不存在，已从最近打开中移除"});
+        QCOMPARE(window->readerObject()->book()->path(), kept);
+    }
+
+    void aDroppedFileOpens()
+    {
+        auto window = makeWindow();
+        const QString first = writeBook(QStringLiteral("dropped.txt"), 3);
+        const QString second = writeBook(QStringLiteral("second.txt"), 3);
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(first), QUrl::fromLocalFile(second)});
+        QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &drop);
+        QTRY_COMPARE(window->readerObject()->book()->path(), first);
+        QCOMPARE(window->configObject()->fileHistory(), QStringList{first});
+    }
+
+    void theProgressLineIsPainted()
+    {
+        auto window = makeWindow();
+        window->configObject()->setShowProgress(true);
+        window->openFile(writeBook(QStringLiteral("progress.txt"), 40));
+        settle(window.get());
+        window->readerObject()->jumpTo(window->readerObject()->book()->length() / 3);
+        const QImage shot = saveShot(window.get(), QStringLiteral("progress.png"));
+        const QRect page = window->configObject()->pageRect();
+        int ink = 0;
+        for (int y = page.bottom() - 8; y <= page.bottom(); ++y)
+            for (int x = page.left(); x < page.left() + 100; ++x)
+                ink += shot.pixelColor(x, y) != shot.pixelColor(page.right() - 1, page.bottom());
+        QVERIFY(ink > 20);
     }
 
     void boundaryMessages()

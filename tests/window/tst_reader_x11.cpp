@@ -65,8 +65,9 @@ private:
         return second.exitStatus() == QProcess::NormalExit ? second.exitCode() : -1;
     }
 
-    bool start()
+    bool start(const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
     {
+        reader.setProcessEnvironment(env);
         reader.setProgram(dir.filePath(QStringLiteral("tavril")));
         reader.setProcessChannelMode(QProcess::ForwardedChannels);
         reader.start();
@@ -87,15 +88,42 @@ private:
         xdotool({"search", "--onlyvisible", "--name", "Tavril"}, &status);
         return status == 0;
     }
-    QImage shot()
+    QRect frame()
     {
         const QStringList geometry = xdotool({"getwindowgeometry", "--shell", windowId}).split('\n');
         QMap<QString, int> values;
         for (const QString &line : geometry)
             values[line.section('=', 0, 0)] = line.section('=', 1).toInt();
+        return QRect(values["X"], values["Y"], values["WIDTH"], values["HEIGHT"]);
+    }
+    QImage shot()
+    {
+        const QRect area = frame();
         return QGuiApplication::primaryScreen()
-            ->grabWindow(0, values["X"], values["Y"], values["WIDTH"], values["HEIGHT"])
+            ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
             .toImage();
+    }
+    // Rows of the window that hold ink, top to bottom.
+    QVector<int> inkedRows(const QImage &image)
+    {
+        QVector<int> rows;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if (image.pixelColor(x, y) == kTextColor) {
+                    rows << y;
+                    break;
+                }
+            }
+        }
+        return rows;
+    }
+    // Height of the first run of inked rows: the first line of text.
+    static int firstLineHeight(const QVector<int> &rows)
+    {
+        int height = rows.isEmpty() ? 0 : 1;
+        while (height < rows.size() && rows.at(height) == rows.at(height - 1) + 1)
+            ++height;
+        return height;
     }
 
 private slots:
@@ -120,6 +148,48 @@ private slots:
         ini.setValue("fileHistory", QStringList{book.fileName()});
     }
     void cleanupTestCase() { stop(); }
+
+    // On a screen scaled to 200 % the window and its text are twice as many
+    // pixels, the stored rectangle stays in logical pixels; with the progress
+    // line and automatic page turns, for a look in build/screenshots.
+    void aScaledScreenAndTheReadingAids()
+    {
+        {
+            QSettings ini(dir.filePath(QStringLiteral("tavrilconfig.ini")), QSettings::IniFormat);
+            ini.setValue("window/rememberWin", true);
+            ini.setValue("window/rect", QRect(100, 100, 400, 300));
+            ini.setValue("view/showProgress", true);
+            ini.setValue("view/autoTurnSeconds", 2);
+        }
+        QVERIFY(start());
+        QCOMPARE(frame().size(), QSize(400, 300));
+        const int plain = firstLineHeight(inkedRows(shot()));
+        stop();
+        QProcessEnvironment scaled = QProcessEnvironment::systemEnvironment();
+        scaled.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
+        QVERIFY(start(scaled));
+        QCOMPARE(frame().size(), QSize(800, 600));
+        const QImage page = shot();
+        QDir().mkpath(QStringLiteral(TAVRIL_SCREENSHOT_DIR));
+        page.save(QStringLiteral(TAVRIL_SCREENSHOT_DIR "/reader_scale2_progress.png"));
+        QVERIFY(qAbs(firstLineHeight(inkedRows(page)) - 2 * plain) <= 2);
+        const QString bmk = dir.filePath(QStringLiteral("book.bmk"));
+        const int before = storedOffset(bmk);
+        QCOMPARE(startAgain({"--command", "auto-turn"}), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(storedOffset(bmk) != before, 5000);
+        QTest::qWait(300);
+        shot().save(QStringLiteral(TAVRIL_SCREENSHOT_DIR "/reader_auto_turn.png"));
+        stop();
+        QCOMPARE(QSettings(dir.filePath(QStringLiteral("tavrilconfig.ini")), QSettings::IniFormat)
+                     .value("window/rect")
+                     .toRect()
+                     .size(),
+                 QSize(400, 300));
+        QSettings ini(dir.filePath(QStringLiteral("tavrilconfig.ini")), QSettings::IniFormat);
+        ini.remove("window/rememberWin");
+        ini.remove("view/showProgress");
+        QFile::remove(bmk);
+    }
 
     void readsTurnsHidesAndComesBack()
     {
