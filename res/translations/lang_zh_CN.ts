@@ -213,6 +213,29 @@
         <source>隐藏或显示窗口</source>
         <translation>隐藏或显示窗口</translation>
     </message>
+    <message>
+        <source>自动翻页</source>
+        <translation>自动翻页</translation>
+    </message>
+    <message>
+        <source>跳转</source>
+        <translation>跳转</translation>
+    </message>
+</context>
+<context>
+    <name>JumpTarget</name>
+    <message>
+        <source>请先打开一本书</source>
+        <translation>请先打开一本书</translation>
+    </message>
+    <message>
+        <source>无法跳转到“%1”：请输入 0% 到 100% 之间的百分比，如 37.5%（这本书没有分章）</source>
+        <translation>无法跳转到“%1”：请输入 0% 到 100% 之间的百分比，如 37.5%（这本书没有分章）</translation>
+    </message>
+    <message>
+        <source>无法跳转到“%1”：请输入 0% 到 100% 之间的百分比，如 37.5%，或 1 到 %2 之间的章节号</source>
+        <translation>无法跳转到“%1”：请输入 0% 到 100% 之间的百分比，如 37.5%，或 1 到 %2 之间的章节号</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -375,6 +398,34 @@
 %1</source>
         <translation>损坏的文件已备份为：
 %1</translation>
+    </message>
+    <message>
+        <source>▶ 自动</source>
+        <translation>▶ 自动</translation>
+    </message>
+    <message>
+        <source>跳转</source>
+        <translation>跳转</translation>
+    </message>
+    <message>
+        <source>自动翻页</source>
+        <translation>自动翻页</translation>
+    </message>
+    <message>
+        <source>百分比（如 37.5%）或章节号（如 12）：</source>
+        <translation>百分比（如 37.5%）或章节号（如 12）：</translation>
+    </message>
+    <message>
+        <source>最近打开</source>
+        <translation>最近打开</translation>
+    </message>
+    <message>
+        <source>（无）</source>
+        <translation>（无）</translation>
+    </message>
+    <message>
+        <source>“%1”已不存在，已从最近打开中移除</source>
+        <translation>“%1”已不存在，已从最近打开中移除</translation>
     </message>
 </context>
 <context>
@@ -705,6 +756,34 @@
     <message>
         <source>这个桌面不提供全局快捷键（%1）。可以在桌面自己的键盘设置中绑定快捷键，让它运行 tavril --command 加命令名，例如 tavril --command next-page（下一页）、tavril --command toggle（隐藏或显示窗口）；全部命令名见 tavril --help。</source>
         <translation>这个桌面不提供全局快捷键（%1）。可以在桌面自己的键盘设置中绑定快捷键，让它运行 tavril --command 加命令名，例如 tavril --command next-page（下一页）、tavril --command toggle（隐藏或显示窗口）；全部命令名见 tavril --help。</translation>
+    </message>
+    <message>
+        <source>阅读</source>
+        <translation>阅读</translation>
+    </message>
+    <message>
+        <source>显示进度</source>
+        <translation>显示进度</translation>
+    </message>
+    <message>
+        <source>标点避头尾</source>
+        <translation>标点避头尾</translation>
+    </message>
+    <message>
+        <source>自动翻页间隔</source>
+        <translation>自动翻页间隔</translation>
+    </message>
+    <message>
+        <source> 秒</source>
+        <translation> 秒</translation>
+    </message>
+    <message>
+        <source>自动翻页</source>
+        <translation>自动翻页</translation>
+    </message>
+    <message>
+        <source>跳转</source>
+        <translation>跳转</translation>
     </message>
 </context>
 <context>
