@@ -198,7 +198,7 @@ int Reader::layoutPage(const QString &text, int from, int to, bool store)
     const int maxLines = lineStep > 0 ? (page.height() + lineSpace) / lineStep : 0;
     if (store) {
         lines_.clear();
-        hangs_.clear();
+        hangingLines_.clear();
     }
     if (to < text.size())
         to = graphemes_.clusterStart(text, to, from);
@@ -230,8 +230,9 @@ int Reader::layoutPage(const QString &text, int from, int to, bool store)
             stop = limit;
         }
         if (store) {
+            if (count > fitting)
+                hangingLines_.append(lines_.size());
             lines_.append(count);
-            hangs_.append(count > fitting);
         }
         consumed = stop;
         if (consumed >= limit)
@@ -261,7 +262,7 @@ void Reader::paintPage(QPainter *painter)
     int at = position_;
     const QString &text = book_.text();
     for (int i = 0; i < lines_.size(); ++i) {
-        paintLine(painter, QPoint(x, y), text.mid(at, lines_.at(i)), hangs_.value(i));
+        paintLine(painter, QPoint(x, y), text.mid(at, lines_.at(i)), hangingLines_.contains(i));
         at += lines_.at(i);
         y += metrics.height() + config_->lineSpace();
     }

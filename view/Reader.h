@@ -74,7 +74,7 @@ private:
     PunctuationRules punctuation_{&graphemes_};
 
     QList<int> lines_;
-    QList<bool> hangs_; // of each line: it keeps a mark past the page width
+    QList<int> hangingLines_; // indexes of lines that keep a mark past the page width
     int position_ = 0;
     int pageLength_ = 0;
     Book book_;
