@@ -19,9 +19,9 @@ constexpr std::u16string_view kOpening = u"（「『《〈【〔〖〘〚“‘�
 // dash and horizontal bar (the dash of Big5 text).
 constexpr std::u16string_view kPaired = u"…⋯—―";
 
-// Three steps keep a run of up to three closing marks off the next line's
-// start. A longer run hangs one mark and lets the next open the line: a
-// line never reaches more than one mark past the edge.
+// Three steps keep a run of up to three closing marks with the character
+// before it. Where more would be needed the mark at the edge hangs instead,
+// and only that one: in a run of five or more, a mark may still open a line.
 const int kStepsBack = 3;
 // Far enough back to pair any dash or ellipsis a writer types; a longer run
 // is paired from this far back, so a line costs no more than that.

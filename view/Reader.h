@@ -50,7 +50,8 @@ public:
     /// page; with `store` the lines and the page length are kept. `from`
     /// should start a grapheme cluster; no line ends inside one, and a `to`
     /// inside one stops the page before it. With the punctuation rules on, a
-    /// line may end one closing mark past the page width (it hangs).
+    /// line may reach one mark past the page width (a closing mark, or the
+    /// second half of a dash or ellipsis pair, hangs).
     int layoutPage(const QString &text, int from, int to, bool store);
     /// The page, or the start screen when there is nothing to show.
     void paint(QPainter *painter);
