@@ -196,8 +196,10 @@ int Reader::layoutPage(const QString &text, int from, int to, bool store)
     const int lineSpace = config_->lineSpace();
     const int lineStep = metrics.height() + lineSpace;
     const int maxLines = lineStep > 0 ? (page.height() + lineSpace) / lineStep : 0;
-    if (store)
+    if (store) {
         lines_.clear();
+        hangingLines_.clear();
+    }
     if (to < text.size())
         to = graphemes_.clusterStart(text, to, from);
     const int limit = qMax(0, to - from);
@@ -207,6 +209,7 @@ int Reader::layoutPage(const QString &text, int from, int to, bool store)
         return 0;
 
     lineBreaker_.setFont(config_->font());
+    const bool ruled = config_->punctuationRules();
     int consumed = 0;
     int count = 0;
     for (int line = 0; line < maxLines; ++line) {
@@ -218,13 +221,19 @@ int Reader::layoutPage(const QString &text, int from, int to, bool store)
         const int end = graphemes_.clusterEnd(text, start + qMin(chunk, text.size() - start), start);
         const QString segment = text.mid(start, end - start);
         count = lineBreaker_.lineLength(segment, width, count);
+        const int fitting = count;
+        if (ruled)
+            count = punctuation_.lineLength(text, start, count);
         int stop = consumed + count;
         if (stop > limit) {
             count = limit - consumed;
             stop = limit;
         }
-        if (store)
+        if (store) {
+            if (count > fitting)
+                hangingLines_.append(lines_.size());
             lines_.append(count);
+        }
         consumed = stop;
         if (consumed >= limit)
             break;
@@ -292,16 +301,34 @@ void Reader::paintPage(QPainter *painter)
     int y = page.top() + metrics.ascent();
     int at = position_;
     const QString &text = book_.text();
-    for (int count : lines_) {
-        QString line = text.mid(at, count);
-        if (line.endsWith(kLineFeed))
-            line.chop(1); // the line feed ends the line; it is not drawn
-        painter->drawText(QPoint(x, y), line);
-        at += count;
+    for (int i = 0; i < lines_.size(); ++i) {
+        paintLine(painter, QPoint(x, y), text.mid(at, lines_.at(i)), hangingLines_.contains(i));
+        at += lines_.at(i);
         y += metrics.height() + config_->lineSpace();
     }
     if (config_->showProgress())
         paintProgress(painter);
+}
+
+// A mark hanging past the page width would reach beyond the window's 2-pixel
+// margin and be cut off by its edge. Its line is drawn narrowed to the page
+// width instead: a few percent on a page that holds a dozen characters a
+// line, and nothing is ever drawn outside the page.
+void Reader::paintLine(QPainter *painter, const QPoint &at, QString line, bool hangs)
+{
+    if (line.endsWith(kLineFeed))
+        line.chop(1); // the line feed ends the line; it is not drawn
+    const int width = config_->pageRect().width();
+    const int advance = hangs ? painter->fontMetrics().horizontalAdvance(line) : 0;
+    if (advance <= width || width <= 0) {
+        painter->drawText(at, line);
+        return;
+    }
+    painter->save();
+    painter->translate(at);
+    painter->scale(qreal(width) / advance, 1);
+    painter->drawText(QPoint(0, 0), line);
+    painter->restore();
 }
 
 void Reader::paintStartScreen(QPainter *painter)

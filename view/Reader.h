@@ -3,6 +3,7 @@
 #include "Book.h"
 #include "GraphemeBreaks.h"
 #include "LineBreaker.h"
+#include "PunctuationRules.h"
 
 #include <QList>
 #include <QObject>
@@ -48,7 +49,9 @@ public:
     /// How many characters of `text` from `from` (never past `to`) fit on one
     /// page; with `store` the lines and the page length are kept. `from`
     /// should start a grapheme cluster; no line ends inside one, and a `to`
-    /// inside one stops the page before it.
+    /// inside one stops the page before it. With the punctuation rules on, a
+    /// line may reach one mark past the page width (a closing mark, or the
+    /// second half of a dash or ellipsis pair, hangs).
     int layoutPage(const QString &text, int from, int to, bool store);
     /// The page, or the start screen when there is nothing to show.
     void paint(QPainter *painter);
@@ -72,12 +75,15 @@ private:
     void paintPage(QPainter *painter);
     void paintProgress(QPainter *painter);
     QFont progressFont() const;
+    void paintLine(QPainter *painter, const QPoint &at, QString line, bool hangs);
     void paintStartScreen(QPainter *painter);
 
     GraphemeBreaks graphemes_;
     LineBreaker lineBreaker_{&graphemes_};
+    PunctuationRules punctuation_{&graphemes_};
 
     QList<int> lines_;
+    QList<int> hangingLines_; // indexes of lines that keep a mark past the page width
     int position_ = 0;
     int pageLength_ = 0;
     Book book_;

@@ -117,6 +117,21 @@ bool startsCluster(const QString &text, int pos)
     return finder.isAtBoundary();
 }
 
+// 避头尾 as Chinese typesetting states it, written out apart from the
+// reader's own tables.
+const QString kNeverFirst = QStringLiteral("，。、；：？！）」』》”’．,.;:?!)]");
+const QString kNeverLast = QStringLiteral("（「『《“‘([");
+
+// The line from `pos` opens with a mark that must not, or splits a dash or
+// ellipsis pair (the texts here hold no longer runs); 0 < pos < size.
+bool badLineStart(const QString &text, int pos)
+{
+    const QChar first = text.at(pos);
+    const QChar before = text.at(pos - 1);
+    return before != QLatin1Char('\n') &&
+           (kNeverFirst.contains(first) || (before == first && QStringLiteral("…—").contains(first)));
+}
+
 } // namespace
 
 class TestReader : public QObject
@@ -136,16 +151,18 @@ private:
     }
     QString iniPath() const { return QCoreApplication::applicationDirPath() + QStringLiteral("/tavrilconfig.ini"); }
 
-    // Checks the page on screen: lines add up, none is wider than the page,
-    // a line holds a line feed only at its end.
+    // Checks the page on screen: lines add up, none is wider than the page
+    // but by a hanging mark, a line holds a line feed only at its end.
     void checkPage(Reader &reader, const QFontMetrics &metrics)
     {
         const QString &text = reader.book()->text();
+        const int width = reader.config()->pageRect().width();
         int at = reader.position();
         int sum = 0;
         for (int count : reader.lines()) {
             const QString line = text.mid(at, count);
-            QVERIFY2(lineWidth(metrics, line) <= reader.config()->pageRect().width(), qPrintable(line));
+            const bool hangs = reader.config()->punctuationRules() && count > 1 && badLineStart(text, at + count - 1);
+            QVERIFY2(lineWidth(metrics, line.chopped(hangs ? 1 : 0)) <= width, qPrintable(line));
             QVERIFY(!line.chopped(line.endsWith(QLatin1Char('\n')) ? 1 : 0).contains(QLatin1Char('\n')));
             at += count;
             sum += count;
@@ -178,10 +195,12 @@ private slots:
         QTest::addColumn<int>("points");
         QTest::addColumn<int>("letterSpace");
         QTest::addColumn<int>("lineSpace");
-        QTest::newRow("sans 12") << "Noto Sans CJK SC" << 12 << 0 << 2;
-        QTest::newRow("serif 20 spaced") << "Noto Serif CJK SC" << 20 << 3 << 8;
-        QTest::newRow("latin font 9") << "DejaVu Sans" << 9 << 1 << 0;
-        QTest::newRow("sans 36 tight") << "Noto Sans CJK SC" << 36 << -2 << 1;
+        QTest::addColumn<bool>("rules");
+        QTest::newRow("sans 12") << "Noto Sans CJK SC" << 12 << 0 << 2 << false;
+        QTest::newRow("serif 20 spaced") << "Noto Serif CJK SC" << 20 << 3 << 8 << false;
+        QTest::newRow("latin font 9") << "DejaVu Sans" << 9 << 1 << 0 << false;
+        QTest::newRow("sans 36 tight") << "Noto Sans CJK SC" << 36 << -2 << 1 << false;
+        QTest::newRow("sans 12 punctuation rules") << "Noto Sans CJK SC" << 12 << 0 << 2 << true;
     }
     void pagingVisitsEveryCharacterOnce()
     {
@@ -189,12 +208,16 @@ private slots:
         QFETCH(int, points);
         QFETCH(int, letterSpace);
         QFETCH(int, lineSpace);
+        QFETCH(bool, rules);
         QFont font(family, points);
         config->setFont(font);
         config->setLetterSpace(letterSpace);
         config->setLineSpace(lineSpace);
+        config->setPunctuationRules(rules);
         const QFontMetrics metrics(config->font());
-        const QString text = novel(150);
+        const QStringList marks = {QStringLiteral("。”）"), QStringLiteral("“"), QStringLiteral("……"),
+                                   QStringLiteral("（")};
+        const QString text = novel(150, 0, rules ? marks : QStringList());
         Reader reader(config.get());
         reader.openBook(writeBook(QStringLiteral("visit.txt"), text));
         int expected = 0;
@@ -279,6 +302,72 @@ private slots:
             from += length;
         }
         QVERIFY(pages > 10);
+    }
+
+    void punctuationRulesAtEveryLineEnd_data()
+    {
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<int>("points");
+        QTest::addColumn<int>("letterSpace");
+        QTest::addColumn<qreal>("ideographs"); // the page width
+        QTest::newRow("sans 12 wide") << "Noto Sans CJK SC" << 12 << 0 << 25.4;
+        QTest::newRow("serif 17 spaced") << "Noto Serif CJK SC" << 17 << 2 << 5.5;
+        QTest::newRow("one ideograph") << "Noto Sans CJK SC" << 12 << 0 << 1.0;
+        QTest::newRow("one and a half") << "Noto Serif CJK SC" << 14 << 1 << 1.5;
+    }
+    // A line that would end at a forbidden place ends up to three clusters
+    // earlier; where that would empty it, a mark that must not open a line
+    // hangs past the page width on the line before.
+    void punctuationRulesAtEveryLineEnd()
+    {
+        QFETCH(QString, family);
+        QFETCH(int, points);
+        QFETCH(int, letterSpace);
+        QFETCH(qreal, ideographs);
+        QFont font(family, points);
+        font.setLetterSpacing(QFont::AbsoluteSpacing, letterSpace);
+        config->setFont(font);
+        const QFontMetrics metrics(config->font());
+        const int width = int(ideographs * metrics.horizontalAdvance(QStringLiteral("字")));
+        config->setPageRect(QRect(2, 2, width, 300));
+        // Each mark after 1 to n ideographs at a paragraph's start lands at
+        // every place of a line, on both sides of its end.
+        QString text;
+        const QStringList groups = {QStringLiteral("……"), QStringLiteral("——"), QStringLiteral("。”）")};
+        for (const QString &mark : (kNeverFirst + kNeverLast).split(QString(), Qt::SkipEmptyParts) + groups) {
+            for (int n = 1; n <= ideographs + 2; ++n)
+                text += QString(n, QChar(u'字')) + mark + QStringLiteral("字字字\n");
+        }
+        // With the rules off the lines are the plain search's, which
+        // linesMatchThePlainCharacterByCharacterSearch checks on every mark.
+        config->setPunctuationRules(true);
+        Reader reader(config.get());
+        bool hung = false;
+        for (int at = 0; at < text.size();) {
+            QVERIFY(reader.layoutPage(text, at, INT_MAX, true) > 0);
+            for (int count : reader.lines()) {
+                const QString line = text.mid(at, count);
+                const QByteArray why = QStringLiteral("line at %1: %2").arg(at).arg(line).toUtf8();
+                const bool over = lineWidth(metrics, line) > width;
+                QVERIFY2(at == 0 || !badLineStart(text, at) || hung, why);
+                QVERIFY2(!kNeverLast.contains(line.back()) || count == 1, why);
+                // Hanging: a mark that cannot open a line, after one cluster that fits.
+                QVERIFY2(!over ||
+                             (count == 2 && badLineStart(text, at + 1) && lineWidth(metrics, line.left(1)) <= width),
+                         why);
+                // Nothing moved down that could have stayed.
+                at += count;
+                if (!over && at < text.size() && !text.midRef(at - 1, 2).contains(QLatin1Char('\n')))
+                    QVERIFY2(lineWidth(metrics, text.mid(at - count, count + 1)) > width ||
+                                 badLineStart(text, at + 1) || kNeverLast.contains(text.at(at)),
+                             why);
+                hung = over;
+            }
+        }
+        // Where no line may end, pages still move on.
+        const QString marks = QStringLiteral("。，”）」』》!（「『《“‘([").repeated(9) + QString(51, QChar(u'…'));
+        for (int from = 0, length = 1; from < marks.size(); from += length)
+            QVERIFY((length = reader.layoutPage(marks, from, INT_MAX, false)) > 0);
     }
 
     void clustersAreNeverSplit_data()
@@ -458,17 +547,24 @@ private slots:
     void paintedTextStaysInsideThePage_data()
     {
         QTest::addColumn<int>("points");
-        QTest::newRow("12") << 12;
-        QTest::newRow("30") << 30;
+        QTest::addColumn<bool>("hanging");
+        QTest::newRow("12") << 12 << false;
+        QTest::newRow("30") << 30 << false;
+        // One ideograph wide: every mark hangs.
+        QTest::newRow("30 hanging marks") << 30 << true;
     }
     void paintedTextStaysInsideThePage()
     {
         QFETCH(int, points);
+        QFETCH(bool, hanging);
         config->setFont(QFont(QStringLiteral("Noto Sans CJK SC"), points));
         config->setTextColor(Qt::black);
-        config->setPageRect(QRect(20, 30, 301, 203));
+        const int width = hanging ? QFontMetrics(config->font()).horizontalAdvance(QStringLiteral("字")) + 1 : 301;
+        config->setPageRect(QRect(20, 30, width, 203));
+        config->setPunctuationRules(hanging);
         Reader reader(config.get());
-        reader.openBook(writeBook(QStringLiteral("paint.txt"), novel(40)));
+        const QString text = hanging ? QStringLiteral("天，地。").repeated(20) : novel(40);
+        reader.openBook(writeBook(QStringLiteral("paint.txt"), text));
         QImage image(360, 280, QImage::Format_ARGB32);
         image.fill(Qt::white);
         {
