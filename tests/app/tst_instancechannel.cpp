@@ -11,7 +11,6 @@ class TestInstanceChannel : public QObject
 {
     Q_OBJECT
 
-private:
     QTemporaryDir dir;
     QString name() const { return dir.filePath(QStringLiteral("channel")); }
 
@@ -27,32 +26,20 @@ private:
 private slots:
     void oneReaderListensAndAnswers()
     {
+        QCOMPARE(InstanceChannel::send(name(), {"show"}, 500), InstanceChannel::NoReader);
         InstanceChannel first(name());
         QVERIFY(first.listen());
-        InstanceChannel second(name());
-        QVERIFY(!second.listen()); // another reader already runs
-
+        QVERIFY(!InstanceChannel(name()).listen()); // another reader already runs
         QList<QStringList> seen;
-        connect(&first, &InstanceChannel::requested, this,
-                [&seen](const QStringList &request, InstanceChannel::Answer *answer) {
-                    seen << request;
-                    if (request.first() == QLatin1String("open"))
-                        *answer = InstanceChannel::Done;
-                });
+        connect(&first, &InstanceChannel::requested, this, [&seen](const QStringList &request, auto *answer) {
+            seen << request;
+            if (request.first() == QLatin1String("open"))
+                *answer = InstanceChannel::Done;
+        });
         QCOMPARE(sendFromElsewhere({"open", "/书/三国, 上.txt"}), InstanceChannel::Done);
         QCOMPARE(sendFromElsewhere({"dance"}), InstanceChannel::Unknown);
-        QCOMPARE(seen, (QList<QStringList>{{"open", "/书/三国, 上.txt"}, {"dance"}}));
-    }
-
-    void garbageIsRefusedAndNobodyIsNoReader()
-    {
-        QCOMPARE(InstanceChannel::send(name(), {"show"}, 500), InstanceChannel::NoReader);
-        InstanceChannel channel(name());
-        QVERIFY(channel.listen());
-        int requests = 0;
-        connect(&channel, &InstanceChannel::requested, this, [&requests] { ++requests; });
-        for (const QByteArray &line :
-             {QByteArray("not json\n"), QByteArray("[1, 2]\n"), QByteArray("[]\n"), QByteArray("{\"open\": 1}\n")}) {
+        // Anything but a list of words is refused unheard.
+        for (const char *line : {"not json\n", "[1, 2]\n", "[]\n", "{\"open\": 1}\n"}) {
             QLocalSocket socket;
             socket.connectToServer(name());
             QVERIFY(socket.waitForConnected(1000));
@@ -60,16 +47,14 @@ private slots:
             QTRY_VERIFY(socket.canReadLine());
             QCOMPARE(socket.readLine(), QByteArray("1\n"));
         }
-        QCOMPARE(requests, 0);
+        QCOMPARE(seen, (QList<QStringList>{{"open", "/书/三国, 上.txt"}, {"dance"}}));
     }
 
+    // A killed reader leaves its socket and its lock behind; the lock names
+    // a process that is gone.
     void whatAKilledReaderLeftIsTakenOver()
     {
-        // A killed reader leaves its socket and its lock behind; the lock
-        // names a process that is gone.
-        QFile socket(name());
-        QVERIFY(socket.open(QIODevice::WriteOnly));
-        socket.close();
+        QVERIFY(QFile(name()).open(QIODevice::WriteOnly));
         QFile lock(name() + QStringLiteral(".lock"));
         QVERIFY(lock.open(QIODevice::WriteOnly));
         lock.write("999999999\ntavril\n" + QSysInfo::machineHostName().toUtf8() + "\n");
