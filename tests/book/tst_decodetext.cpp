@@ -12,10 +12,7 @@ const QString kProse =
 
 // Traditional prose, for Big5 and for GBK (which holds these characters too).
 const QString kTraditional =
-    QStringLiteral("　　這一天清晨，天還沒有亮，老張就起來了。他走到院子裡，看了看東邊的天色，心裡想著今天要做的事情。"
-                   "昨天晚上下了一場大雨，路上到處都是水，村口的那條小河漲得很高。他的兒子從屋裡出來，問他：「爹，您這"
-                   "麼早起來做什麼？」\n"
-                   "　　老張說：「我要到城裡去一趟，給你娘買藥。她的病已經好幾天了，總是不見好轉，我心裡很著急。」"
+    QStringLiteral("　　老張說：「我要到城裡去一趟，給你娘買藥。她的病已經好幾天了，總是不見好轉，我心裡很著急。」"
                    "兒子說：「那我跟您一起去吧，路上也好有個照應。」老張想了想，點點頭，說：「也好，你去把車推出來，我"
                    "們吃了飯就走。」\n");
 
@@ -61,7 +58,6 @@ private slots:
         row("UTF-16LE mark", hex("fffe") + encode("UTF-16LE", kProse), kProse, "utf-16le");
         row("UTF-16BE mark", hex("feff") + encode("UTF-16BE", kProse), kProse, "utf-16be");
         row("UTF-8 mark, CR LF kept", hex("efbbbf") + crlf.toUtf8(), crlf, "utf-8");
-        row("UTF-8", kProse.toUtf8(), kProse, "utf-8");
         row("empty", QByteArray(), "", "utf-8");
         row("UTF-16 mark alone", hex("fffe"), "", "utf-16le");
         row("UTF-8 mark alone", hex("efbbbf"), "", "utf-8");
@@ -88,7 +84,7 @@ private slots:
         row("GB18030 four-byte, then prose", hex("81308130") + encode("GB18030", kProse), "\u0080" + kProse, "gb18030");
         const QString beyondGbk = kProse + QStringLiteral("\u00e9\u0080 \U0001F600 \u20ac");
         row("GB18030 beyond GBK", encode("GB18030", beyondGbk), beyondGbk, "gb18030");
-        const QString manyChapters = kTraditional.repeated(400); // past the first sample, into the later ones
+        const QString manyChapters = kTraditional.repeated(800); // past the first sample, into the later ones
         row("Big5", encode("Big5", kTraditional), kTraditional, "big5");
         row("Big5, long", encode("Big5", manyChapters), manyChapters, "big5");
         row("Big5, classical", encode("Big5", kClassical), kClassical, "big5");
@@ -120,7 +116,6 @@ private slots:
         // Asked for.
         row("UTF-8 asked, stray byte", "a\xFF\xE4\xB8\xAD", "a\uFFFD中", "utf-8", "UTF-8");
         row("GB18030 asked, euro sign", "\x41\xA2\xE3", "A\u20AC", "gb18030", "gb18030");
-        row("Big5 asked", encode("Big5", QStringLiteral("臺灣")), "臺灣", "big5", "big5");
         row("Hong Kong Big5", "\x87\x40", "\u43F0", "big5", "big5");
         row("UTF-16BE asked", encode("UTF-16BE", kProse), kProse, "utf-16be", "utf-16be");
         row("UTF-32 asked, no mark", encode("UTF-32LE", kProse), kProse, "utf-32", "utf-32");
@@ -145,28 +140,17 @@ private slots:
         }
     }
 
-    void looksLikeGbk_data()
-    {
-        QTest::addColumn<QByteArray>("data");
-        QTest::addColumn<bool>("expected");
-        QTest::newRow("GBK prose") << encode("GBK", kProse) << true;
-        QTest::newRow("pure ASCII") << QByteArray("hello") << false;
-        QTest::newRow("empty") << QByteArray() << false;
-        QTest::newRow("NUL") << QByteArray("\xD6\xD0\0a", 4) << false;
-        QTest::newRow("lowest pair 8140") << hex("8140") << true;
-        QTest::newRow("pair 813F") << hex("d6d0813f") << false;
-        QTest::newRow("highest pair FEFE") << hex("41fefe") << true;
-        QTest::newRow("pair FEFF") << hex("d6d0feff") << false;
-        QTest::newRow("GB18030 four bytes") << hex("81308130") << false;
-        QTest::newRow("lead byte at the end") << hex("d6d0b9") << true;
-        QTest::newRow("single lead byte") << hex("d6") << false;
-        QTest::newRow("UTF-16LE line feed") << encode("UTF-16LE", QStringLiteral("中\n文")) << false;
-    }
+    // GBK pairs run from 8140 to FEFE, among ASCII; a lone lead byte may end the text.
     void looksLikeGbk()
     {
-        QFETCH(QByteArray, data);
-        QFETCH(bool, expected);
-        QCOMPARE(::looksLikeGbk(data.constData(), data.size()), expected);
+        const auto gbkLike = [](const QByteArray &bytes) { return ::looksLikeGbk(bytes.constData(), bytes.size()); };
+        QVERIFY(gbkLike(encode("GBK", kProse)));
+        for (const char *yes : {"8140", "41fefe", "d6d0b9", "d6d041"})
+            QVERIFY2(gbkLike(hex(yes)), yes);
+        // Nothing but ASCII, a NUL, pairs below and above, GB18030's four
+        // bytes, a lone lead byte, UTF-16 中\n文.
+        for (const char *no : {"", "6869", "d6d00061", "d6d0813f", "d6d0feff", "81308130", "d6", "2d4e0a008765"})
+            QVERIFY2(!gbkLike(hex(no)), no);
     }
 
     void lineEnds()
