@@ -51,8 +51,6 @@ private slots:
         QCOMPARE(settingsFilePath(portable.path()), user);
         QFile::setPermissions(bin, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         QCOMPARE(settingsFilePath(bin), bin + "/tavrilconfig.ini"); // an existing file, even there
-        QFile::setPermissions(portable.path(),
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QFile::setPermissions(bin, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
 };

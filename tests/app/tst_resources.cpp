@@ -28,11 +28,9 @@ private slots:
             const QImage image(QStringLiteral(":/ico/res/") + picture.first);
             QVERIFY2(!image.isNull(), qPrintable(picture.first));
             QVERIFY(picture.second == 0 || image.size() == QSize(picture.second, picture.second));
-            int opaque = 0;
-            for (int y = 0; y < image.height(); ++y) {
-                for (int x = 0; x < image.width(); ++x)
-                    opaque += qAlpha(image.pixel(x, y)) > 128;
-            }
+            const QImage alpha = image.convertToFormat(QImage::Format_Alpha8);
+            const auto opaque = std::count_if(alpha.constBits(), alpha.constBits() + alpha.sizeInBytes(),
+                                              [](uchar a) { return a > 128; });
             QVERIFY(opaque > image.width() * image.height() / 10 && opaque < image.width() * image.height());
         }
         QVERIFY(QImage(":/ico/res/revert.png") != QImage(":/ico/res/revert_click.png"));
@@ -45,8 +43,7 @@ private slots:
         const QByteArray bytes = file.readAll();
         QCOMPARE(bytes.left(4), QByteArray("icns"));
         QCOMPARE(int(qFromBigEndian<quint32>(bytes.constData() + 4)), bytes.size());
-        int at = 8;
-        int images = 0;
+        int at = 8, images = 0;
         for (; at + 8 <= bytes.size(); ++images) {
             const int length = int(qFromBigEndian<quint32>(bytes.constData() + at + 4));
             QVERIFY(length > 8 && at + length <= bytes.size());
