@@ -5,8 +5,7 @@
 #include <QtConcurrent>
 #include <QtTest>
 
-// The channel between two starts of the reader. send() blocks, so the
-// sending side runs on another thread while this one answers.
+// send() blocks: the sending start runs on another thread while this one answers.
 class TestInstanceChannel : public QObject
 {
     Q_OBJECT
@@ -50,8 +49,7 @@ private slots:
         QCOMPARE(seen, (QList<QStringList>{{"open", "/书/三国, 上.txt"}, {"dance"}}));
     }
 
-    // A killed reader leaves its socket and its lock behind; the lock names
-    // a process that is gone.
+    // A killed reader leaves its socket and a lock naming a gone process.
     void whatAKilledReaderLeftIsTakenOver()
     {
         QVERIFY(QFile(name()).open(QIODevice::WriteOnly));

@@ -41,8 +41,7 @@ private slots:
         QFile file(":/ico/res/launcher.icns");
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray bytes = file.readAll();
-        QCOMPARE(bytes.left(4), QByteArray("icns"));
-        QCOMPARE(int(qFromBigEndian<quint32>(bytes.constData() + 4)), bytes.size());
+        QVERIFY(bytes.startsWith("icns") && qFromBigEndian<quint32>(bytes.constData() + 4) == quint32(bytes.size()));
         int at = 8, images = 0;
         for (; at + 8 <= bytes.size(); ++images) {
             const int length = int(qFromBigEndian<quint32>(bytes.constData() + at + 4));
@@ -50,8 +49,7 @@ private slots:
             QVERIFY(!QImage::fromData(bytes.mid(at + 8, length - 8), "PNG").isNull());
             at += length;
         }
-        QCOMPARE(at, bytes.size());
-        QVERIFY(images >= 2);
+        QVERIFY(at == bytes.size() && images >= 2);
     }
 };
 
