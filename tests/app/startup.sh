@@ -1,7 +1,6 @@
 #!/bin/sh
-# Starts the built reader in a folder of its own, first without and then with
-# its translation: its window appears, it keeps running, and a command sent by
-# a second start reaches it.
+# The built reader in a folder of its own, without and with its translation:
+# its window appears, it keeps running, and a second start's command reaches it.
 set -u
 work=$(mktemp -d)
 pid=

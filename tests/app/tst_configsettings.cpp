@@ -15,8 +15,9 @@ class TestConfigSettings : public QObject
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
 
-    // A portable copy keeps its settings beside it, in UTF-8.
-    void storesBesideTheExecutableInUtf8()
+    // Beside the executable when it is there or the folder is a writable,
+    // portable one (in UTF-8); else in the user's folder, made when missing.
+    void location()
     {
         QFile ini(QCoreApplication::applicationDirPath() + QStringLiteral("/tavrilconfig.ini"));
         ini.remove();
@@ -26,12 +27,6 @@ private slots:
         QVERIFY(ini.open(QIODevice::ReadOnly));
         QVERIFY(ini.readAll().contains(QStringLiteral("三国").toUtf8()));
         ini.remove();
-    }
-
-    // Beside the executable when it is there or the folder is a writable,
-    // portable one; else in the user's folder, made when missing.
-    void location()
-    {
         const QString user =
             QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/tavril/tavrilconfig.ini";
         QDir(QFileInfo(user).absolutePath()).removeRecursively();

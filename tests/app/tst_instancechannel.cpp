@@ -59,9 +59,7 @@ private slots:
         lock.close();
         InstanceChannel next(name());
         QVERIFY(next.listen());
-        connect(&next, &InstanceChannel::requested, this,
-                [](const QStringList &, InstanceChannel::Answer *answer) { *answer = InstanceChannel::Done; });
-        QCOMPARE(sendFromElsewhere({"show"}), InstanceChannel::Done);
+        QCOMPARE(sendFromElsewhere({"show"}), InstanceChannel::Unknown); // heard, and nobody took it
     }
 };
 

@@ -1,9 +1,7 @@
 #include "installTranslators.h"
 
-#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
-#include <QtEndian>
 #include <QtTest>
 
 class TestResources : public QObject
@@ -33,23 +31,6 @@ private slots:
                                               [](uchar a) { return a > 128; });
             QVERIFY(opaque > image.width() * image.height() / 10 && opaque < image.width() * image.height());
         }
-        QVERIFY(QImage(":/ico/res/revert.png") != QImage(":/ico/res/revert_click.png"));
-    }
-
-    void icnsHoldsPngImages()
-    {
-        QFile file(":/ico/res/launcher.icns");
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray bytes = file.readAll();
-        QVERIFY(bytes.startsWith("icns") && qFromBigEndian<quint32>(bytes.constData() + 4) == quint32(bytes.size()));
-        int at = 8, images = 0;
-        for (; at + 8 <= bytes.size(); ++images) {
-            const int length = int(qFromBigEndian<quint32>(bytes.constData() + at + 4));
-            QVERIFY(length > 8 && at + length <= bytes.size());
-            QVERIFY(!QImage::fromData(bytes.mid(at + 8, length - 8), "PNG").isNull());
-            at += length;
-        }
-        QVERIFY(at == bytes.size() && images >= 2);
     }
 };
 

@@ -1,7 +1,6 @@
 #!/bin/sh
-# tavril-inspect as a user runs it: text out as UTF-8 without carriage
-# returns, one line per item; bad use or a missing file exits 2 with one line
-# on standard error.
+# tavril-inspect as a user runs it: UTF-8 text without carriage returns, a line
+# per item; bad use or a missing file exits 2 with one line on standard error.
 set -u
 inspect=$1
 w=$(mktemp -d)
@@ -23,8 +22,6 @@ printf '\326\320\316\304\r\nabc\rx' > "$w/gbk.txt" # 中文 in GBK, CR LF, a lon
 run 0 decode "$w/gbk.txt" && out '中文\nabc\nx'
 : > "$w/empty.txt"
 run 0 decode "$w/empty.txt" && out ''
-run 2 decode "$w"
-run 2
 printf '前言\n\343\200\200第一章 开始\n正文\n' > "$w/book.txt"
 run 0 chapters "$w/book.txt" && out '4\t第一章 开始\n'
 run 0 open "$w/book.txt" && out '0\n'
@@ -35,16 +32,17 @@ run 1 bookmarks "$w/bad.bmk" && out 'damaged\n'
 for command in decode chapters open bookmarks layout; do run 2 $command "$w/missing"; done
 printf '第一段\n\n第二段' > "$w/paras.txt"
 run 0 layout "$w/paras.txt" 400 300 "Noto Sans CJK SC" 12 && out 'lines 4 1 3\nlength 8\n'
-run 2 layout "$w/paras.txt" 400
 printf '\273\117\306\127' > "$w/big5.txt" # 臺灣 in Big5
 run 0 detect "$w/gbk.txt" && out 'gb18030\n'
 run 0 decode --encoding big5 "$w/big5.txt" && out '臺灣'
-run 2 decode --encoding latin-9 "$w/big5.txt"
 printf '楔子\n第一章 开始\n　　第十节课下课后，\n卷二 归来\n' > "$w/rules.txt"
 run 0 chapters --rule strict "$w/rules.txt" && out '0\t楔子\n3\t第一章 开始\n'
 run 0 chapters --pattern '^卷' "$w/rules.txt" && out '21\t卷二 归来\n'
-run 2 chapters --pattern '第(' "$w/rules.txt"
-run 2 chapters --rule loose "$w/rules.txt"
-run 2 chapters --rule strict --pattern x "$w/rules.txt"
-run 2 chapters --pattern
+# Bad use: a folder, no command, no height, an unknown encoding or rule, a
+# pattern that is invalid, missing or given with a rule.
+for bad in "decode $w" "" "layout $w/paras.txt 400" "decode --encoding latin-9 $w/big5.txt" \
+    "chapters --rule loose $w/rules.txt" "chapters --pattern 第( $w/rules.txt" "chapters --pattern" \
+    "chapters --rule strict --pattern x $w/rules.txt"; do
+    run 2 $bad
+done
 echo "ok"

@@ -36,9 +36,8 @@ private slots:
         const ChapterRule standard;
         row(standard, "U+3000 indent", "\u3000\u3000第一章 风起云涌\n", "2:第一章 风起云涌");
         row(standard, "U+00A0 indent and title space", "\u00a0第一百\u00a0风\n", "1:第一百\u00a0风");
-        row(standard, "digits", "第12回", "0:第12回");
-        row(standard, "spaced numerals", "第 一 百 章", "0:第 一 百 章");
-        row(standard, "tab before the unit", "第十\t卷 终局", "0:第十\t卷 终局");
+        row(standard, "digits, spaces", "第12回\n第 一 百 章\n第十\t卷 终局",
+            "0:第12回 | 5:第 一 百 章 | 13:第十\t卷 终局");
         row(standard, "unit runs into text", "第十章完了，他说", "0:第十章完了，他说");
         row(standard, "16 word characters", title16, "0:" + title16);
         row(standard, "longer title, whole line", title17, "0:" + title17);
