@@ -1,83 +1,48 @@
 #!/bin/sh
-# tavril-inspect as a user runs it: decode gives the text as UTF-8 without
-# carriage returns; chapters, open and bookmarks print one line per item;
-# errors give one line on standard error and exit status 2.
+# tavril-inspect as a user runs it: UTF-8 text without carriage returns, a line
+# per item; bad use or a missing file exits 2 with one line on standard error.
 set -u
 inspect=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+w=$(mktemp -d)
+trap 'rm -rf "$w"' EXIT
+export XDG_RUNTIME_DIR="$w" # no note from Qt on standard error
 fail() { echo "FAIL: $*"; exit 1; }
+run() { # STATUS ARGS...
+    want=$1
+    shift
+    "$inspect" "$@" > "$w/out" 2> "$w/err"
+    got=$?
+    test "$got" -eq "$want" || fail "$*: status $got"
+    test "$got" -ne 2 || test "$(wc -l < "$w/err")" -eq 1 || fail "$*: not one line of error"
+    test "$got" -ne 2 || test ! -s "$w/out" || fail "$*: output on error"
+}
+out() { printf "$1" | cmp -s - "$w/out" || fail "expected $1, got $(od -c "$w/out" | head -3)"; }
 
-printf '\326\320\316\304\r\nabc\r\n' > "$work/gbk.txt"          # 中文 in GBK, CR LF
-"$inspect" decode "$work/gbk.txt" > "$work/out" || fail "decode exit $?"
-printf '中文\nabc\n' | cmp -s - "$work/out" || fail "GBK text: $(od -c "$work/out")"
-
-printf '\377\376\055\116\015\000\012\000' > "$work/utf16.txt"   # mark, 中, CR LF
-"$inspect" decode "$work/utf16.txt" > "$work/out" || fail "decode exit $?"
-printf '中\n' | cmp -s - "$work/out" || fail "UTF-16 text"
-
-: > "$work/empty.txt"
-"$inspect" decode "$work/empty.txt" > "$work/out" || fail "empty file"
-test ! -s "$work/out" || fail "empty file gave output"
-
-"$inspect" decode "$work/missing.txt" > "$work/out" 2> "$work/err"
-test $? -eq 2 || fail "missing file: wrong status"
-test "$(wc -l < "$work/err")" -eq 1 || fail "missing file: not one line of error"
-test ! -s "$work/out" || fail "missing file wrote output"
-
-"$inspect" decode "$work" > /dev/null 2> "$work/err"
-test $? -eq 2 || fail "a folder: wrong status"
-
-"$inspect" > /dev/null 2>&1
-test $? -eq 2 || fail "no arguments: wrong status"
-printf '前言\n\343\200\200\347\254\254\344\270\200\347\253\240 \345\274\200\345\247\213\n\346\255\243\346\226\207\n' > "$work/book.txt"
-"$inspect" chapters "$work/book.txt" > "$work/out" || fail "chapters exit $?"
-printf '4\t第一章 开始\n' | cmp -s - "$work/out" || fail "chapters: $(cat "$work/out")"
-"$inspect" open "$work/book.txt" > "$work/out" || fail "open exit $?"
-test "$(cat "$work/out")" = 0 || fail "open: $(cat "$work/out")"
-test -s "$work/book.bmk" || fail "open made no bookmark file"
-"$inspect" bookmarks "$work/book.bmk" > "$work/out" || fail "bookmarks exit $?"
-test "$(cut -f1,2 "$work/out")" = "$(printf '0\t（自动保存）')" || fail "bookmarks: $(cat "$work/out")"
-printf '\000\000\000\002\000' > "$work/bad.bmk"
-"$inspect" bookmarks "$work/bad.bmk" > "$work/out"
-test $? -eq 1 || fail "damaged file: wrong status"
-test "$(cat "$work/out")" = damaged || fail "damaged file not reported"
-for command in chapters open bookmarks; do
-    "$inspect" $command "$work/missing" > /dev/null 2> "$work/err"
-    test $? -eq 2 || fail "$command of a missing file: wrong status"
-    test "$(wc -l < "$work/err")" -eq 1 || fail "$command: not one line of error"
-done
-printf '\347\254\254\344\270\200\346\256\265\n\n\347\254\254\344\272\214\346\256\265' > "$work/paras.txt"
-"$inspect" layout "$work/paras.txt" 400 300 "Noto Sans CJK SC" 12 > "$work/out" 2>/dev/null || fail "layout exit $?"
-printf 'lines 4 1 3\nlength 8\n' | cmp -s - "$work/out" || fail "layout: $(cat "$work/out")"
-"$inspect" layout "$work/paras.txt" 400 > /dev/null 2>&1
-test $? -eq 2 || fail "layout without a height: wrong status"
-"$inspect" layout "$work/missing" 400 300 > /dev/null 2>&1
-test $? -eq 2 || fail "layout of a missing file: wrong status"
-# Encodings: detect names what Auto chooses; decode reads as asked.
-prose='老張說：「我要到城裡去一趟，給你娘買藥。她的病已經好幾天了，總是不見好轉，我心裡很著急。」兒子說：「那我跟您一起去吧。」'
-printf '%s\n' "$prose" | iconv -f UTF-8 -t BIG5 > "$work/big5.txt" || fail "iconv BIG5"
-printf '%s\n' "$prose" | iconv -f UTF-8 -t GBK > "$work/trad-gbk.txt" || fail "iconv GBK"
-test "$("$inspect" detect "$work/big5.txt")" = big5 || fail "detect Big5"
-test "$("$inspect" detect "$work/trad-gbk.txt")" = gb18030 || fail "detect GBK"
-test "$("$inspect" decode --encoding big5 "$work/big5.txt")" = "$prose" || fail "decode --encoding big5"
-"$inspect" decode --encoding latin-9 "$work/big5.txt" > /dev/null 2> "$work/err"
-test $? -eq 2 || fail "unknown encoding: wrong status"
-printf 'a\rb\r\nc' > "$work/mac.txt"
-"$inspect" decode "$work/mac.txt" > "$work/out" || fail "decode exit $?"
-printf 'a\nb\nc' | cmp -s - "$work/out" || fail "lone CR: $(od -c "$work/out")"
-
-# Chapter rules.
-printf '楔子\n第一章 开始\n　　第十节课下课后，\n卷二 归来\n' > "$work/rules.txt"
-"$inspect" chapters --rule strict "$work/rules.txt" > "$work/out" || fail "strict exit $?"
-printf '0\t楔子\n3\t第一章 开始\n' | cmp -s - "$work/out" || fail "strict: $(cat "$work/out")"
-"$inspect" chapters --pattern '^卷' "$work/rules.txt" > "$work/out" || fail "pattern exit $?"
-printf '21\t卷二 归来\n' | cmp -s - "$work/out" || fail "pattern: $(cat "$work/out")"
-"$inspect" chapters --pattern '第(' "$work/rules.txt" > "$work/out" 2> "$work/err"
-test $? -eq 2 || fail "invalid pattern: wrong status"
-test "$(wc -l < "$work/err")" -eq 1 || fail "invalid pattern: not one line of error"
-for bad in "--rule loose" "--rule strict --pattern x" "--pattern"; do
-    "$inspect" chapters $bad "$work/rules.txt" > /dev/null 2>&1
-    test $? -eq 2 || fail "chapters $bad: wrong status"
+printf '\326\320\316\304\r\nabc\rx' > "$w/gbk.txt" # 中文 in GBK, CR LF, a lone CR
+run 0 decode "$w/gbk.txt" && out '中文\nabc\nx'
+: > "$w/empty.txt"
+run 0 decode "$w/empty.txt" && out ''
+printf '前言\n\343\200\200第一章 开始\n正文\n' > "$w/book.txt"
+run 0 chapters "$w/book.txt" && out '4\t第一章 开始\n'
+run 0 open "$w/book.txt" && out '0\n'
+run 0 bookmarks "$w/book.bmk"
+test "$(cut -f1,2 "$w/out")" = "$(printf '0\t（自动保存）')" || fail "bookmarks: $(cat "$w/out")"
+printf '\000\000\000\002\000' > "$w/bad.bmk"
+run 1 bookmarks "$w/bad.bmk" && out 'damaged\n'
+for command in decode chapters open bookmarks layout; do run 2 $command "$w/missing"; done
+printf '第一段\n\n第二段' > "$w/paras.txt"
+run 0 layout "$w/paras.txt" 400 300 "Noto Sans CJK SC" 12 && out 'lines 4 1 3\nlength 8\n'
+printf '\273\117\306\127' > "$w/big5.txt" # 臺灣 in Big5
+run 0 detect "$w/gbk.txt" && out 'gb18030\n'
+run 0 decode --encoding big5 "$w/big5.txt" && out '臺灣'
+printf '楔子\n第一章 开始\n　　第十节课下课后，\n卷二 归来\n' > "$w/rules.txt"
+run 0 chapters --rule strict "$w/rules.txt" && out '0\t楔子\n3\t第一章 开始\n'
+run 0 chapters --pattern '^卷' "$w/rules.txt" && out '21\t卷二 归来\n'
+# Bad use: a folder, no command, no height, an unknown encoding or rule, a
+# pattern that is invalid, missing or given with a rule.
+for bad in "decode $w" "" "layout $w/paras.txt 400" "decode --encoding latin-9 $w/big5.txt" \
+    "chapters --rule loose $w/rules.txt" "chapters --pattern 第( $w/rules.txt" "chapters --pattern" \
+    "chapters --rule strict --pattern x $w/rules.txt"; do
+    run 2 $bad
 done
 echo "ok"

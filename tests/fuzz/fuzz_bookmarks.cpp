@@ -1,6 +1,5 @@
-// libFuzzer target: loading any bookmark file gives records that save back
-// to the bytes they came from; a damaged file keeps the whole records before
-// the damage, and nothing else.
+// libFuzzer target: any bookmark file's records save back to the bytes they
+// came from; a damaged one keeps just the whole records before the damage.
 #include "BookmarkFile.h"
 
 #include <QBuffer>
