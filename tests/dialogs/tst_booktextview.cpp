@@ -1,6 +1,11 @@
+// What the find dialog is made of: the keyword search over a whole book, and
+// the view that lays out only the lines on screen.
+
 #include "BookTextView.h"
+#include "KeywordSearch.h"
 
 #include <QClipboard>
+#include <QRandomGenerator>
 #include <QtTest>
 
 namespace {
@@ -8,30 +13,14 @@ namespace {
 const QColor kMark(247, 250, 165);
 const QColor kCurrent(238, 219, 26);
 
-// Lines "甲甲风甲甲甲风甲" (keyword 风 at columns 2 and 6) alternating with
-// lines without it, so that the marks of two text lines never touch.
-const QString kMarked = QStringLiteral("甲甲风甲甲甲风甲");
-const QString kPlain = QStringLiteral("乙乙乙乙乙乙乙乙");
-
-QString alternating(int count)
-{
-    QString text;
-    text.reserve(count * 9);
-    for (int i = 0; i < count; ++i)
-        text += (i % 2 == 0 ? kMarked : kPlain) + QLatin1Char('\n');
-    return text;
-}
-
 // A view set up as the find dialog sets it up, given its text and its first
-// line before it is shown (the dialog does the same). It sits in a window, so
-// that its resizes take effect at once on every platform.
+// line before it is shown, in a window so that its resizes take effect at once.
 struct View
 {
     View(const QString &text, int topOffset) : view(&window)
     {
         QPalette palette = view.palette();
         palette.setColor(QPalette::Highlight, kCurrent);
-        palette.setColor(QPalette::HighlightedText, Qt::black);
         view.setPalette(palette);
         view.setMarkColor(kMark);
         view.setText(text);
@@ -42,56 +31,10 @@ struct View
         exposed = QTest::qWaitForWindowExposed(&window);
     }
 
-    QImage image() { return view.viewport()->grab().toImage(); }
-
     QWidget window;
     BookTextView view;
     bool exposed = false;
 };
-
-using Run = QPair<int, int>; // first and last x
-
-// A horizontal band of rows holding a colour: one per text line that shows
-// it, with one run of columns per range drawn in it.
-struct Band
-{
-    int top = 0;
-    QVector<Run> runs;
-};
-
-QVector<Band> bands(const QImage &image, const QColor &color)
-{
-    QVector<Band> found;
-    QVector<bool> columns;
-    auto closeBand = [&] {
-        for (int x = 0; x < columns.size(); ++x) {
-            if (columns.at(x) && (x == 0 || !columns.at(x - 1)))
-                found.last().runs << Run(x, x);
-            if (columns.at(x))
-                found.last().runs.last().second = x;
-        }
-        columns.clear();
-    };
-    for (int y = 0; y < image.height(); ++y) {
-        QVector<bool> row(image.width());
-        for (int x = 0; x < image.width(); ++x)
-            row[x] = image.pixelColor(x, y) == color;
-        if (!row.contains(true)) {
-            if (!columns.isEmpty())
-                closeBand();
-            continue;
-        }
-        if (columns.isEmpty()) {
-            found << Band{y, {}};
-            columns = row;
-        }
-        for (int x = 0; x < row.size(); ++x)
-            columns[x] = columns.at(x) || row.at(x);
-    }
-    if (!columns.isEmpty())
-        closeBand();
-    return found;
-}
 
 } // namespace
 
@@ -100,61 +43,75 @@ class TestBookTextView : public QObject
     Q_OBJECT
 
 private slots:
-    void onlyOccurrencesOnScreenAreMarked_data()
+    // Letters whose case variants are not plain ASCII pairs (Kelvin sign, long
+    // s, final sigma), a character without case and surrogate pairs.
+    void searchAgreesWithQStringEverywhere()
     {
-        QTest::addColumn<int>("lineCount");
-        QTest::addColumn<int>("topLine");
-        QTest::addColumn<int>("currentLine"); // its first occurrence is the current one
-        QTest::newRow("at the start") << 40 << 0 << 4;
-        QTest::newRow("deep in a long text") << 300000 << 250000 << 250002;
+        const QString alphabet = QString::fromUtf16(u"kK\u212asS\u017f\u03c3\u03c2\u03a3\u7684a\n");
+        QRandomGenerator random(3);
+        QString text;
+        for (int i = 0; i < 3000; ++i) {
+            if (random.bounded(40) == 0)
+                text += QString::fromUtf16(random.bounded(2) ? u"\U00010400" : u"\U00010428");
+            else
+                text += alphabet.at(random.bounded(alphabet.size()));
+        }
+        KeywordSearch search(text);
+        for (const char16_t *word :
+             {u"k", u"KS", u"\u03c3\u03c2", u"\u7684k", u"s\u7684", u"\U00010400", u"a\U00010428"}) {
+            const QString keyword = QString::fromUtf16(word);
+            search.reset(keyword);
+            for (int at = 0; at <= text.size() + 1; ++at) {
+                QCOMPARE(search.next(at), text.indexOf(keyword, at, Qt::CaseInsensitive));
+                const int before = qMin(at, text.size()) - 1;
+                QCOMPARE(search.previous(at), at > 0 ? text.lastIndexOf(keyword, before, Qt::CaseInsensitive) : -1);
+            }
+        }
+        search.reset(QString());
+        QVERIFY(search.next(0) == -1 && search.previous(10) == -1 && search.markAll() == 0);
     }
 
-    void onlyOccurrencesOnScreenAreMarked()
+    void marksInAWindowAreThoseCountedFromTheStart_data()
     {
-        QFETCH(int, lineCount);
-        QFETCH(int, topLine);
-        QFETCH(int, currentLine);
-        const QString text = alternating(lineCount);
-        QVector<int> everyOccurrence;
-        for (int at = text.indexOf(QStringLiteral("风")); at >= 0; at = text.indexOf(QStringLiteral("风"), at + 1))
-            everyOccurrence << at;
-        View view(text, topLine * 9 + 3);
-        QVERIFY(view.exposed);
-        view.view.setMarks(everyOccurrence, 1);
-        const int current = currentLine * 9 + 2;
-        view.view.setSelection(current, current + 1);
-        QCOMPARE(view.view.firstVisibleOffset(), topLine * 9);
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("keyword");
+        QRandomGenerator random(7);
+        QString letters;
+        for (int i = 0; i < 300000; ++i)
+            letters += QLatin1Char(random.bounded(5) == 0 ? 'b' : 'a');
+        QTest::newRow("overlapping keyword") << letters << QStringLiteral("aAa");
+        QTest::newRow("border keyword") << letters << QStringLiteral("aba");
+        QString sparse(400000, QLatin1Char('x'));
+        for (int at : {10, 65530, 65536, 270000, 399990})
+            sparse.replace(at, 3, QStringLiteral("的DE"));
+        QTest::newRow("sparse") << sparse << QStringLiteral("的de");
+    }
 
-        const QImage image = view.image();
-        const QVector<Band> marked = bands(image, kMark);
-        const QVector<Band> selected = bands(image, kCurrent);
-        QVERIFY(marked.size() >= 4);
-        // Marked lines every other line from the top down to the bottom:
-        // none on screen without marks, none of the plain lines marked.
-        const int pitch = marked.at(1).top - marked.at(0).top;
-        QVERIFY(marked.first().top < pitch / 2);
-        for (int band = 1; band < marked.size(); ++band)
-            QCOMPARE(marked.at(band).top - marked.at(band - 1).top, pitch);
-        QVERIFY(marked.last().top + pitch >= image.height());
-
-        const QFontMetrics metrics(view.view.font());
-        const int keyword = metrics.horizontalAdvance(QStringLiteral("风"));
-        const int apart = metrics.horizontalAdvance(QStringLiteral("风甲甲甲"));
-        const int currentBand = (currentLine - topLine) / 2;
-        for (int band = 0; band < marked.size(); ++band) {
-            const QVector<Run> &runs = marked.at(band).runs;
-            QCOMPARE(runs.size(), band == currentBand ? 1 : 2);
-            for (const Run &run : runs)
-                QVERIFY(qAbs(run.second - run.first + 1 - keyword) <= 1);
-            if (runs.size() == 2)
-                QVERIFY(qAbs(runs.at(1).first - runs.at(0).first - apart) <= 1);
+    void marksInAWindowAreThoseCountedFromTheStart()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, keyword);
+        QVector<int> counted; // the plain way: from the start, past each match
+        for (int at = text.indexOf(keyword, 0, Qt::CaseInsensitive); at >= 0;
+             at = text.indexOf(keyword, at + keyword.size(), Qt::CaseInsensitive))
+            counted << at;
+        KeywordSearch search(text);
+        search.reset(keyword);
+        QCOMPARE(search.markAll(), counted.size());
+        QRandomGenerator random(11);
+        QVector<QPair<int, int>> windows{{0, 4}, {65530, 65540}, {131071, 131075}, {text.size() - 20, text.size()}};
+        for (int i = 0; i < 40; ++i) {
+            const int from = random.bounded(text.size());
+            windows.append({from, qMin(text.size(), from + random.bounded(1, 3000))});
         }
-        QCOMPARE(selected.size(), 1);
-        QCOMPARE(selected.at(0).top, marked.at(currentBand).top);
-        QCOMPARE(selected.at(0).runs.size(), 1);
-        const Run now = selected.at(0).runs.at(0);
-        QVERIFY(qAbs(now.second - now.first + 1 - keyword) <= 1);
-        QVERIFY(qAbs(marked.at(currentBand).runs.at(0).first - now.first - apart) <= 1); // the first of its line
+        for (const auto &window : windows) {
+            QVector<int> expected;
+            for (int start : qAsConst(counted)) {
+                if (start + keyword.size() > window.first && start < window.second)
+                    expected << start;
+            }
+            QCOMPARE(search.marksIn(window.first, window.second), expected);
+        }
     }
 
     void showsAnOffsetDeepInALargeTextAtTheTop_data()
@@ -166,8 +123,7 @@ private slots:
             paragraphs += QStringLiteral("第%1行，江上起了风。\n").arg(i);
         QTest::newRow("short paragraphs") << paragraphs << paragraphs.indexOf(QStringLiteral("第300000行")) + 4;
         QTest::newRow("one paragraph without end") << QString(4000000, QChar(0x7532)) << 3000001;
-        // Odd offsets for every pair: pieces of a long paragraph must not
-        // begin inside one.
+        // Odd offsets for every pair: pieces of a long paragraph must not begin inside one.
         QString pairs = QStringLiteral("x");
         for (int i = 0; i < 1000000; ++i)
             pairs += QString::fromUtf16(u"\U00020000");
@@ -184,12 +140,10 @@ private slots:
         const int first = v.firstVisibleOffset();
         QVERIFY(first <= offset && offset < v.visibleEnd());
         QCOMPARE(v.cursorRect(offset).top(), v.cursorRect(first).top());
-        const int paragraph = text.lastIndexOf(QLatin1Char('\n'), offset) + 1;
-        if (offset - paragraph < 100)
-            QCOMPARE(first, paragraph);
+        if (offset - text.lastIndexOf(QLatin1Char('\n'), offset) < 100)
+            QCOMPARE(first, text.lastIndexOf(QLatin1Char('\n'), offset) + 1);
         QVERIFY(!text.at(first).isLowSurrogate());
-        // Where the first line ends, so that narrower lines would move it
-        // down if the view kept the line's start on top rather than it.
+        // The last offset of the first line stays on top at any width.
         QTest::keyClick(&v, Qt::Key_Down);
         const int lastOfLine = v.firstVisibleOffset() - 1;
         v.showAtTop(lastOfLine);
@@ -213,51 +167,58 @@ private slots:
         QCOMPARE(v.firstVisibleOffset(), 0);
     }
 
-    void clickingPlacesTheCursor_data()
+    // Lines with the keyword twice alternate with lines without it; the
+    // current occurrence is the first of the third line on screen.
+    void marksAreDrawnOnTheirOccurrencesOnly_data()
     {
-        QTest::addColumn<int>("line");
-        QTest::addColumn<bool>("atRightEdge");
-        QTest::addColumn<int>("expected");
-        // "甲乙丙丁\n戊己庚辛\n壬癸": lines start at 0, 5 and 10.
-        QTest::newRow("left of a line") << 1 << false << 5;
-        QTest::newRow("right of a line") << 1 << true << 9;
-        QTest::newRow("left of the last line") << 2 << false << 10;
-        QTest::newRow("below the text") << 6 << false << 12;
+        QTest::addColumn<int>("lineCount");
+        QTest::addColumn<int>("topLine");
+        QTest::newRow("at the start") << 40 << 0;
+        QTest::newRow("deep in a long text") << 300000 << 250000;
     }
 
-    void clickingPlacesTheCursor()
+    void marksAreDrawnOnTheirOccurrencesOnly()
     {
-        QFETCH(int, line);
-        QFETCH(bool, atRightEdge);
-        QFETCH(int, expected);
-        const QString text = QStringLiteral("甲乙丙丁\n戊己庚辛\n壬癸");
-        View view(text, 0);
+        QFETCH(int, lineCount);
+        QFETCH(int, topLine);
+        QString text;
+        for (int i = 0; i < lineCount; ++i)
+            text += i % 2 ? QStringLiteral("乙乙乙乙乙乙乙乙\n") : QStringLiteral("甲甲风甲甲甲风甲\n");
+        QVector<int> everyOccurrence;
+        for (int at = text.indexOf(QStringLiteral("风")); at >= 0; at = text.indexOf(QStringLiteral("风"), at + 1))
+            everyOccurrence << at;
+        View view(text, topLine * 9 + 3);
         QVERIFY(view.exposed);
-        const QRect first = view.view.cursorRect(0);
-        const QRect second = view.view.cursorRect(5);
-        const int y = first.center().y() + line * (second.top() - first.top());
-        const QPoint point(atRightEdge ? view.view.viewport()->width() - 2 : 0, y);
-        QTest::mouseClick(view.view.viewport(), Qt::LeftButton, Qt::NoModifier, point);
-        QCOMPARE(view.view.cursorPosition(), expected);
-        QVERIFY(!view.view.hasSelection());
-    }
+        QCOMPARE(view.view.firstVisibleOffset(), topLine * 9);
+        const int current = (topLine + 2) * 9 + 2;
+        view.view.setMarks(everyOccurrence, 1);
+        view.view.setSelection(current, current + 1);
 
-    void draggingSelectsAndCopies()
-    {
-        const QString text = QStringLiteral("甲乙丙丁\n戊己庚辛\n壬癸");
-        View view(text, 0);
-        QVERIFY(view.exposed);
-        QWidget *area = view.view.viewport();
-        const QPoint from(0, view.view.cursorRect(5).center().y());
-        const QPoint to(area->width() - 2, view.view.cursorRect(10).center().y());
-        QTest::mousePress(area, Qt::LeftButton, Qt::NoModifier, from);
-        QMouseEvent move(QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(area, &move);
-        QTest::mouseRelease(area, Qt::LeftButton, Qt::NoModifier, to);
-        QCOMPARE(view.view.selectedText(), QStringLiteral("戊己庚辛\n壬癸"));
-        QGuiApplication::clipboard()->clear();
-        QTest::keyClick(&view.view, Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("戊己庚辛\n壬癸"));
+        const QImage image = view.view.viewport()->grab().toImage();
+        // Each occurrence on screen shows its colour where it stands, and no colour shows elsewhere.
+        QRegion cells;
+        for (int at : qAsConst(everyOccurrence)) {
+            if (at < view.view.firstVisibleOffset() || at >= view.view.visibleEnd())
+                continue;
+            const QRect left = view.view.cursorRect(at);
+            const QRect cell = QRect(left.topLeft(), QPoint(view.view.cursorRect(at + 1).x(), left.bottom()));
+            cells += cell.adjusted(-1, -1, 1, 1);
+            int marked = 0, selected = 0;
+            for (int y = cell.top(); y <= qMin(cell.bottom(), image.height() - 1); ++y) {
+                for (int x = cell.left(); x <= cell.right(); ++x) {
+                    marked += image.pixelColor(x, y) == kMark;
+                    selected += image.pixelColor(x, y) == kCurrent;
+                }
+            }
+            QVERIFY2(at == current ? !marked && selected : marked && !selected, qPrintable(QString::number(at)));
+        }
+        QVERIFY(cells.rectCount() >= 8);
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if (image.pixelColor(x, y) == kMark || image.pixelColor(x, y) == kCurrent)
+                    QVERIFY2(cells.contains(QPoint(x, y)), qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+            }
+        }
     }
 };
 

@@ -1,0 +1,372 @@
+// The contents, bookmark and find dialogs, and the commands that run them
+// on the reader.
+
+#include "Book.h"
+#include "BookTextView.h"
+#include "BookmarkDialog.h"
+#include "BookmarkFile.h"
+#include "BookmarkModel.h"
+#include "BrowseCommands.h"
+#include "ContentsDialog.h"
+#include "FindDialog.h"
+#include "Modals.h"
+#include "Reader.h"
+#include "ReaderConfig.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+using Range = QPair<int, int>;
+
+// A preface, then chapters whose "第" stands at offsets 6, 21 and 36.
+const QString kChapters =
+    QStringLiteral("序言序言序\n第一章 甲\n正文正文正文正文\n第二章 乙\n正文正文正文正文\n第三章 丙\n正文\n");
+
+void click(QWidget *dialog, const char *button)
+{
+    dialog->findChild<QAbstractButton *>(QLatin1String(button))->click();
+}
+
+QListView *listOf(QDialog *dialog, int currentRow = -1)
+{
+    auto *view = dialog->findChild<QListView *>(QStringLiteral("listView"));
+    if (currentRow >= 0)
+        view->setCurrentIndex(view->model()->index(currentRow, 0));
+    return view;
+}
+
+QList<int> offsetsInFile(const QString &path)
+{
+    QFile file(path);
+    QList<Bookmark> bookmarks;
+    if (file.open(QIODevice::ReadOnly))
+        BookmarkFile::read(file, &bookmarks);
+    QList<int> offsets;
+    for (const Bookmark &bookmark : qAsConst(bookmarks))
+        offsets << bookmark.offset;
+    return offsets;
+}
+
+// The find dialog as the user meets it: shown, its widgets reached by name.
+struct Find
+{
+    Find(const QString &text, int start) : dialog(text, start)
+    {
+        dialog.show();
+        exposed = QTest::qWaitForWindowExposed(&dialog);
+    }
+
+    BookTextView *view() { return dialog.findChild<BookTextView *>(); }
+    QString count() { return dialog.findChild<QLabel *>(QStringLiteral("tv_count"))->text(); }
+    void type(const QString &keyword) { dialog.findChild<QLineEdit *>()->setText(keyword); }
+    Range selection() { return {view()->selectionStart(), view()->selectionEnd()}; }
+    QList<Range> marks()
+    {
+        QList<Range> ranges;
+        for (int start : view()->markStarts())
+            ranges << Range(start, start + view()->markLength());
+        return ranges;
+    }
+
+    FindDialog dialog;
+    bool exposed = false;
+};
+
+} // namespace
+
+class TestBrowseDialogs : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir;
+
+    QString write(const QString &name, const QString &text)
+    {
+        QFile file(dir.filePath(name));
+        if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0)
+            qFatal("cannot write %s", qPrintable(file.fileName()));
+        return file.fileName();
+    }
+
+private slots:
+    void contentsPreselectOnlyAnExactStart()
+    {
+        Book book;
+        QVERIFY(book.open(write(QStringLiteral("三章.txt"), kChapters)));
+        book.waitForChapters();
+        Modals boxes;
+        for (int current : {21, 22, -1}) {
+            ContentsDialog dialog(book.title(true), &book, current);
+            QCOMPARE(dialog.windowTitle(), QStringLiteral("目录 -《三章》"));
+            QCOMPARE(listOf(&dialog)->model()->index(1, 0).data().toString(), QStringLiteral("第二章 乙"));
+            click(&dialog, "btn_jump");
+            QCOMPARE(dialog.selectedOffset(), current == 21 ? 21 : -1);
+            QCOMPARE(dialog.result(), int(current == 21 ? QDialog::Accepted : QDialog::Rejected));
+        }
+        QCOMPARE(boxes.texts(), (QStringList{QStringLiteral("请先选择章节"), QStringLiteral("请先选择章节")}));
+
+        // A real double click: the view acts on a second press of the row pressed first.
+        ContentsDialog dialog(book.title(true), &book, 6);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QListView *view = listOf(&dialog);
+        const QPoint third = view->visualRect(view->model()->index(2, 0)).center();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, third);
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, third);
+        QCOMPARE(dialog.selectedOffset(), 36);
+    }
+
+    void contentsShowChaptersFoundAfterTheyOpened()
+    {
+        QString text;
+        for (int i = 0; i < 30000; ++i)
+            text += QStringLiteral("第%1章 风云\n\u3000\u3000正文正文正文正文正文。\n").arg(i + 1);
+        Book growing;
+        QVERIFY(growing.open(write(QStringLiteral("长.txt"), text)));
+        ContentsDialog dialog(growing.title(true), &growing, 0);
+        QListView *view = listOf(&dialog);
+        const int known = view->model()->rowCount();
+        QVERIFY2(known < 30000, "the parse ended before the dialog opened");
+        listOf(&dialog, known - 1);
+        QSignalSpy ready(&growing, &Book::chaptersReady);
+        QVERIFY(ready.wait(20000));
+        QCOMPARE(view->model()->rowCount(), 30000);
+        QCOMPARE(view->currentIndex().row(), qMax(0, known - 1));
+    }
+
+    void contentsCommandPreselectsTheChapterReadAndJumps()
+    {
+        ReaderConfig config;
+        Reader reader(&config);
+        Modals modals;
+        modals.expect<ContentsDialog>([](ContentsDialog *dialog) {
+            QCOMPARE(listOf(dialog)->model()->rowCount(), 0);
+            click(dialog, "btn_jump");
+            dialog->reject();
+        });
+        showContents(nullptr, &reader); // no book: a warning, and nothing to jump to
+        QCOMPARE(modals.texts(), (QStringList{QString(), QStringLiteral("请先选择章节")}));
+        QCOMPARE(modals.seen.at(1).title, QStringLiteral("提示"));
+
+        reader.openBook(write(QStringLiteral("三章.txt"), kChapters));
+        reader.book()->waitForChapters();
+        QList<int> preselected;
+        for (int position : {25, 2}) { // inside the second chapter, then in the preface
+            reader.jumpTo(position);
+            modals.expect<ContentsDialog>([&preselected](ContentsDialog *dialog) {
+                preselected << listOf(dialog)->currentIndex().row();
+                dialog->reject();
+            });
+            showContents(nullptr, &reader);
+            QCOMPARE(reader.position(), position);
+        }
+        QCOMPARE(preselected, (QList<int>{1, 0}));
+        modals.expect<ContentsDialog>([](ContentsDialog *dialog) {
+            listOf(dialog, 2);
+            click(dialog, "btn_jump");
+        });
+        showContents(nullptr, &reader);
+        QCOMPARE(reader.position(), 36);
+        showContents(nullptr, nullptr);
+    }
+
+    void bookmarksAreDeletedAfterAskingAndTheFileRewritten()
+    {
+        const QString path = write(QStringLiteral("书.txt"), QStringLiteral("第一章 起\n天色将晚，江上起了风。\n"));
+        Book book;
+        QVERIFY(book.open(path));
+        book.autoSaveBookmark(14); // row 0: the reading position, never deleted
+        for (int offset : {5, 20, 30})
+            book.addBookmark(offset, false);
+        BookmarkDialog dialog(&book);
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("书签 -《书》"));
+        Modals modals(QMessageBox::No);
+        listOf(&dialog, 0);
+        click(&dialog, "btn_del");
+        listOf(&dialog, 2);
+        click(&dialog, "btn_del");
+        QCOMPARE(modals.texts(), QStringList{QStringLiteral("确认删除此书签吗？")});
+        QCOMPARE(modals.seen.at(0).buttons, QMessageBox::Yes | QMessageBox::No);
+        modals.button = QMessageBox::Yes;
+        click(&dialog, "btn_del");
+        QCOMPARE(offsetsInFile(book.bookmarkPath()), (QList<int>{14, 5, 30}));
+        QVERIFY(listOf(&dialog)->model()->rowCount() == 3 && dialog.selectedOffset() == -1);
+        listOf(&dialog, 0);
+        click(&dialog, "btn_goto");
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.selectedOffset(), 14);
+
+        Book noBook; // never opened: no bookmarks at all
+        BookmarkDialog empty(&noBook);
+        click(&empty, "btn_del");
+        click(&empty, "btn_goto");
+        QCOMPARE(modals.texts().mid(2),
+                 (QStringList{QStringLiteral("请先选择书签!"), QStringLiteral("请先选择书签!")}));
+        QCOMPARE(empty.result(), int(QDialog::Rejected));
+    }
+
+    void bookmarksCommandJumpsEvenOutsideTheText()
+    {
+        // A bookmark file kept from a longer edition of the book.
+        const QString path = write(QStringLiteral("旧.txt"), QStringLiteral("第一章 起\n天色将晚。\n"));
+        QVERIFY(BookmarkFile::save(BookmarkFile::pathFor(path),
+                                   {Bookmark{4, QStringLiteral("（自动保存）"), QString()},
+                                    Bookmark{999999, QStringLiteral("第九章"), QStringLiteral("后来")}}));
+        ReaderConfig config;
+        Reader reader(&config);
+        reader.openBook(path);
+        Modals modals;
+        modals.expect<BookmarkDialog>([](BookmarkDialog *dialog) { dialog->reject(); });
+        modals.expect<BookmarkDialog>([](BookmarkDialog *dialog) {
+            listOf(dialog, 1);
+            click(dialog, "btn_goto");
+        });
+        showBookmarks(nullptr, &reader);
+        QCOMPARE(reader.position(), 4);
+        showBookmarks(nullptr, &reader);
+        QCOMPARE(reader.position(), 999999);
+        QCOMPARE(reader.pageLength(), 0); // nothing to show there: the start screen
+        reader.book()->flushBookmarks();
+        QCOMPARE(offsetsInFile(reader.book()->bookmarkPath()), (QList<int>{999999, 999999}));
+        showBookmarks(nullptr, nullptr);
+    }
+
+    void findCountsAndStepsWithoutRegardToCase()
+    {
+        Find find(QStringLiteral("aaAA"), 0);
+        Modals boxes;
+        find.type(QStringLiteral("aa"));
+        click(&find.dialog, "btn_find");
+        QCOMPARE(find.count(), QStringLiteral("2")); // counted without overlap
+        QCOMPARE(find.selection(), Range(0, 2));
+        QCOMPARE(find.marks(), (QList<Range>{{0, 2}, {2, 4}}));
+        click(&find.dialog, "btn_next");
+        QCOMPARE(find.selection(), Range(2, 4));
+        click(&find.dialog, "btn_back"); // shown one by one, they may overlap
+        QCOMPARE(find.selection(), Range(1, 3));
+        QCOMPARE(find.marks(), (QList<Range>{{0, 2}, {1, 3}, {2, 4}}));
+        QCOMPARE(find.dialog.foundOffset(), 1);
+        QVERIFY(boxes.seen.isEmpty());
+
+        // A keyword that differs only in case (and spaces) starts over.
+        find.type(QStringLiteral("  AA "));
+        click(&find.dialog, "btn_next");
+        QCOMPARE(find.count(), QStringLiteral("0"));
+        QCOMPARE(find.marks(), (QList<Range>{{0, 2}}));
+        find.type(QString());
+        QVERIFY(find.marks().isEmpty() && !find.view()->hasSelection());
+    }
+
+    void findStartsAtTheReadingPosition()
+    {
+        const QString text = QStringLiteral("风起云涌，风停了。\n后来的事没有人知道。\n风又起了。");
+        Find find(text, 10);
+        Modals boxes;
+        find.type(QStringLiteral("风"));
+        click(&find.dialog, "btn_back");
+        QCOMPARE(find.selection(), Range(5, 6));
+        click(&find.dialog, "btn_back");
+        click(&find.dialog, "btn_back");
+        click(&find.dialog, "rb_from_begin");
+        click(&find.dialog, "btn_next");
+        click(&find.dialog, "btn_next");
+        click(&find.dialog, "btn_next");
+        click(&find.dialog, "btn_next");
+        QCOMPARE(boxes.texts(), (QStringList{QStringLiteral("别点了，到头了"), QStringLiteral("别点了，后边没了")}));
+        QCOMPARE(boxes.seen.at(0).title, QStringLiteral("提示"));
+        QCOMPARE(find.selection(), Range(21, 22));
+
+        // A click into the text moves where the search goes on.
+        QTest::mouseClick(find.view()->viewport(), Qt::LeftButton, Qt::NoModifier, find.view()->cursorRect(2).center());
+        click(&find.dialog, "btn_next");
+        QCOMPARE(find.selection(), Range(5, 6));
+        click(&find.dialog, "btn_goto");
+        QCOMPARE(find.dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(find.dialog.foundOffset(), 5);
+    }
+
+    void findWithNothingToFind_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("keyword");
+        QTest::newRow("no book") << QString() << QStringLiteral("风");
+        QTest::newRow("blank keyword") << QStringLiteral("风 风 风") << QStringLiteral("   ");
+        QTest::newRow("absent keyword") << QStringLiteral("风 风 风") << QStringLiteral("雨");
+    }
+
+    void findWithNothingToFind()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, keyword);
+        Find find(text, 3);
+        Modals boxes;
+        find.type(keyword);
+        for (const char *button : {"btn_find", "btn_next", "btn_back", "btn_goto"})
+            click(&find.dialog, button);
+        QCOMPARE(boxes.texts(), (QStringList{QStringLiteral("没有找到关键词"), QStringLiteral("别点了，后边没了"),
+                                             QStringLiteral("别点了，到头了")}));
+        QCOMPARE(find.count(), QStringLiteral("0"));
+        QCOMPARE(find.dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(find.dialog.foundOffset(), 3);
+    }
+
+    void findMarksWhatIsOnScreenOfAWholeBook()
+    {
+        QString text;
+        for (int i = 0; i < 4000; ++i)
+            text += QStringLiteral("第%1段，江上起了风，风很大。\n").arg(i);
+        Find find(text, 0);
+        QVERIFY(find.exposed);
+        find.type(QStringLiteral("风"));
+        click(&find.dialog, "btn_find");
+        QCOMPARE(find.count(), QStringLiteral("8000"));
+        for (int step = 0; step < 2; ++step) {
+            const QRect area = find.view()->viewport()->rect();
+            const int top = find.view()->offsetAt(area.topLeft());
+            const int bottom = find.view()->offsetAt(area.bottomRight());
+            QVERIFY(bottom > top + 100);
+            QList<Range> onScreen;
+            for (int at = text.indexOf(QStringLiteral("风"), top); at >= 0 && at < bottom;
+                 at = text.indexOf(QStringLiteral("风"), at + 1))
+                onScreen << Range(at, at + 1);
+            for (const Range &range : qAsConst(onScreen))
+                QVERIFY(find.marks().contains(range));
+            QVERIFY(find.marks().size() < onScreen.size() + 10); // never the whole book
+            find.view()->verticalScrollBar()->setValue(find.view()->verticalScrollBar()->maximum() / 2);
+        }
+        QCOMPARE(find.view()->text().constData(), text.constData()); // shared, never copied
+    }
+
+    void findCommandJumpsToTheOccurrenceShown()
+    {
+        QString text;
+        for (int i = 0; i < 30; ++i)
+            text += QStringLiteral("%1 Tavril 阅读器\n").arg(i);
+        ReaderConfig config;
+        Reader reader(&config);
+        reader.openBook(write(QStringLiteral("f.txt"), text));
+        reader.jumpTo(100);
+        Modals modals;
+        modals.expect<FindDialog>([](FindDialog *dialog) { dialog->reject(); });
+        modals.expect<FindDialog>([](FindDialog *dialog) {
+            dialog->findChild<QLineEdit *>()->setText(QStringLiteral("TAVRIL"));
+            click(dialog, "btn_next");
+            click(dialog, "btn_goto");
+        });
+        showFind(nullptr, &reader);
+        QCOMPARE(reader.position(), 100);
+        showFind(nullptr, &reader);
+        QCOMPARE(reader.position(), text.indexOf(QLatin1String("Tavril"), 100));
+        showFind(nullptr, nullptr);
+    }
+};
+
+QTEST_MAIN(TestBrowseDialogs)
+#include "tst_browsedialogs.moc"
