@@ -3,12 +3,7 @@
 // Dialogs and message boxes run through exec(), which returns only when they
 // close: Modals answers them from inside that event loop.
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QMessageBox>
-#include <QPointer>
-#include <QQueue>
-#include <QTimer>
+#include <QtWidgets>
 
 #include <functional>
 

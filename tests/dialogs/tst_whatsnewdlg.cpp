@@ -1,10 +1,8 @@
 #include "WhatsNewDlg.h"
 
-#include <QLabel>
-#include <QPushButton>
-#include <QTcpServer>
-#include <QTcpSocket>
+#include <QtNetwork>
 #include <QtTest>
+#include <QtWidgets>
 
 namespace {
 

@@ -6,12 +6,7 @@
 #include "MessageLog.h"
 #include "QxtGlobalShortcut.h"
 
-#include <QCoreApplication>
-#include <QFile>
 #include <QKeyEvent>
-#include <QProcess>
-#include <QScopedPointer>
-#include <QSignalSpy>
 #include <QtTest>
 
 #include <X11/keysym.h>
@@ -82,9 +77,7 @@ private:
 
 bool xdotoolKey(const QString &keys)
 {
-    QProcess xdotool;
-    xdotool.start(QStringLiteral("xdotool"), QStringList{QStringLiteral("key")} + keys.split(QLatin1Char(' ')));
-    return xdotool.waitForFinished(10000) && xdotool.exitStatus() == QProcess::NormalExit && xdotool.exitCode() == 0;
+    return QProcess::execute(QStringLiteral("xdotool"), QStringList{QStringLiteral("key")} + keys.split(' ')) == 0;
 }
 
 QList<int> ids(const QSignalSpy &spy)
@@ -185,44 +178,32 @@ private slots:
         QVERIFY(log.warnings.filter("failed to register").isEmpty());
     }
 
-    void sequencesWithoutOneRealKeyBindNothing()
+    void aShortcutHoldsItsChordWholeOrNotAtAll()
     {
-        QxtGlobalShortcut shortcut;
-        for (const QKeySequence &sequence : {QKeySequence(), QKeySequence("Ctrl+Alt+A, B"), QKeySequence("garbage"),
-                                             QKeySequence(Qt::Key_Launch0 | Qt::ControlModifier)}) {
-            QVERIFY(shortcut.setShortcut(QKeySequence("Ctrl+Alt+L")));
-            MessageLog log;
-            QVERIFY(!shortcut.setShortcut(sequence));
-            QCOMPARE(log.warnings.filter("QxtGlobalShortcut failed to register:").size(), sequence.isEmpty() ? 0 : 1);
-            QVERIFY(ForeignXClient().grab(XK_l, kCtrlAlt)); // the previous chord was let go all the same
-        }
-    }
-
-    void aChordIsHeldByOneShortcutWhole()
-    {
-        // Two of ours cannot share a chord, and the refusal does not take it
-        // from the first.
-        QScopedPointer<QxtGlobalShortcut> first(new QxtGlobalShortcut);
-        QxtGlobalShortcut second;
-        QSignalSpy firstSpy(first.data(), &QxtGlobalShortcut::activated);
-        QSignalSpy secondSpy(&second, &QxtGlobalShortcut::activated);
-        QVERIFY(first->setShortcut(QKeySequence("Ctrl+Alt+P")));
         MessageLog log;
-        QVERIFY(!second.setShortcut(QKeySequence("Ctrl+Alt+P")));
+        QxtGlobalShortcut first, second;
+        QSignalSpy firstSpy(&first, &QxtGlobalShortcut::activated), secondSpy(&second, &QxtGlobalShortcut::activated);
+        QVERIFY(first.setShortcut(QKeySequence("Ctrl+Alt+P")));
+        QVERIFY(!second.setShortcut(QKeySequence("Ctrl+Alt+P"))); // ours already
         QVERIFY(xdotoolKey("ctrl+alt+p"));
         QVERIFY(firstSpy.wait(5000));
         QCOMPARE(secondSpy.count(), 0);
-        first.reset();
-        QVERIFY(second.setShortcut(QKeySequence("Ctrl+Alt+P")));
-
-        // Another client holds only the NumLock variant: ours gets the
-        // others at first and must give them back.
+        // Sequences without one real key bind nothing, and the chord before is let go all the same.
+        for (const QKeySequence &sequence : {QKeySequence("Ctrl+Alt+A, B"), QKeySequence("garbage"),
+                                             QKeySequence(Qt::Key_Launch0 | Qt::ControlModifier), QKeySequence()}) {
+            QVERIFY(first.setShortcut(QKeySequence("Ctrl+Alt+P")));
+            QVERIFY(!first.setShortcut(sequence));
+            QVERIFY(ForeignXClient().grab(XK_p, kCtrlAlt));
+        }
+        // Another client holds only the NumLock variant: ours gets the others
+        // at first and must give them back.
         ForeignXClient holder;
         QVERIFY(holder.grab(XK_q, kCtrlAlt, {XCB_MOD_MASK_2}));
         QVERIFY(!second.setShortcut(QKeySequence("Ctrl+Alt+Q")));
         QVERIFY(ForeignXClient().grab(XK_q, kCtrlAlt, {0, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_2 | XCB_MOD_MASK_LOCK}));
-        QCOMPARE(log.warnings, (QStringList{"QxtGlobalShortcut failed to register: Ctrl+Alt+P",
-                                            "QxtGlobalShortcut failed to register: Ctrl+Alt+Q"}));
+        // One warning each for the chord taken, the three bad sequences and the
+        // one held by the other client; none for clearing.
+        QCOMPARE(log.warnings.filter("QxtGlobalShortcut failed to register").size(), 5);
     }
 };
 

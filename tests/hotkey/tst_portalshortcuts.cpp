@@ -8,7 +8,6 @@
 #include "ReaderConfig.h"
 
 #include <QLabel>
-#include <QSignalSpy>
 #include <QtTest>
 
 class TestPortalShortcuts : public QObject
@@ -23,17 +22,6 @@ private:
 
 private slots:
     void initTestCase() { QFile::remove(QCoreApplication::applicationDirPath() + "/tavrilconfig.ini"); }
-
-    void chordsInThePortalsSyntax()
-    {
-        const QMap<QString, QString> chords{{"Ctrl+Alt+O", "CTRL+ALT+o"},
-                                            {"Meta+PgDown", "LOGO+Page_Down"},
-                                            {"F11", "F11"},
-                                            {"", ""},
-                                            {"Ctrl+A, B", ""}};
-        for (auto it = chords.constBegin(); it != chords.constEnd(); ++it)
-            QCOMPARE(PortalShortcuts::toPortalTrigger(it.key()), it.value());
-    }
 
     void theDesktopIsAskedForEveryGlobalCommand()
     {
