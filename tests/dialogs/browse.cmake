@@ -1,2 +1,1 @@
 add_qt_test(tst_browsedialogs SOURCES tst_browsedialogs.cpp Modals.h LIBS tavril_browse_dialogs)
-add_qt_test(tst_booktextview SOURCES tst_booktextview.cpp LIBS tavril_browse_dialogs)

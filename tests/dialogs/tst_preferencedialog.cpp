@@ -2,7 +2,6 @@
 // preferences command builds it, on a fresh ini file: what it stores under
 // which key, and how the window follows.
 
-#include "Book.h"
 #include "BuildSettings.h"
 #include "CollectHotKeyDialog.h"
 #include "HotKeyManager.h"
@@ -264,34 +263,21 @@ private slots:
         QTRY_VERIFY(reader()->position() > position);
     }
 
-    void theChapterRuleIsChosenWithAPreview()
+    void aChapterPatternIsAppliedOnlyWhenValid()
     {
         QVERIFY(build());
-        QFile book(dir.filePath(QStringLiteral("rules.txt")));
-        QVERIFY(book.open(QIODevice::WriteOnly));
-        book.write(QStringLiteral("序章\n第一章 开端\n\u3000\u3000第十节课下课后，他走了。\n第二章 风起\n"
-                                  "\u3000\u3000第六回合时，子曰：好。\n第三章 终局\n")
-                       .toUtf8());
-        book.close();
-        window->openFile(book.fileName());
         dialog->setPreviewBook(reader()->book());
-        auto *pattern = child<QLineEdit>("et_chapter_pattern");
-        auto *preview = child<QLabel>("lb_chapter_preview");
-        activate(child<QComboBox>("cbb_chapter_rule"), "严格");
-        QCOMPARE(ini("content/chapterRule").toString(), QStringLiteral("strict"));
-        QCOMPARE(preview->text(), QStringLiteral("在当前的书中找到 4 章")); // not the look-alikes
-        QTRY_COMPARE(reader()->book()->chapterCount(), 4);                  // parsed again in the background
-
         activate(child<QComboBox>("cbb_chapter_rule"), "自定义");
-        pattern->setText(QStringLiteral("^第[一二三]章("));
+        auto *pattern = child<QLineEdit>("et_chapter_pattern");
+        pattern->setText(QStringLiteral("^第[0-9]+章("));
         QTest::keyClick(pattern, Qt::Key_Return);
-        QVERIFY(preview->text().startsWith(QStringLiteral("正则表达式有误")));
-        QCOMPARE(ini("content/chapterRule").toString(), QStringLiteral("strict")); // never applied
+        QVERIFY(child<QLabel>("lb_chapter_preview")->text().startsWith(QStringLiteral("正则表达式有误")));
+        QVERIFY(!ini("content/chapterRule").isValid()); // never applied
         QTest::keyClick(pattern, Qt::Key_Backspace);
         QTest::keyClick(pattern, Qt::Key_Return);
         QCOMPARE(ini("content/chapterRule").toString(), QStringLiteral("custom"));
-        QCOMPARE(ini("content/chapterPattern").toString(), QStringLiteral("^第[一二三]章"));
-        QCOMPARE(preview->text(), QStringLiteral("在当前的书中找到 3 章"));
+        QCOMPARE(ini("content/chapterPattern").toString(), QStringLiteral("^第[0-9]+章"));
+        QCOMPARE(child<QLabel>("lb_chapter_preview")->text(), QStringLiteral("在当前的书中找到 40 章"));
     }
 
     void linksOpenOnlyWebAddresses()
@@ -352,7 +338,8 @@ private slots:
         QTest::keyClick(window.data(), Qt::Key_J);
         QVERIFY(reader()->position() > position);
 
-        modals.expect<CollectHotKeyDialog>(capture(Qt::Key(0), {}, {"btn_clean", "btn_save"}));
+        // Backspace, whatever the modifiers, means no key.
+        modals.expect<CollectHotKeyDialog>(capture(Qt::Key_Backspace, Qt::ControlModifier));
         click("hotkey_find_g");
         QCOMPARE(keyOf("hotkey_find_g"), QString());
         QCOMPARE(ini("key/106"), QVariant(QString())); // written empty

@@ -62,51 +62,40 @@ private slots:
     void answers_data()
     {
         QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QString>("state");
         QTest::addColumn<int>("mode");
         QTest::addColumn<bool>("manual");
         QTest::addColumn<QString>("title"); // how it starts
-        QTest::addColumn<QString>("state");
         // (No raw string here: moc takes the "//" in it for a comment.)
         const QByteArray newer = http(
             200, "{\"versionCode\": 7, \"versionName\": \"2.0.5\", \"notes\": \"更快\", \"url\": \"https://x/dl\"}");
         const QByteArray same = http(200, R"({"versionCode": 6, "versionName": "2.0.4", "force": true})");
         const QByteArray forced = http(200, R"({"versionCode": 8, "versionName": "2.1", "force": true})");
-        QTest::newRow("newer, silent") << newer << 0 << false << "发现新版本 2.0.5"
-                                       << "shown newer";
-        QTest::newRow("same, silent") << same << 0 << false << "当前已是最新版本"
-                                      << "";
-        QTest::newRow("same, manual") << same << 0 << true << "当前已是最新版本"
-                                      << "shown";
-        QTest::newRow("forced") << forced << 0 << false << "发现新版本 2.1，需要更新"
-                                << "shown newer forced";
-        QTest::newRow("malformed, silent") << http(200, "{oops") << 0 << false << "检查更新失败"
-                                           << "";
-        QTest::newRow("server error") << http(500, "{}") << 0 << true << "检查更新失败"
-                                      << "shown";
-        QTest::newRow("no answer in time")
-            << QByteArray() << int(UpdateService::Silent) << true << "检查更新失败：连接超时"
-            << "shown";
+        const int silent = UpdateService::Silent, endless = UpdateService::Endless;
+        QTest::newRow("newer, silent") << newer << "shown newer" << 0 << false << "发现新版本 2.0.5";
+        QTest::newRow("same, silent") << same << "" << 0 << false << "当前已是最新版本";
+        QTest::newRow("same, manual") << same << "shown" << 0 << true << "当前已是最新版本";
+        QTest::newRow("forced") << forced << "shown newer forced" << 0 << false << "发现新版本 2.1，需要更新";
+        QTest::newRow("malformed, silent") << http(200, "{oops") << "" << 0 << false << "检查更新失败";
+        QTest::newRow("server error") << http(500, "{}") << "shown" << 0 << true << "检查更新失败";
+        QTest::newRow("no answer in time") << QByteArray() << "shown" << silent << true << "检查更新失败：连接超时";
         // A valid answer hidden in 70 KB of padding is still far too large.
-        QTest::newRow("too large") << http(200, QByteArray(R"({"versionCode": 9})") + QByteArray(70000, ' ')) << 0
-                                   << true << "检查更新失败：服务器的回答过大"
-                                   << "shown";
-        QTest::newRow("endless") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 3000000000\r\n\r\n")
-                                 << int(UpdateService::Endless) << true << "检查更新失败：服务器的回答过大"
-                                 << "shown";
+        const QByteArray padded = http(200, QByteArray(R"({"versionCode": 9})") + QByteArray(70000, ' '));
+        QTest::newRow("too large") << padded << "shown" << 0 << true << "检查更新失败：服务器的回答过大";
+        const QByteArray endlessHead("HTTP/1.1 200 OK\r\nContent-Length: 3000000000\r\n\r\n");
+        QTest::newRow("endless") << endlessHead << "shown" << endless << true << "检查更新失败：服务器的回答过大";
         // 40 MB of zeros in 40 KB: taken as it comes, it is no answer, and nothing inflates it.
-        QTest::newRow("compressed") << http(200, qCompress(QByteArray(40 << 20, '\0')).mid(4),
-                                            "Content-Encoding: gzip\r\n")
-                                    << 0 << true << "检查更新失败：服务器的回答无法识别"
-                                    << "shown";
+        const QByteArray zeros = http(200, qCompress(QByteArray(40 << 20, '\0')).mid(4), "Content-Encoding: gzip\r\n");
+        QTest::newRow("compressed") << zeros << "shown" << 0 << true << "检查更新失败：服务器的回答无法识别";
     }
 
     void answers()
     {
         QFETCH(QByteArray, answer);
+        QFETCH(QString, state);
         QFETCH(int, mode);
         QFETCH(bool, manual);
         QFETCH(QString, title);
-        QFETCH(QString, state);
         UpdateService service(answer, UpdateService::Mode(mode));
         WhatsNewDlg dialog(QStringLiteral("QX7RD"), 6, QStringLiteral("abc"));
         dialog.setTimeout(300);

@@ -9,26 +9,19 @@ class MessageLog
 public:
     MessageLog()
     {
-        active() = this;
+        active = this;
         previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &text) {
             if (type == QtWarningMsg)
-                active()->warnings << text;
+                active->warnings << text;
             else
-                active()->previous(type, context, text);
+                active->previous(type, context, text);
         });
     }
     ~MessageLog() { qInstallMessageHandler(previous); }
-    MessageLog(const MessageLog &) = delete;
-    MessageLog &operator=(const MessageLog &) = delete;
 
     QStringList warnings;
 
 private:
-    static MessageLog *&active()
-    {
-        static MessageLog *log = nullptr;
-        return log;
-    }
-
+    static inline MessageLog *active = nullptr;
     QtMessageHandler previous;
 };

@@ -7,17 +7,7 @@
 // presses a key for every session, ActivateIn(s session, s id) for one,
 // Sessions() lists the open ones.
 
-#include <QCoreApplication>
-#include <QDBusArgument>
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusMetaType>
-#include <QDBusObjectPath>
-#include <QDBusVariant>
-#include <QDBusVirtualObject>
-#include <QDateTime>
-#include <QFile>
-#include <QMap>
+#include <QtDBus>
 
 using Shortcuts = QList<QPair<QString, QVariantMap>>;
 Q_DECLARE_METATYPE(Shortcuts)

@@ -1,10 +1,7 @@
-#include "CollectHotKeyDialog.h"
 #include "HotKeyManager.h"
 #include "MessageLog.h"
-#include "OneKeySequenceEdit.h"
 #include "QxtGlobalShortcut.h"
 
-#include <QAbstractButton>
 #include <QKeyEvent>
 #include <QtTest>
 
@@ -52,8 +49,8 @@ int press(HotKeyManager &manager, int key, Qt::KeyboardModifiers modifiers = {},
 
 } // namespace
 
-/// The table, its settings and the capture dialog on the offscreen platform,
-/// where no global key can be bound: what remains must still work.
+/// The table and its settings on the offscreen platform, where no global key
+/// can be bound: what remains must still work.
 class TestHotKeyManager : public QObject
 {
     Q_OBJECT
@@ -171,37 +168,6 @@ private slots:
         QVERIFY(manager.setHotKey(HotKeyManager::Find, "5", false));
         QCOMPARE(press(manager, key, Qt::KeyboardModifiers(modifiers)), expected);
         QCOMPARE(press(manager, key, Qt::KeyboardModifiers(modifiers), true), expected); // held, it repeats
-    }
-
-    void theCaptureDialogKeepsOneChord()
-    {
-        CollectHotKeyDialog dialog("Ctrl+Shift+O");
-        auto *editor = dialog.findChild<OneKeySequenceEdit *>();
-        // Each chord replaces the one before; Backspace with any modifiers means
-        // no key, and so does the comma, whose text is cut at the comma;
-        // Escape and Enter are keys like any other.
-        const struct
-        {
-            Qt::Key key;
-            Qt::KeyboardModifiers modifiers;
-            const char *shown;
-        } presses[] = {{Qt::Key_A, Qt::ControlModifier, "Ctrl+A"},
-                       {Qt::Key_B, {}, "B"},
-                       {Qt::Key_Backspace, Qt::ControlModifier | Qt::ShiftModifier, ""},
-                       {Qt::Key_Comma, Qt::ControlModifier, ""},
-                       {Qt::Key_Escape, {}, "Esc"},
-                       {Qt::Key_Return, {}, "Return"}};
-        for (const auto &chord : presses) {
-            QTest::keyClick(editor, chord.key, chord.modifiers);
-            QCOMPARE(editor->keySequence().toString(QKeySequence::PortableText), QString::fromLatin1(chord.shown));
-        }
-        dialog.findChild<QAbstractButton *>(QStringLiteral("btn_save"))->click();
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(dialog.keySequence(), QKeySequence(Qt::Key_Return));
-        // A stored value gone bad shows as no key, a longer one as its first chord.
-        QVERIFY(CollectHotKeyDialog("garbage").findChild<OneKeySequenceEdit *>()->keySequence().isEmpty());
-        QCOMPARE(CollectHotKeyDialog("Ctrl+A, B").findChild<OneKeySequenceEdit *>()->keySequence(),
-                 QKeySequence("Ctrl+A"));
     }
 
     void aGlobalKeyTheSystemRefusesStillWorksInTheWindow()
