@@ -1,7 +1,1 @@
-add_qt_test(tst_contentsdialog SOURCES tst_contentsdialog.cpp ModalAnswer.h LIBS tavril_browse_dialogs)
-add_qt_test(tst_bookmarkdialog SOURCES tst_bookmarkdialog.cpp ModalAnswer.h LIBS tavril_browse_dialogs)
-add_qt_test(tst_bookmarkitemdelegate SOURCES tst_bookmarkitemdelegate.cpp LIBS tavril_browse_dialogs)
-add_qt_test(tst_keywordsearch SOURCES tst_keywordsearch.cpp LIBS tavril_browse_dialogs)
-add_qt_test(tst_booktextlayout SOURCES tst_booktextlayout.cpp LIBS tavril_browse_dialogs)
-add_qt_test(tst_booktextview SOURCES tst_booktextview.cpp LIBS tavril_browse_dialogs)
-add_qt_test(tst_finddialog SOURCES tst_finddialog.cpp ModalAnswer.h LIBS tavril_browse_dialogs)
+add_qt_test(tst_browsedialogs SOURCES tst_browsedialogs.cpp Modals.h LIBS tavril_browse_dialogs)

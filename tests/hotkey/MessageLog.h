@@ -1,37 +1,27 @@
 #pragma once
 
 #include <QStringList>
-#include <QtGlobal>
 
 /// Records the warnings written while it lives, instead of printing them;
 /// other messages go on to the handler that was there before (QtTest's).
 class MessageLog
 {
 public:
-    MessageLog() : previous(qInstallMessageHandler(&MessageLog::handle)) { active() = this; }
-    ~MessageLog()
+    MessageLog()
     {
-        qInstallMessageHandler(previous);
-        active() = nullptr;
+        active = this;
+        previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &text) {
+            if (type == QtWarningMsg)
+                active->warnings << text;
+            else
+                active->previous(type, context, text);
+        });
     }
-    MessageLog(const MessageLog &) = delete;
-    MessageLog &operator=(const MessageLog &) = delete;
+    ~MessageLog() { qInstallMessageHandler(previous); }
 
     QStringList warnings;
 
 private:
-    static MessageLog *&active()
-    {
-        static MessageLog *log = nullptr;
-        return log;
-    }
-    static void handle(QtMsgType type, const QMessageLogContext &context, const QString &message)
-    {
-        if (type == QtWarningMsg)
-            active()->warnings << message;
-        else
-            active()->previous(type, context, message);
-    }
-
+    static inline MessageLog *active = nullptr;
     QtMessageHandler previous;
 };

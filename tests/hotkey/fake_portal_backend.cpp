@@ -1,35 +1,18 @@
 // A desktop's side of the global-shortcuts portal, for tests: owns
 // org.freedesktop.impl.portal.desktop.tavriltest on the session bus, binds
-// whatever is asked (or the chords given with --assign), writes each
-// requested shortcut to the log, and emits Activated on request:
+// whatever is asked (or the chords given with --assign) and writes each
+// requested shortcut to the log:
 //   fake_portal_backend --log FILE [--assign ID=TRIGGER]...
-//   dbus-send --session --dest=org.freedesktop.impl.portal.desktop.tavriltest
-//       /org/tavriltest/Control org.tavriltest.Control.Activate string:next-page
-// ActivateIn(s session, s id) presses a key for one session only; Sessions()
-// lists the open ones.
+// On /org/tavriltest/Control (org.tavriltest.Control): Activate(s id)
+// presses a key for every session, ActivateIn(s session, s id) for one,
+// Sessions() lists the open ones.
 
-#include <QCoreApplication>
-#include <QDBusArgument>
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusMetaType>
-#include <QDBusObjectPath>
-#include <QDBusVariant>
-#include <QDBusVirtualObject>
-#include <QDateTime>
-#include <QFile>
-#include <QMap>
-
-#include <cstdio>
+#include <QtDBus>
 
 using Shortcuts = QList<QPair<QString, QVariantMap>>;
 Q_DECLARE_METATYPE(Shortcuts)
 
 namespace {
-
-const QString kPortal = QStringLiteral("/org/freedesktop/portal/desktop");
-const QString kImpl = QStringLiteral("org.freedesktop.impl.portal.GlobalShortcuts");
-const QString kControl = QStringLiteral("/org/tavriltest/Control");
 
 class Backend : public QDBusVirtualObject
 {
@@ -45,34 +28,38 @@ public:
         QDBusConnection bus(connection);
         const QVariantList in = message.arguments();
         const QString member = message.member();
-        if (message.interface() == QLatin1String("org.freedesktop.DBus.Properties")) {
-            if (member == QLatin1String("Get"))
-                bus.send(message.createReply(QVariant::fromValue(QDBusVariant(uint(1)))));
-            else
-                bus.send(message.createReply(QVariant(QVariantMap{{QStringLiteral("version"), uint(1)}})));
+        const QString session = in.value(1).value<QDBusObjectPath>().path();
+        QDBusMessage reply = message.createReply();
+        if (member == QLatin1String("Get")) { // the interface's version
+            reply << QVariant::fromValue(QDBusVariant(uint(1)));
+        } else if (member == QLatin1String("GetAll")) {
+            reply << QVariantMap{{QStringLiteral("version"), uint(1)}};
         } else if (member == QLatin1String("CreateSession")) {
-            sessions.insert(in.value(1).value<QDBusObjectPath>().path(), Shortcuts());
-            bus.send(message.createReply(QVariantList{uint(0), QVariantMap()}));
+            sessions.insert(session, Shortcuts());
+            reply << uint(0) << QVariantMap();
         } else if (member == QLatin1String("BindShortcuts") || member == QLatin1String("ListShortcuts")) {
-            const QString session = in.value(1).value<QDBusObjectPath>().path();
             if (member == QLatin1String("BindShortcuts"))
                 sessions[session] = bind(qdbus_cast<Shortcuts>(in.value(2)));
-            const QVariantMap results{{QStringLiteral("shortcuts"), QVariant::fromValue(sessions.value(session))}};
-            bus.send(message.createReply(QVariantList{uint(0), results}));
+            reply << uint(0)
+                  << QVariantMap{{QStringLiteral("shortcuts"), QVariant::fromValue(sessions.value(session))}};
         } else if (member == QLatin1String("Close")) {
             sessions.remove(message.path());
-            bus.send(message.createReply());
         } else if (member == QLatin1String("Activate") || member == QLatin1String("ActivateIn")) {
             const bool one = member == QLatin1String("ActivateIn");
-            const QStringList targets = one ? QStringList{in.value(0).toString()} : sessions.keys();
-            for (const QString &session : targets)
-                press(bus, session, in.value(one ? 1 : 0).toString());
-            bus.send(message.createReply());
+            for (const QString &target : one ? QStringList{in.value(0).toString()} : sessions.keys()) {
+                QDBusMessage signal = QDBusMessage::createSignal(
+                    QStringLiteral("/org/freedesktop/portal/desktop"),
+                    QStringLiteral("org.freedesktop.impl.portal.GlobalShortcuts"), QStringLiteral("Activated"));
+                signal << QVariant::fromValue(QDBusObjectPath(target)) << in.value(one ? 1 : 0).toString()
+                       << QVariant::fromValue(quint64(QDateTime::currentMSecsSinceEpoch())) << QVariantMap();
+                bus.send(signal);
+            }
         } else if (member == QLatin1String("Sessions")) {
-            bus.send(message.createReply(QVariant(sessions.keys())));
+            reply << QVariant(sessions.keys());
         } else {
-            bus.send(message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod"), member));
+            reply = message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod"), member);
         }
+        bus.send(reply);
         return true;
     }
 
@@ -91,14 +78,6 @@ private:
         log.flush();
         return bound;
     }
-
-    static void press(QDBusConnection &bus, const QString &session, const QString &id)
-    {
-        QDBusMessage signal = QDBusMessage::createSignal(kPortal, kImpl, QStringLiteral("Activated"));
-        signal << QVariant::fromValue(QDBusObjectPath(session)) << id
-               << QVariant::fromValue(quint64(QDateTime::currentMSecsSinceEpoch())) << QVariantMap();
-        bus.send(signal);
-    }
 };
 
 } // namespace
@@ -114,17 +93,17 @@ int main(int argc, char **argv)
         if (args.at(i) == QLatin1String("--log"))
             backend.log.setFileName(args.at(i + 1));
         else if (args.at(i) == QLatin1String("--assign"))
-            backend.assigned.insert(args.at(i + 1).section(QLatin1Char('='), 0, 0),
-                                    args.at(i + 1).section(QLatin1Char('='), 1));
+            backend.assigned.insert(args.at(i + 1).section('=', 0, 0), args.at(i + 1).section('=', 1));
     }
     if (!backend.log.open(QIODevice::Append)) {
-        std::fprintf(stderr, "usage: fake_portal_backend --log FILE [--assign ID=TRIGGER]...\n");
+        qWarning("usage: fake_portal_backend --log FILE [--assign ID=TRIGGER]...");
         return 2;
     }
     QDBusConnection bus = QDBusConnection::sessionBus();
     // The objects first: the frontend must never see the name without them.
-    if (!bus.registerVirtualObject(kPortal, &backend, QDBusConnection::SubPath) ||
-        !bus.registerVirtualObject(kControl, &backend) ||
+    if (!bus.registerVirtualObject(QStringLiteral("/org/freedesktop/portal/desktop"), &backend,
+                                   QDBusConnection::SubPath) ||
+        !bus.registerVirtualObject(QStringLiteral("/org/tavriltest/Control"), &backend) ||
         !bus.registerService(QStringLiteral("org.freedesktop.impl.portal.desktop.tavriltest")))
         return 1;
     return app.exec();

@@ -7,10 +7,7 @@
 #include "PrivatePortal.h"
 #include "ReaderConfig.h"
 
-#include <QApplication>
 #include <QLabel>
-#include <QLineEdit>
-#include <QSignalSpy>
 #include <QtTest>
 
 class TestPortalShortcuts : public QObject
@@ -25,32 +22,6 @@ private:
 
 private slots:
     void initTestCase() { QFile::remove(QCoreApplication::applicationDirPath() + "/tavrilconfig.ini"); }
-
-    void chordsInThePortalsSyntax_data()
-    {
-        QTest::addColumn<QString>("portable");
-        QTest::addColumn<QString>("portal");
-        QTest::newRow("arrow") << "Ctrl+Shift+Right"
-                               << "CTRL+SHIFT+Right";
-        QTest::newRow("bracket") << "Ctrl+Shift+["
-                                 << "CTRL+SHIFT+bracketleft";
-        QTest::newRow("letter") << "Ctrl+Alt+O"
-                                << "CTRL+ALT+o";
-        QTest::newRow("logo and page") << "Meta+PgDown"
-                                       << "LOGO+Page_Down";
-        QTest::newRow("function key") << "F11"
-                                      << "F11";
-        QTest::newRow("none") << ""
-                              << "";
-        QTest::newRow("two chords") << "Ctrl+A, B"
-                                    << "";
-    }
-    void chordsInThePortalsSyntax()
-    {
-        QFETCH(QString, portable);
-        QFETCH(QString, portal);
-        QCOMPARE(PortalShortcuts::toPortalTrigger(portable), portal);
-    }
 
     void theDesktopIsAskedForEveryGlobalCommand()
     {
