@@ -90,7 +90,7 @@ private slots:
 
         // Two actions swap through a free sequence; a cleared one is written
         // empty, and what it gave up is free for another.
-        for (const QString &change : {"1=X", "2=O", "1=C", "108=", "3=Ctrl+Shift+Right"})
+        for (QString change : {"1=X", "2=O", "1=C", "108=", "3=Ctrl+Shift+Right"})
             QVERIFY(manager.setHotKey(change.section('=', 0, 0).toInt(), change.section('=', 1), true));
         QCOMPARE(stored(), (QStringList{"1=C", "2=O", "3=Ctrl+Shift+Right", "108="}));
         // An unknown key's chord has no text either: it must not run the cleared action.

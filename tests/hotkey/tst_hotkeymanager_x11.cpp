@@ -109,7 +109,7 @@ private slots:
         ForeignXClient other;
         QVERIFY(other.takeFocus());
         // A lock key toggles; pressing it again after the chord puts it back.
-        for (const QString &locks : {"", "Num_Lock", "Caps_Lock", "Num_Lock Caps_Lock"}) {
+        for (QString locks : {"", "Num_Lock", "Caps_Lock", "Num_Lock Caps_Lock"}) {
             QVERIFY((locks.isEmpty() || xdotoolKey(locks)) && xdotoolKey("ctrl+shift+Right") &&
                     (locks.isEmpty() || xdotoolKey(locks)));
         }
