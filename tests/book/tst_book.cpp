@@ -238,6 +238,15 @@ private slots:
         QCOMPARE(marks(readFile(fallback)), QStringLiteral("50 （自动保存）|20 u"));
         QVERIFY(reading.open(book)); // the newer copy, not the stale file beside
         QCOMPARE(reading.lastReadOffset(), 50);
+        // Back where the folder is writable, a newer file beside wins again.
+        setWritable(dir->path(), true);
+        QVERIFY(BookmarkFile::save(beside, {{70, "w", "x"}}));
+        QFile newer(beside);
+        QVERIFY(newer.open(QIODevice::ReadWrite));
+        QVERIFY(newer.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime));
+        newer.close();
+        QVERIFY(reading.open(book));
+        QCOMPARE(reading.lastReadOffset(), 70);
 
         // Nowhere to save: no success, and the reason.
         QVERIFY(QFile::remove(fallback));
