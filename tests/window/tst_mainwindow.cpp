@@ -338,8 +338,11 @@ private slots:
         const QRect start = window->frameGeometry();
         drag(window.get(), {w - 4, h / 2}, {w + 36, h / 2});
         QCOMPARE(window->frameGeometry(), start.adjusted(0, 0, 37, 0));
-        drag(window.get(), {w + 36, h - 3}, {-80, -50}); // past the opposite corner
-        QCOMPARE(window->frameGeometry(), QRect(start.topLeft(), window->smallestSize()));
+        const QRect wide = window->frameGeometry();
+        drag(window.get(), {3, 3}, {w + 500, h + 500}); // past the opposite corner: that one stays
+        QCOMPARE(window->frameGeometry(), QRect(wide.bottomRight() - QPoint(window->smallestSize().width() - 1,
+                                                                            window->smallestSize().height() - 1),
+                                                wide.bottomRight()));
         QVERIFY(window->smallestSize().height() > QFontMetrics(config->font()).height());
         config->setDoubleClickHide(true);
         mouse(window.get(), QEvent::MouseButtonDblClick, {10, 10});
