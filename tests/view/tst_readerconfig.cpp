@@ -76,15 +76,33 @@ private slots:
 
     // What was set is there at the next start; the window's rectangle only
     // while it is remembered, and then as it was (the window brings it onto
-    // the screen). Loading writes nothing.
+    // the screen). Loading, or the page's rectangle, writes nothing.
     void storedValuesComeBack()
     {
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
         const QRect middle(screen.width() / 3, screen.height() / 3, screen.width() / 3, screen.height() / 3);
         QCOMPARE(ReaderConfig().windowRect(), middle);
+        ReaderConfig page;
+        QVERIFY(!page.setPageRect(QRect(2, 2, 9, 9)) && page.setPageRect(QRect(2, 2, 9, 9)));
         QVERIFY(!QFile::exists(iniPath()));
+        const QList<void (C::*)(bool)> setters = {&C::setTop,
+                                                  &C::setTray,
+                                                  &C::setOpenLastFile,
+                                                  &C::setClickNextPage,
+                                                  &C::setDoubleClickHide,
+                                                  &C::setWheelTurnPage,
+                                                  &C::setShowProgress,
+                                                  &C::setPunctuationRules};
+        const QList<bool (C::*)() const> getters = {
+            &C::isTop,           &C::tray,          &C::openLastFile, &C::clickNextPage,
+            &C::doubleClickHide, &C::wheelTurnPage, &C::showProgress, &C::punctuationRules};
         {
             ReaderConfig writer;
+            for (auto set : setters)
+                (writer.*set)(true);
+            writer.setLineSpace(7);
+            writer.setAutoTurnSeconds(30);
+            writer.setCheckUpdateAtStart(false);
             writer.setFont(QFont(QStringLiteral("DejaVu Sans"), 21));
             writer.setLetterSpace(4);
             writer.setBgColor(QColor(1, 2, 3));
@@ -95,6 +113,9 @@ private slots:
             writer.setBookEncoding(QStringLiteral("/书/三.txt"), TextEncoding::Utf16Be);
         }
         ReaderConfig config;
+        for (auto get : getters)
+            QVERIFY((config.*get)());
+        QVERIFY(config.lineSpace() == 7 && config.autoTurnSeconds() == 30 && !config.checkUpdateAtStart());
         QCOMPARE(config.font().family(), QStringLiteral("DejaVu Sans"));
         QCOMPARE(config.font().letterSpacing(), 4.0);
         QVERIFY(config.bgColor() == QColor(1, 2, 3) && config.translucent() == 30);
