@@ -176,6 +176,7 @@ private slots:
         QCOMPARE(prompter->told, QStringList{reason.arg(path)});
         QCOMPARE(window->readerObject()->book()->path(), kept);
         QCOMPARE(window->configObject()->fileHistory(), QStringList{kept});
+        QCOMPARE(QDir(dir.path()).entryList({"*.bmk"}), QStringList{"kept.bmk"});
         prompter->agree = true;
         window->openFile(path);
         QCOMPARE(window->readerObject()->book()->path() == path, name == QLatin1String("picture.png"));
