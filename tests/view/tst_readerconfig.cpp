@@ -113,8 +113,8 @@ private slots:
             writer.setBookEncoding(QStringLiteral("/书/三.txt"), TextEncoding::Utf16Be);
         }
         ReaderConfig config;
-        for (auto get : getters)
-            QVERIFY((config.*get)());
+        for (int i = 0; i < getters.size(); ++i)
+            QVERIFY2((config.*getters.at(i))(), qPrintable(QStringLiteral("switch %1").arg(i)));
         QVERIFY(config.lineSpace() == 7 && config.autoTurnSeconds() == 30 && !config.checkUpdateAtStart());
         QCOMPARE(config.font().family(), QStringLiteral("DejaVu Sans"));
         QCOMPARE(config.font().letterSpacing(), 4.0);
