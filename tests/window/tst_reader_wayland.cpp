@@ -4,30 +4,16 @@
 // background colour, as nothing else on screen has it.
 
 #include "PrivatePortal.h"
+#include "ReaderFiles.h"
 
-#include <QDataStream>
 #include <QImage>
-#include <QProcess>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
 
 const QColor kBackground(255, 0, 255);
 const QRect kStored(100, 100, 420, 300);
-
-int storedOffset(const QString &bmk)
-{
-    QFile file(bmk);
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    QDataStream in(&file);
-    qint32 count = 0;
-    qint32 offset = -1;
-    in >> count >> offset;
-    return count > 0 ? offset : -1;
-}
 
 } // namespace
 
@@ -43,7 +29,7 @@ private:
     std::unique_ptr<PrivatePortal> portal;
     QProcess reader;
 
-    QProcessEnvironment environment(bool wayland) const
+    QProcessEnvironment environment(bool wayland = true) const
     {
         QProcessEnvironment env = portal->environment();
         env.insert(QStringLiteral("DISPLAY"), display);
@@ -57,66 +43,48 @@ private:
     QProcess *server(const QString &program, const QStringList &arguments, const QProcessEnvironment &env)
     {
         servers.push_back(std::make_unique<QProcess>());
-        QProcess *process = servers.back().get();
-        process->setProcessEnvironment(env);
-        process->setStandardErrorFile(QProcess::nullDevice());
-        process->start(program, arguments);
-        return process;
+        servers.back()->setProcessEnvironment(env);
+        servers.back()->setStandardErrorFile(QProcess::nullDevice());
+        servers.back()->start(program, arguments);
+        return servers.back().get();
     }
 
-    int run(const QString &program, const QStringList &arguments, bool wayland = true)
-    {
-        QProcess process;
-        process.setProcessEnvironment(environment(wayland));
-        process.start(program, arguments);
-        if (!process.waitForFinished(20000))
-            return -1;
-        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    }
+    int tavril(const QStringList &arguments) { return runToEnd(dir.filePath("tavril"), arguments, environment()); }
+    void xdotool(const QString &arguments) { runToEnd("xdotool", arguments.split(' '), environment()); }
 
-    void xdotool(const QString &arguments) { run(QStringLiteral("xdotool"), arguments.split(QLatin1Char(' '))); }
-
-    QImage screen() const
+    // The box of the pixels on the screen that `match`.
+    template <typename Match> QRect pixels(Match match) const
     {
         QProcess import;
         import.start(QStringLiteral("import"), {"-display", display, "-window", "root", "ppm:-"});
         import.waitForFinished(20000);
-        return QImage::fromData(import.readAllStandardOutput(), "PPM");
+        const QImage shot =
+            QImage::fromData(import.readAllStandardOutput(), "PPM").convertToFormat(QImage::Format_RGB32);
+        QRect box;
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x)
+                box |= match(shot.pixel(x, y)) ? QRect(x, y, 1, 1) : QRect();
+        return box;
     }
-
-    // Where the reader's window is: the box of its background colour.
+    // The reader's window: the box of its background colour.
     QRect window() const
     {
-        const QImage shot = screen().convertToFormat(QImage::Format_RGB32);
-        QRect box;
-        for (int y = 0; y < shot.height(); y += 1) {
-            const QRgb *line = reinterpret_cast<const QRgb *>(shot.constScanLine(y));
-            for (int x = 0; x < shot.width(); ++x) {
-                if (line[x] == kBackground.rgb())
-                    box |= QRect(x, y, 1, 1);
-            }
-        }
-        return box;
+        return pixels([](QRgb c) { return c == kBackground.rgb(); });
     }
 
     // A drag as a person makes it: the pointer comes in from outside weston.
     void drag(const QPoint &from, const QPoint &to)
     {
-        xdotool(QStringLiteral("mousemove 1350 1050"));
-        QTest::qWait(100);
-        xdotool(QStringLiteral("mousemove %1 %2 mousedown 1").arg(from.x()).arg(from.y()));
-        QTest::qWait(200);
+        QString steps = QStringLiteral("mousemove 1350 1050 sleep 0.1 mousemove %1 %2 mousedown 1 sleep 0.2");
+        steps = steps.arg(from.x()).arg(from.y());
         for (int step = 1; step <= 5; ++step) {
             const QPoint at = from + (to - from) * step / 5;
-            xdotool(QStringLiteral("mousemove %1 %2").arg(at.x()).arg(at.y()));
-            QTest::qWait(100);
+            steps += QStringLiteral(" mousemove %1 %2 sleep 0.1").arg(at.x()).arg(at.y());
         }
-        QTest::qWait(200);
-        xdotool(QStringLiteral("mouseup 1"));
-        QTest::qWait(400);
+        xdotool(steps + QStringLiteral(" sleep 0.2 mouseup 1 sleep 0.4"));
     }
 
-    void writeIni(int bgType, int translucent)
+    bool startReader(int bgType, int translucent, bool wayland = true)
     {
         QSettings ini(dir.filePath(QStringLiteral("tavrilconfig.ini")), QSettings::IniFormat);
         ini.setValue("window/openLastFile", true);
@@ -127,38 +95,34 @@ private:
         ini.setValue("window/translucent", translucent);
         ini.setValue("shortcut/doublceClickHide", true);
         ini.setValue("font/color", QColor(0, 128, 0));
-        ini.setValue("fileHistory", QStringList{dir.filePath(QStringLiteral("book.txt"))});
+        ini.setValue("fileHistory", QStringList{dir.filePath("book.txt")});
         ini.setValue("update/checkAtStart", false);
-    }
-
-    bool startReader(bool wayland = true)
-    {
+        ini.sync();
         reader.setProcessEnvironment(environment(wayland));
         reader.setStandardErrorFile(QProcess::nullDevice());
         reader.start(dir.filePath(QStringLiteral("tavril")), QStringList());
         return reader.waitForStarted();
     }
-
     void stopReader()
     {
         reader.terminate();
         reader.waitForFinished(5000);
+    }
+    // The desktop's key for the next page, once the reader has asked for it.
+    void nextPageThroughThePortal()
+    {
+        const QString bmk = dir.filePath(QStringLiteral("book.bmk"));
+        QTRY_COMPARE_WITH_TIMEOUT(storedOffset(bmk), 0, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(portal->sessions().size(), 1, 10000);
+        QVERIFY(portal->activate(QStringLiteral("next-page")));
+        QTRY_VERIFY(storedOffset(bmk) > 0);
     }
 
 private slots:
     void initTestCase()
     {
         QVERIFY(QFile::copy(QStringLiteral(TAVRIL_EXECUTABLE), dir.filePath(QStringLiteral("tavril"))));
-        QFile book(dir.filePath(QStringLiteral("book.txt")));
-        QVERIFY(book.open(QIODevice::WriteOnly));
-        for (int i = 1; i <= 30; ++i)
-            book.write(QStringLiteral(
-                           "第%1章 风起\n\u3000\u3000天色将晚，江上起了风。老渔夫收起网，回头望了一眼远处的山影。\n")
-                           .arg(i)
-                           .toUtf8());
-        book.close();
-        writeIni(0, 100);
-
+        QVERIFY(writeChapters(dir.filePath(QStringLiteral("book.txt")), 30));
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("runtime")));
         runtime = dir.filePath(QStringLiteral("runtime"));
         QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -172,10 +136,10 @@ private slots:
         server(QStringLiteral("weston"),
                {"--backend=x11-backend.so", "--use-pixman", "--width=1280", "--height=1024", "--socket=tavril-test",
                 "--no-config"},
-               environment(true));
+               environment());
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(runtime + QStringLiteral("/tavril-test")), 10000);
         QTest::qWait(500); // the shell
-        QVERIFY(startReader());
+        QVERIFY(startReader(0, 100));
         QTRY_VERIFY_WITH_TIMEOUT(window().width() > 100, 15000);
     }
 
@@ -189,19 +153,16 @@ private slots:
         }
     }
 
-    void aDragMovesTheWindow()
-    {
-        // To where all of it is on the screen, for the edges that follow.
-        const QRect before = window();
-        const QPoint by = QPoint(200, 150) - before.topLeft();
-        drag(before.center(), before.center() + by);
-        QTRY_COMPARE(window().topLeft(), QPoint(200, 150));
-        QCOMPARE(window().size(), kStored.size());
-    }
-
-    void anEdgeSizesTheWindowAndOnlyTheSizeIsStored()
+    // A drag moves the window (to where all of it is on the screen); its
+    // edges size it. Qt cannot know where the desktop put the window: the
+    // stored position stays, the size follows.
+    void dragsMoveAndEdgesSizeTheWindow()
     {
         QRect before = window();
+        drag(before.center(), before.center() + QPoint(200, 150) - before.topLeft());
+        QTRY_COMPARE(window().topLeft(), QPoint(200, 150));
+        QCOMPARE(window().size(), kStored.size());
+        before = window();
         drag(QPoint(before.right() - 3, before.center().y()), QPoint(before.right() + 77, before.center().y()));
         QTRY_COMPARE(window().width(), before.width() + 80);
         QCOMPARE(window().left(), before.left());
@@ -209,73 +170,47 @@ private slots:
         drag(QPoint(before.left() + 3, before.center().y()), QPoint(before.left() - 57, before.center().y()));
         QTRY_COMPARE(window().left(), before.left() - 60);
         QCOMPARE(window().right(), before.right());
-        // Qt cannot know where the desktop put the window: the stored
-        // position stays, the size follows.
         const QRect stored = QSettings(dir.filePath(QStringLiteral("tavrilconfig.ini")), QSettings::IniFormat)
                                  .value("window/rect")
                                  .toRect();
-        QCOMPARE(stored.topLeft(), kStored.topLeft());
-        QCOMPARE(stored.size(), window().size());
+        QCOMPARE(stored, QRect(kStored.topLeft(), window().size()));
     }
 
-    void theDesktopsKeysTurnPages()
-    {
-        const QString bmk = dir.filePath(QStringLiteral("book.bmk"));
-        QTRY_COMPARE(storedOffset(bmk), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(portal->sessions().size(), 1, 10000);
-        QVERIFY(portal->activate(QStringLiteral("next-page")));
-        QTRY_VERIFY(storedOffset(bmk) > 0);
-    }
+    void theDesktopsKeysTurnPages() { nextPageThroughThePortal(); }
 
     void aHiddenWindowComesBack()
     {
         const QPoint inside = window().center();
         xdotool(QStringLiteral("mousemove %1 %2 click --repeat 2 --delay 100 1").arg(inside.x()).arg(inside.y()));
         QTRY_VERIFY(window().isEmpty());
-        QCOMPARE(run(dir.filePath(QStringLiteral("tavril")), {"--command", "show"}), 0);
+        QCOMPARE(tavril({"--command", "show"}), 0);
         QTRY_VERIFY(!window().isEmpty());
         QVERIFY(portal->activate(QStringLiteral("hide")));
         QTRY_VERIFY(window().isEmpty());
-        QCOMPARE(run(dir.filePath(QStringLiteral("tavril")), {}), 0); // starting it again shows it
+        QCOMPARE(tavril({}), 0); // starting it again shows it
         QTRY_VERIFY(!window().isEmpty());
     }
 
+    // The window is there, but nowhere at full colour: the reader fades its
+    // own painting where the desktop ignores window opacity.
     void theWholeWindowFades()
     {
         stopReader();
-        writeIni(1, 40);
-        QVERIFY(startReader());
-        // The window is there, but nowhere at full colour: the reader fades
-        // its own painting where the desktop ignores window opacity.
-        int faded = 0;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            [&] {
-                const QImage shot = screen().convertToFormat(QImage::Format_RGB32);
-                faded = 0;
-                for (int y = 0; y < shot.height(); ++y) {
-                    const QRgb *line = reinterpret_cast<const QRgb *>(shot.constScanLine(y));
-                    for (int x = 0; x < shot.width(); ++x) {
-                        const QRgb c = line[x];
-                        faded += qRed(c) > qGreen(c) + 50 && qBlue(c) > qGreen(c) + 50 && qRed(c) < 230;
-                    }
-                }
-                return faded > kStored.width() * kStored.height() / 2;
-            }(),
-            15000);
+        QVERIFY(startReader(1, 40));
+        auto faded = [this] {
+            return pixels(
+                [](QRgb c) { return qRed(c) > qGreen(c) + 50 && qBlue(c) > qGreen(c) + 50 && qRed(c) < 230; });
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(faded().size(), kStored.size(), 15000);
         QVERIFY(window().isEmpty());
         stopReader();
     }
 
     void onXWaylandTheDesktopsKeysWorkToo()
     {
-        writeIni(0, 100);
         QFile::remove(dir.filePath(QStringLiteral("book.bmk")));
-        QVERIFY(startReader(false));
-        const QString bmk = dir.filePath(QStringLiteral("book.bmk"));
-        QTRY_COMPARE_WITH_TIMEOUT(storedOffset(bmk), 0, 15000);
-        QTRY_COMPARE_WITH_TIMEOUT(portal->sessions().size(), 1, 10000);
-        QVERIFY(portal->activate(QStringLiteral("next-page")));
-        QTRY_VERIFY(storedOffset(bmk) > 0);
+        QVERIFY(startReader(0, 100, false));
+        nextPageThroughThePortal();
     }
 };
 

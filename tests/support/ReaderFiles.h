@@ -1,0 +1,47 @@
+#pragma once
+
+// Books, bookmark files and programs, as the reader's tests use them.
+
+#include <QDataStream>
+#include <QFile>
+#include <QProcess>
+#include <QTextCodec>
+
+// `chapters` short chapters in `codec`.
+inline bool writeChapters(const QString &path, int chapters, const char *codec = "UTF-8")
+{
+    QString text;
+    for (int i = 1; i <= chapters; ++i)
+        text +=
+            QStringLiteral("第%1章 开端\n\u3000\u3000天色将晚，江上起了风。老渔夫收起网，回头望了一眼远处的山影。\n")
+                .arg(i);
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(QTextCodec::codecForName(codec)->fromUnicode(text)) > 0;
+}
+
+// The automatic bookmark's offset, read apart from the reader's own code; -1 without one.
+inline int storedOffset(const QString &bmk)
+{
+    QFile file(bmk);
+    QDataStream in(&file);
+    qint32 count = 0;
+    qint32 offset = -1;
+    if (file.open(QIODevice::ReadOnly))
+        in >> count >> offset;
+    return count > 0 ? offset : -1;
+}
+
+// Runs `program` to its end: its exit code, or -1; what it printed goes to `output`.
+inline int runToEnd(const QString &program, const QStringList &arguments,
+                    const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment(),
+                    QString *output = nullptr)
+{
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(program, arguments);
+    if (!process.waitForFinished(20000) || process.exitStatus() != QProcess::NormalExit)
+        return -1;
+    if (output)
+        *output = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    return process.exitCode();
+}
