@@ -1,25 +1,15 @@
 #pragma once
 
-// A desktop portal of its own for a test: a private session bus, the real
-// portal frontend (xdg-desktop-portal) and, when asked, our fake desktop
-// backend offering global shortcuts. Nothing of the user's session is used.
+// A desktop portal of its own for a test: a private session bus, the real frontend (xdg-desktop-portal) and, when
+// asked, our fake desktop backend offering global shortcuts. Nothing of the user's session is used.
 
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QTest>
-
-#include <memory>
+#include <QtDBus>
+#include <QtTest>
 
 class PrivatePortal
 {
 public:
-    /// `backend`: the fake backend's executable, or empty for a desktop
-    /// without global shortcuts; `arguments` go to it.
+    /// `backend`: the fake backend's executable (given `arguments`), or empty for a desktop without global shortcuts.
     explicit PrivatePortal(const QString &backend, const QStringList &arguments = {})
     {
         QDir(dir.path()).mkpath(QStringLiteral("portals"));
@@ -68,8 +58,7 @@ public:
     QStringList requested() const
     {
         QFile log(dir.filePath("backend.log"));
-        return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts)
-                                             : QStringList();
+        return log.open(QIODevice::ReadOnly) ? QString(log.readAll()).split('\n', Qt::SkipEmptyParts) : QStringList();
     }
     /// The desktop presses the shortcut `id` of every session, or of one.
     bool activate(const QString &id, const QString &session = QString()) const
@@ -93,18 +82,17 @@ private:
     void writeFile(const QString &name, const QByteArray &bytes)
     {
         QFile file(dir.filePath(name));
-        if (file.open(QIODevice::WriteOnly))
-            file.write(bytes);
+        file.open(QIODevice::WriteOnly) && file.write(bytes);
     }
     void run(const QString &program, const QStringList &arguments)
     {
         processes.push_back(std::make_unique<QProcess>());
-        processes.back()->setProcessEnvironment(env);
-        // The frontend is talkative; what counts is on the bus.
-        processes.back()->setStandardOutputFile(QProcess::nullDevice());
-        processes.back()->setStandardErrorFile(QProcess::nullDevice());
-        processes.back()->start(program, arguments);
-        processes.back()->waitForStarted();
+        QProcess &process = *processes.back();
+        process.setProcessEnvironment(env);
+        process.setStandardOutputFile(QProcess::nullDevice()); // the frontend is talkative; what counts is on the bus
+        process.setStandardErrorFile(QProcess::nullDevice());
+        process.start(program, arguments);
+        process.waitForStarted();
     }
     bool waitForName(const QString &name) const
     {

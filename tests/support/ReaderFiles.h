@@ -5,6 +5,7 @@
 #include <QDataStream>
 #include <QFile>
 #include <QProcess>
+#include <QSettings>
 #include <QTextCodec>
 
 // `chapters` short chapters in `codec`.
@@ -29,6 +30,21 @@ inline int storedOffset(const QString &bmk)
     if (file.open(QIODevice::ReadOnly))
         in >> count >> offset;
     return count > 0 ? offset : -1;
+}
+
+// Stores `values` in the ini file at `path`.
+inline void storeSettings(const QString &path, const QVariantMap &values)
+{
+    QSettings ini(path, QSettings::IniFormat);
+    for (auto it = values.begin(); it != values.end(); ++it)
+        ini.setValue(it.key(), it.value());
+}
+
+// Ends a reader started for a test.
+inline void stopReader(QProcess &reader)
+{
+    reader.terminate();
+    reader.waitForFinished(5000);
 }
 
 // Runs `program` to its end: its exit code, or -1; what it printed goes to `output`.

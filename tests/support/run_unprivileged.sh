@@ -1,11 +1,8 @@
 #!/bin/sh
-# Runs a test as an unprivileged user when started as root (as CI does), so
-# that file permissions bite; runs it as it is otherwise. The user gets a
-# home of its own.
+# Runs a test as user nobody, in a home of its own, when started as root (as CI
+# does) so that file permissions bite; as it is otherwise.
 set -eu
-if [ "$(id -u)" -ne 0 ]; then
-    exec "$@"
-fi
+[ "$(id -u)" -ne 0 ] && exec "$@"
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
 chown nobody "$home"

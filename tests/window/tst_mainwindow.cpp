@@ -7,17 +7,9 @@
 #include "ReaderFiles.h"
 #include "WhatsNewDlg.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QDialog>
-#include <QDir>
-#include <QMenu>
-#include <QMimeData>
 #include <QNetworkReply>
-#include <QScreen>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QtTest>
+#include <QtWidgets>
 
 #include <sys/stat.h>
 
@@ -42,22 +34,16 @@ struct AnsweringPrompter : Prompter
 
 void mouse(QWidget *window, QEvent::Type type, const QPoint &at, Qt::MouseButton button = Qt::LeftButton)
 {
-    if (type == QEvent::HoverMove) {
-        QHoverEvent hover(type, at, at);
-        QApplication::sendEvent(window, &hover);
-        return;
-    }
+    QHoverEvent hover(type, at, at);
     QMouseEvent event(type, at, window->mapToGlobal(at), button,
                       type == QEvent::MouseButtonRelease ? Qt::NoButton : button, Qt::NoModifier);
-    QApplication::sendEvent(window, &event);
+    QApplication::sendEvent(window, type == QEvent::HoverMove ? static_cast<QEvent *>(&hover) : &event);
 }
 
 void drag(QWidget *window, const QPoint &from, const QPoint &to)
 {
-    mouse(window, QEvent::HoverMove, from);
-    mouse(window, QEvent::MouseButtonPress, from);
-    mouse(window, QEvent::MouseMove, to);
-    mouse(window, QEvent::MouseButtonRelease, to);
+    for (auto type : {QEvent::HoverMove, QEvent::MouseButtonPress, QEvent::MouseMove, QEvent::MouseButtonRelease})
+        mouse(window, type, type == QEvent::HoverMove || type == QEvent::MouseButtonPress ? from : to);
 }
 
 void wheel(QWidget *window, const QPoint &delta = {0, -120})
@@ -111,9 +97,8 @@ private slots:
     void init() { QFile::remove(iniPath()); }
     void cleanupTestCase() { QFile::remove(iniPath()); }
 
-    // From keys, global keys and the menu (whose separators have no text:
-    // some styles draw it). Without a book no command leaves a stray ".bmk"
-    // behind; a book given by a relative path is remembered by its absolute one.
+    // From keys, global keys and the menu (separators without text: some styles draw it). Without a book no command
+    // leaves a stray ".bmk"; a book given by a relative path is remembered by its absolute one.
     void messagesAtTheBoundsAndWithoutABook()
     {
         QTemporaryDir here;
@@ -123,11 +108,10 @@ private slots:
         for (int id : {7, 8, 16, 17, 107, 108, 116, 117, 5, 105, 18, 19})
             window->onHotkeyPressed(id);
         submenu(window.get(), 3);
+        const QStringList commands = QStringLiteral("上一页 下一页 上一章 下一章 添加书签 自动翻页 跳转").split(' ');
         for (QAction *action : window->menu()->actions()) {
             QVERIFY(!action->isSeparator() || action->text().isEmpty());
-            if (QStringLiteral("上一页 下一页 上一章 下一章 添加书签 自动翻页 跳转")
-                    .split(' ')
-                    .contains(action->text()))
+            if (commands.contains(action->text()))
                 action->trigger();
         }
         const QStringList bounds = {"已是首页", "已是末页", "已是第一章", "已是最后一章"};
@@ -156,8 +140,7 @@ private slots:
         QTest::newRow("too large") << QString("huge.txt") << QString("无法打开文件：“%1”大于 1 GiB");
         QTest::newRow("not text") << QString("picture.png") << QString("“%1”看起来不是文本文件，仍要打开吗？");
     }
-    // The book open stays, and one that was not opened is no history; a file
-    // that is not text opens when confirmed.
+    // The open book stays, one not opened is no history; a file that is not text opens when confirmed.
     void openingSaysWhy()
     {
         QFETCH(QString, name);
@@ -197,10 +180,8 @@ private slots:
         QCOMPARE(window->configObject()->fileHistory(), QStringList{path});
     }
 
-    // Another encoding keeps the place, and is remembered for the book.
-    // UTF-16 read in the wrong byte order keeps one character per two bytes,
-    // but its line ends are no longer CR LF: the place moves by the carriage
-    // returns before it.
+    // Another encoding keeps the place, and is remembered for the book. In the wrong byte order UTF-16 has no CR LF
+    // line ends: the place moves by the carriage returns before it.
     void anEncodingChosenForABookKeepsThePlace()
     {
         QString text;
@@ -219,8 +200,7 @@ private slots:
         const int place = reader->position();
         const int returns = text.left(text.indexOf(QStringLiteral("第7章"))).count(QLatin1Char('\r'));
         const QList<QAction *> choices = submenu(window.get(), 5)->actions();
-        QCOMPARE(choices.size(), 7);
-        QVERIFY(choices.at(4)->isChecked()); // UTF-16LE, as chosen before
+        QVERIFY(choices.size() == 7 && choices.at(4)->isChecked()); // UTF-16LE, as chosen before
         choices.at(5)->trigger();            // UTF-16BE
         QCOMPARE(reader->position(), place + returns);
         QSettings ini(iniPath(), QSettings::IniFormat);
@@ -244,13 +224,8 @@ private slots:
         QVERIFY(!window->isTurningPages());
         const std::function<void()> moves[] = {
             [&] { QTest::keyClick(window.get(), Qt::Key_K); }, // any key, even one without a command
-            [&] {
-                mouse(window.get(), QEvent::MouseButtonPress, {150, 100}, Qt::RightButton);
-            },
-            [&] { wheel(window.get()); },
-            [&] { window->onHotkeyPressed(7); },
-            [&] { window->hide(); },
-        };
+            [&] { mouse(window.get(), QEvent::MouseButtonPress, {150, 100}, Qt::RightButton); },
+            [&] { wheel(window.get()); }, [&] { window->onHotkeyPressed(7); }, [&] { window->hide(); }};
         for (const auto &move : moves) {
             window->showWindow(true);
             window->onHotkeyPressed(18);
@@ -293,9 +268,7 @@ private slots:
         QMenu *recent = submenu(window.get(), 3);
         recent->popup(QPoint(0, 0));
         const QList<QAction *> books = recent->actions();
-        QCOMPARE(books.size(), 2);
-        QCOMPARE(books.at(0)->text(), QStringLiteral("kept"));
-        QCOMPARE(books.at(0)->toolTip(), dir.path());
+        QVERIFY(books.size() == 2 && books.at(0)->text() == QStringLiteral("kept") && books.at(0)->toolTip() == dir.path());
         QVERIFY(books.at(0)->isEnabled() && !books.at(1)->isEnabled()); // greyed out, yet takes a click
         mouse(recent, QEvent::MouseButtonRelease, recent->actionGeometry(books.at(1)).center());
         QTRY_COMPARE(window->configObject()->fileHistory(), QStringList{kept});
@@ -307,21 +280,19 @@ private slots:
     {
         auto window = makeWindow();
         QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(book(QStringLiteral("dropped.txt"))),
-                      QUrl::fromLocalFile(book(QStringLiteral("second.txt")))});
+        const QString dropped = book(QStringLiteral("dropped.txt"));
+        data.setUrls({QUrl::fromLocalFile(dropped), QUrl::fromLocalFile(book(QStringLiteral("second.txt")))});
         QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(window.get(), &enter);
         QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &enter);
         QApplication::sendEvent(window.get(), &drop);
         QVERIFY(enter.isAccepted());
-        QTRY_COMPARE(window->configObject()->fileHistory(), QStringList{dir.filePath(QStringLiteral("dropped.txt"))});
-        QCOMPARE(window->readerObject()->book()->path(), dir.filePath(QStringLiteral("dropped.txt")));
+        QTRY_COMPARE(window->configObject()->fileHistory(), QStringList{dropped});
+        QCOMPARE(window->readerObject()->book()->path(), dropped);
     }
 
-    // A click turns the page when chosen; a drag anywhere moves the window
-    // instead, and stores where it is. The edges size the window, down to
-    // the smallest size that holds a line. The wheel and a double click act
-    // only when chosen.
+    // A click turns the page when chosen; a drag anywhere moves the window, and stores where it is. The edges size
+    // it, down to the smallest size that holds a line. The wheel and a double click act only when chosen.
     void theMouse()
     {
         auto window = makeWindow(book(QStringLiteral("mouse.txt"), 60));
@@ -351,8 +322,8 @@ private slots:
         QCOMPARE(window->frameGeometry(), start.adjusted(0, 0, 37, 0));
         const QRect wide = window->frameGeometry();
         drag(window.get(), {3, 3}, {w + 500, h + 500}); // past the opposite corner: that one stays
-        QCOMPARE(window->frameGeometry(), QRect(wide.bottomRight() - QPoint(window->smallestSize().width() - 1,
-                                                                            window->smallestSize().height() - 1),
+        const QSize least = window->smallestSize();
+        QCOMPARE(window->frameGeometry(), QRect(wide.bottomRight() - QPoint(least.width() - 1, least.height() - 1),
                                                 wide.bottomRight()));
         QVERIFY(window->smallestSize().height() > QFontMetrics(config->font()).height());
         config->setDoubleClickHide(true);
@@ -360,8 +331,7 @@ private slots:
         QVERIFY(!window->isVisible());
     }
 
-    // A rectangle stored empty, as garbage, off the screen or larger than it
-    // comes back on it.
+    // A rectangle stored empty, as garbage, off the screen or larger than it comes back on it.
     void aStoredRectangleLandsOnTheScreen()
     {
         for (const char *stored : {"nonsense", "@Rect(0 0 0 0)", "@Rect(100 100 11 19)", "@Rect(-32767 -32767 400 300)",
@@ -376,37 +346,29 @@ private slots:
         }
     }
 
+    // The margin's alpha and the whole window's opacity in percent, for the background type and translucency,
+    // with the cursor over the window or away, with a compositor or without.
     void theBackground_data()
     {
-        QTest::addColumn<int>("bgType");
-        QTest::addColumn<int>("translucent");
-        QTest::addColumn<bool>("underCursor");
-        QTest::addColumn<bool>("compositor");
-        QTest::addColumn<int>("alpha");   // of the margin around the page
-        QTest::addColumn<int>("opacity"); // of the whole window, in percent
-        QTest::newRow("faint, away") << 0 << 5 << false << true << 12 << 100;
-        QTest::newRow("faint, under the cursor: lifted") << 0 << 5 << true << true << 28 << 100;
-        QTest::newRow("invisible, under the cursor") << 0 << 0 << true << true << 15 << 100;
-        QTest::newRow("60, under the cursor: as it is") << 0 << 60 << true << true << 153 << 100;
-        QTest::newRow("no compositor: opaque, not black") << 0 << 40 << false << false << 255 << 100;
-        QTest::newRow("whole window, from the start") << 1 << 40 << false << true << 255 << 40;
-        QTest::newRow("whole window invisible, away") << 1 << 0 << false << true << 255 << 0;
-        QTest::newRow("whole window invisible, under the cursor") << 1 << 0 << true << true << 255 << 15;
+        QTest::addColumn<QList<int>>("given"); // bgType, translucent, under the cursor, compositor
+        QTest::addColumn<int>("alpha");
+        QTest::addColumn<int>("opacity");
+        QTest::newRow("faint, away") << QList<int>{0, 5, 0, 1} << 12 << 100;
+        QTest::newRow("faint, under the cursor: lifted") << QList<int>{0, 5, 1, 1} << 28 << 100;
+        QTest::newRow("invisible, under the cursor") << QList<int>{0, 0, 1, 1} << 15 << 100;
+        QTest::newRow("60, under the cursor: as it is") << QList<int>{0, 60, 1, 1} << 153 << 100;
+        QTest::newRow("no compositor: opaque, not black") << QList<int>{0, 40, 0, 0} << 255 << 100;
+        QTest::newRow("whole window, from the start") << QList<int>{1, 40, 0, 1} << 255 << 40;
+        QTest::newRow("whole window invisible, away") << QList<int>{1, 0, 0, 1} << 255 << 0;
+        QTest::newRow("whole window invisible, under the cursor") << QList<int>{1, 0, 1, 1} << 255 << 15;
     }
     void theBackground()
     {
-        QFETCH(int, bgType);
-        QFETCH(int, translucent);
-        QFETCH(bool, underCursor);
-        QFETCH(bool, compositor);
-        QSettings ini(iniPath(), QSettings::IniFormat);
-        ini.setValue("window/bgType", bgType);
-        ini.setValue("window/translucent", translucent);
-        ini.sync();
+        QFETCH(QList<int>, given);
+        storeSettings(iniPath(), {{"window/bgType", given[0]}, {"window/translucent", given[1]}});
         auto window = makeWindow();
-        window->setCompositorProbe([compositor] { return compositor; });
-        QCursor::setPos(underCursor ? window->frameGeometry().center()
-                                    : window->frameGeometry().bottomRight() + QPoint(50, 50));
+        window->setCompositorProbe([&given] { return given[3] != 0; });
+        QCursor::setPos(given[2] ? window->frameGeometry().center() : window->frameGeometry().bottomRight() + QPoint(50, 50));
         window->monitorCursor();
         QTEST(qRound(window->windowOpacity() * 100), "opacity");
         QImage image(window->size(), QImage::Format_ARGB32);
@@ -442,15 +404,11 @@ private slots:
         QVERIFY(!window->isVisible());
     }
 
-    // The last book comes back at the next start; one gone since is left
-    // out without a word.
+    // The last book comes back at the next start; one gone since is left out without a word.
     void theLastBookComesBack()
     {
         const QString path = book(QStringLiteral("last.txt"));
-        QSettings ini(iniPath(), QSettings::IniFormat);
-        ini.setValue("window/openLastFile", true);
-        ini.setValue("fileHistory", QStringList{path});
-        ini.sync();
+        storeSettings(iniPath(), {{"window/openLastFile", true}, {"fileHistory", QStringList{path}}});
         QCOMPARE(MainWindow().readerObject()->book()->path(), path);
         QFile::remove(path);
         QObject guard;
@@ -462,8 +420,7 @@ private slots:
         QVERIFY(!MainWindow().readerObject()->book()->isOpen() && !told);
     }
 
-    // Asked after the first paint unless turned off; a forced update closes
-    // the window with its dialog.
+    // Asked after the first paint unless turned off; a forced update closes the window with its dialog.
     void theUpdateCheck()
     {
         QSettings(iniPath(), QSettings::IniFormat).setValue("update/checkAtStart", false);
@@ -487,8 +444,7 @@ private slots:
         }
     }
 
-    // A dialog that outlives its book (closed by a global key meanwhile)
-    // closes, and its answer is applied to nothing.
+    // A dialog that outlives its book (closed by a global key meanwhile) closes; its answer is applied to nothing.
     void dialogsOutlivingTheirBook()
     {
         const QString path = book(QStringLiteral("closing.txt"));

@@ -1,19 +1,11 @@
-// The built reader on a real X server, driven as a person would: a book
-// reopened from the ini file in a frameless window kept on top, pages turned
-// by real key presses, the window hidden and shown by global hot keys while
-// another window has the focus, the same page after a restart or a kill,
-// and a screen scaled to 200 %.
+// The built reader on a real X server, driven as a person would: real key presses and global hot keys, the same
+// page after a restart or a kill, a frameless window kept on top, and a screen scaled to 200 %.
 
 #include "BookmarkFile.h"
 #include "ReaderFiles.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QScreen>
-#include <QSettings>
-#include <QTemporaryDir>
-#include <QWidget>
 #include <QtTest>
+#include <QtWidgets>
 
 class TestReaderX11 : public QObject
 {
@@ -24,12 +16,10 @@ class TestReaderX11 : public QObject
     QProcess reader;
     QString windowId;
 
-    QString xdotool(const QStringList &arguments, int *status = nullptr)
+    QString xdotool(const QStringList &arguments)
     {
         QString output;
-        const int code = runToEnd("xdotool", arguments, QProcessEnvironment::systemEnvironment(), &output);
-        if (status)
-            *status = code;
+        runToEnd("xdotool", arguments, QProcessEnvironment::systemEnvironment(), &output);
         return output;
     }
     bool start(const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
@@ -41,19 +31,9 @@ class TestReaderX11 : public QObject
         QTest::qWait(500); // first paint and the delayed layout
         return !windowId.isEmpty();
     }
-    void stop()
-    {
-        reader.terminate();
-        reader.waitForFinished(5000);
-    }
     // A second start: it hands its arguments to the running reader and ends.
     int startAgain(const QStringList &arguments) { return runToEnd(dir.filePath("tavril"), arguments); }
-    bool readerVisible()
-    {
-        int status = 0;
-        xdotool({"search", "--onlyvisible", "--name", "Tavril"}, &status);
-        return status == 0;
-    }
+    bool readerVisible() { return runToEnd("xdotool", {"search", "--onlyvisible", "--name", "Tavril"}) == 0; }
     QImage shot()
     {
         QMap<QString, int> at;
@@ -61,8 +41,7 @@ class TestReaderX11 : public QObject
             at[line.section('=', 0, 0)] = line.section('=', 1).toInt();
         return QGuiApplication::primaryScreen()->grabWindow(0, at["X"], at["Y"], at["WIDTH"], at["HEIGHT"]).toImage();
     }
-    // The height of the first run of rows with ink of the text's colour: the
-    // first line of text.
+    // The height of the first run of rows with ink of the text's colour: the first line of text.
     int firstLineHeight(const QImage &image)
     {
         int height = 0;
@@ -77,21 +56,18 @@ class TestReaderX11 : public QObject
         return height;
     }
     QSettings ini() { return QSettings(dir.filePath("tavrilconfig.ini"), QSettings::IniFormat); }
+    void set(const QVariantMap &values) { storeSettings(dir.filePath("tavrilconfig.ini"), values); }
 
 private slots:
     void initTestCase()
     {
         QVERIFY(QFile::copy(QStringLiteral(TAVRIL_EXECUTABLE), dir.filePath("tavril")));
         QVERIFY(writeChapters(dir.filePath("book.txt"), 60, "GBK"));
-        QSettings ini(dir.filePath("tavrilconfig.ini"), QSettings::IniFormat);
-        ini.setValue("window/openLastFile", true);
-        ini.setValue("window/isTop", true);
-        ini.setValue("window/bgColor", QColor(Qt::white));
-        ini.setValue("font/color", textColor);
-        ini.setValue("font/font", QFont(QStringLiteral("Noto Sans CJK SC"), 14));
-        ini.setValue("fileHistory", QStringList{dir.filePath("book.txt")});
+        set({{"window/openLastFile", true}, {"window/isTop", true}, {"window/bgColor", QColor(Qt::white)},
+             {"font/color", textColor}, {"font/font", QFont(QStringLiteral("Noto Sans CJK SC"), 14)},
+             {"fileHistory", QStringList{dir.filePath("book.txt")}}});
     }
-    void cleanupTestCase() { stop(); }
+    void cleanupTestCase() { stopReader(reader); }
 
     void readsTurnsHidesAndComesBack()
     {
@@ -139,13 +115,12 @@ private slots:
         ini().setValue("fileHistory", QStringList{dir.filePath("book.txt")});
 
         // Quit and start again: the same page.
-        stop();
+        stopReader(reader);
         QVERIFY(start());
         QCOMPARE(storedOffset(bmk), offset);
         QTRY_COMPARE(shot(), before);
 
-        // Killed in the middle of quick page turns: the bookmark file is
-        // whole, and holds a place the reader had reached.
+        // Killed amid quick page turns: the bookmark file is whole, and holds a place the reader had reached.
         xdotool({"windowfocus", "--sync", windowId});
         xdotool({"key", "--delay", "1", "Right", "Right", "Right", "Right", "Right", "Right", "Right", "Right"});
         reader.kill();
@@ -156,19 +131,16 @@ private slots:
         QVERIFY(kept.value(0).offset >= offset);
     }
 
-    // On a screen scaled to 200 % the window and its text are twice as many
-    // pixels, the stored rectangle stays in logical pixels; with the progress
-    // line and automatic page turns, for a look in build/screenshots.
+    // Scaled to 200 % the window and its text are twice as many pixels, the stored rectangle stays in logical
+    // pixels; with the progress line and automatic page turns, for a look in build/screenshots.
     void aScaledScreenAndTheReadingAids()
     {
-        ini().setValue("window/rememberWin", true);
-        ini().setValue("window/rect", QRect(100, 100, 400, 300));
-        ini().setValue("view/showProgress", true);
-        ini().setValue("view/autoTurnSeconds", 2);
+        set({{"window/rememberWin", true}, {"window/rect", QRect(100, 100, 400, 300)}, {"view/showProgress", true},
+             {"view/autoTurnSeconds", 2}});
         QVERIFY(start());
         QCOMPARE(shot().size(), QSize(400, 300));
         const int plain = firstLineHeight(shot());
-        stop();
+        stopReader(reader);
         QProcessEnvironment scaled = QProcessEnvironment::systemEnvironment();
         scaled.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
         QVERIFY(start(scaled));
@@ -182,7 +154,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(storedOffset(dir.filePath("book.bmk")) != before, 5000);
         QTest::qWait(300);
         shot().save(QStringLiteral(TAVRIL_SCREENSHOT_DIR "/reader_auto_turn.png"));
-        stop();
+        stopReader(reader);
         QCOMPARE(ini().value("window/rect").toRect().size(), QSize(400, 300));
     }
 };
