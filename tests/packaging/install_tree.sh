@@ -1,6 +1,5 @@
 #!/bin/sh
-# Installs into a temporary prefix and checks the tree and its desktop files;
-# builds the .deb when dpkg-deb is there and checks its contents and lintian.
+# Checks the installed tree and desktop files, and the .deb and lintian when dpkg-deb is there.
 set -u
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -1,7 +1,6 @@
 #!/bin/sh
-# The installed reader started with a GBK book's path shows that book; started
-# with a missing path it starts as usual and says it cannot open the file.
-# An installed copy keeps its settings in the user's configuration folder.
+# The installed reader opens a GBK book given by path, keeps its settings in the user's folder, and tells a missing
+# file; it starts as usual with bad arguments.
 set -u
 work=$(mktemp -d)
 pid=

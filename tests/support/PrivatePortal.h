@@ -1,7 +1,6 @@
 #pragma once
 
-// A desktop portal of its own for a test: a private session bus, the real frontend (xdg-desktop-portal) and, when
-// asked, our fake desktop backend offering global shortcuts. Nothing of the user's session is used.
+// A private session bus with the real xdg-desktop-portal and, if given, the fake backend's global shortcuts.
 
 #include <QtDBus>
 #include <QtTest>
@@ -50,10 +49,8 @@ public:
     }
 
     bool isReady() const { return ready; }
-    /// The test's own connection to the private bus.
     QDBusConnection connection() const { return *bus; }
-    /// What a process started for the test needs to use this portal.
-    QProcessEnvironment environment() const { return env; }
+    QProcessEnvironment environment() const { return env; } // for a process that uses this portal
     /// One line per shortcut asked for: id, tab, description, tab, preferred trigger.
     QStringList requested() const
     {

@@ -1,6 +1,5 @@
 #!/bin/sh
-# Runs a test as user nobody, in a home of its own, when started as root (as CI
-# does) so that file permissions bite; as it is otherwise.
+# Runs a test as user nobody (with a home) when started as root, so that file permissions bite.
 set -eu
 [ "$(id -u)" -ne 0 ] && exec "$@"
 home=$(mktemp -d)

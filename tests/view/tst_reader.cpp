@@ -45,8 +45,7 @@ int lineWidth(const QFontMetrics &metrics, const QString &line)
     return metrics.horizontalAdvance(line.endsWith(QLatin1Char('\n')) ? line.chopped(1) : line);
 }
 
-// The page's lines the plain way: each count searched a grapheme cluster at a
-// time from the previous one; a line's chunk runs on to the end of a cluster.
+// The page's lines the plain way: each searched a grapheme cluster at a time from the previous line's count.
 QList<int> plainLayout(const QString &text, int from, const QFont &font, const QRect &page, int lineSpace)
 {
     const QFontMetrics metrics(font);
@@ -107,9 +106,8 @@ class TestReader : public QObject
 
     QString writeBook(const QString &name, const QString &text)
     {
-        QFile file(dir.filePath(name));
-        QFile::remove(BookmarkFile::pathFor(file.fileName()));
-        return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) >= 0 ? file.fileName() : QString();
+        QFile::remove(BookmarkFile::pathFor(dir.filePath(name)));
+        return writeFile(dir.filePath(name), text.toUtf8()) ? dir.filePath(name) : QString();
     }
     QString iniPath() const { return QCoreApplication::applicationDirPath() + QStringLiteral("/tavrilconfig.ini"); }
     QVariant stored(const QString &key) const
@@ -119,8 +117,7 @@ class TestReader : public QObject
         return settings.value(key);
     }
 
-    // Every page of `text` forward (the plain search's lines, without punctuation rules), then back: no line is wider
-    // than the page but by a hanging mark, holds a line feed but at its end, or ends inside a cluster.
+    // Every page forward (as the plain search lays it out) and back: lines fit, end at clusters, hold no inner '\n'.
     void readEveryPage(const QString &text)
     {
         Reader reader(config.get());
@@ -196,8 +193,7 @@ private slots:
         QTest::newRow("sans 12 punctuation rules") << font(sans, 12) << 400 << 2 << true;
         QTest::newRow("sans 12, six ideographs wide") << font(sans, 12) << 100 << 2 << false;
     }
-    // Tabs, dash and ellipsis pairs, marks by Latin letters, and clusters (runs of 0 to 7 ideographs and 1 to 5
-    // clusters put one at every place of a narrow line).
+    // Tabs, dash and ellipsis pairs, marks by Latin letters, and clusters at every place of a narrow line.
     void everyCharacterOnceForwardAndBack()
     {
         QFETCH(QFont, font);
@@ -232,8 +228,7 @@ private slots:
         QTest::newRow("one ideograph") << font("Noto Sans CJK SC", 12) << 1.0;
         QTest::newRow("one and a half") << font("Noto Serif CJK SC", 14, 1) << 1.5;
     }
-    // A line that would end at a forbidden place ends up to three clusters earlier; where that would empty it, a
-    // mark that must not open a line hangs past the page width on the line before.
+    // A line ends up to three clusters before a forbidden place; where that empties it, the mark hangs instead.
     void punctuationRulesAtEveryLineEnd()
     {
         QFETCH(QFont, font);
@@ -278,8 +273,7 @@ private slots:
             QVERIFY((length = reader.layoutPage(marks, from, INT_MAX, false)) > 0);
     }
 
-    // A place inside a cluster (from a bookmark, a jump, a page end) moves to its start; one wider than the page
-    // gets no line.
+    // A place inside a cluster moves to its start; a cluster wider than the page gets no line.
     void placesInsideAClusterMoveToItsStart()
     {
         Reader reader(config.get());
@@ -479,8 +473,7 @@ private slots:
         QCOMPARE((QList<int>{font.count(), background.count(), top.count()}), emitted);
     }
 
-    // What was set is there at the next start; the window's rectangle only while remembered, and as it was (the
-    // window brings it onto the screen). Loading, or the page's rectangle, writes nothing.
+    // What was set comes back, the window's rectangle only while remembered; loading or the page writes nothing.
     void storedValuesComeBack()
     {
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
@@ -527,13 +520,10 @@ private slots:
     {
         const ReaderConfig defaults;
         // A string list claiming 2^31 entries threw std::bad_alloc at start; a huge line spacing overflowed.
-        QFile file(iniPath());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("[General]\nfileHistory=@Variant(\\0\\0\\0\\v\\x7f\\xff\\xff\\xff)\n"
+        QVERIFY(writeFile(iniPath(), "[General]\nfileHistory=@Variant(\\0\\0\\0\\v\\x7f\\xff\\xff\\xff)\n"
                    "[window]\nbgType=abc\ntranslucent=250\nbgColor=12\nisTop=maybe\nrememberWin=true\nrect=nonsense\n"
                    "[shortcut]\nwheelTurnPage=2\n[font]\nfont=@Variant(garbage\ncolor=not a colour\n"
-                   "linespace=2147483647\nletterspace=y\n[update]\ncheckAtStart=0\n");
-        file.close();
+                   "linespace=2147483647\nletterspace=y\n[update]\ncheckAtStart=0\n"));
         ReaderConfig config;
         QVERIFY(config.bgType() == defaults.bgType() && config.translucent() == defaults.translucent());
         QVERIFY(config.bgColor() == defaults.bgColor() && config.textColor() == defaults.textColor());
@@ -542,8 +532,7 @@ private slots:
         QVERIFY(config.windowRect() == defaults.windowRect() && config.font() == defaults.font());
         QVERIFY(config.lineSpace() == defaults.lineSpace() && config.fileHistory().isEmpty());
         // Only the line that could not be loaded safely left the file.
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray left = file.readAll();
+        const QByteArray left = readFile(iniPath());
         QVERIFY2(!left.contains("fileHistory") && left.contains("linespace=2147483647"), left);
     }
 

@@ -26,8 +26,7 @@ struct AnsweringPrompter : Prompter
         return (asked << caption << start << filter, typed);
     }
     void openUrl(const QUrl &url) override { told << url.toString(); }
-    QStringList told;
-    QStringList asked;
+    QStringList told, asked;
     bool agree = false;
     QString typed; // null: cancelled
 };
@@ -66,8 +65,7 @@ class TestMainWindow : public QObject
 
     QString book(const QString &name, int chapters = 40)
     {
-        writeChapters(dir.filePath(name), chapters, "GBK");
-        return dir.filePath(name);
+        return writeChapters(dir.filePath(name), chapters, "GBK") ? dir.filePath(name) : QString();
     }
     // A shown window with the book at `path` laid out for its text area.
     std::unique_ptr<MainWindow> makeWindow(const QString &path = QString())
@@ -97,8 +95,7 @@ private slots:
     void init() { QFile::remove(iniPath()); }
     void cleanupTestCase() { QFile::remove(iniPath()); }
 
-    // From keys, global keys and the menu (separators without text: some styles draw it). Without a book no command
-    // leaves a stray ".bmk"; a book given by a relative path is remembered by its absolute one.
+    // From keys, global keys and the menu; no stray ".bmk" without a book; a relative path is stored absolute.
     void messagesAtTheBoundsAndWithoutABook()
     {
         QTemporaryDir here;
@@ -149,9 +146,7 @@ private slots:
         mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("pipe.txt"))).constData(), 0600);
         QFile huge(dir.filePath(QStringLiteral("huge.txt")));
         QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(Book::MaxFileSize + 1));
-        QFile picture(dir.filePath(QStringLiteral("picture.png")));
-        QVERIFY(picture.open(QIODevice::WriteOnly) && picture.write("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10", 20));
-        picture.close();
+        QVERIFY(writeFile(dir.filePath("picture.png"), QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10", 20)));
         const QString kept = book(QStringLiteral("kept.txt"));
         const QString path = dir.filePath(name);
         auto window = makeWindow(kept);
@@ -180,20 +175,17 @@ private slots:
         QCOMPARE(window->configObject()->fileHistory(), QStringList{path});
     }
 
-    // Another encoding keeps the place, and is remembered for the book. In the wrong byte order UTF-16 has no CR LF
-    // line ends: the place moves by the carriage returns before it.
+    // Another encoding keeps the place (less the CRs before it, no line ends in UTF-16's wrong byte order) and stays.
     void anEncodingChosenForABookKeepsThePlace()
     {
         QString text;
         for (int i = 1; i <= 30; ++i)
             text += QStringLiteral("第%1章 风起\r\n\u3000\u3000天色将晚，江上起了风。\r\n").arg(i);
-        QFile file(dir.filePath(QStringLiteral("utf16.txt")));
-        QVERIFY(file.open(QIODevice::WriteOnly) &&
-                file.write(reinterpret_cast<const char *>(text.utf16()), text.size() * 2));
-        file.close();
+        const QString path = dir.filePath(QStringLiteral("utf16.txt"));
+        QVERIFY(writeFile(path, QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2)));
         auto window = makeWindow();
-        window->configObject()->setBookEncoding(file.fileName(), TextEncoding::Utf16Le);
-        window->openFile(file.fileName());
+        window->configObject()->setBookEncoding(path, TextEncoding::Utf16Le);
+        window->openFile(path);
         Reader *reader = window->readerObject();
         QVERIFY(reader->book()->text().startsWith(QStringLiteral("第1章 风起\n")));
         reader->jumpTo(reader->book()->text().indexOf(QStringLiteral("第7章")));
@@ -204,7 +196,7 @@ private slots:
         choices.at(5)->trigger();            // UTF-16BE
         QCOMPARE(reader->position(), place + returns);
         QSettings ini(iniPath(), QSettings::IniFormat);
-        QCOMPARE(ini.value("content/encodings").toString(), "utf-16be|" + file.fileName());
+        QCOMPARE(ini.value("content/encodings").toString(), "utf-16be|" + path);
         choices.at(4)->trigger();
         QCOMPARE(reader->position(), place);
         choices.at(0)->trigger(); // automatic: the choice is forgotten
@@ -291,8 +283,7 @@ private slots:
         QCOMPARE(window->readerObject()->book()->path(), dropped);
     }
 
-    // A click turns the page when chosen; a drag anywhere moves the window, and stores where it is. The edges size
-    // it, down to the smallest size that holds a line. The wheel and a double click act only when chosen.
+    // Clicks, the wheel and double clicks act when chosen; a drag moves the window (stored), its edges size it.
     void theMouse()
     {
         auto window = makeWindow(book(QStringLiteral("mouse.txt"), 60));
@@ -336,18 +327,14 @@ private slots:
     {
         for (const char *stored : {"nonsense", "@Rect(0 0 0 0)", "@Rect(100 100 11 19)", "@Rect(-32767 -32767 400 300)",
                                    "@Rect(50000 40 400 300)", "@Rect(0 0 90000 90000)"}) {
-            QFile ini(iniPath());
-            QVERIFY(ini.open(QIODevice::WriteOnly) &&
-                    ini.write("[window]\nrememberWin=true\nrect=" + QByteArray(stored)));
-            ini.close();
+            QVERIFY(writeFile(iniPath(), "[window]\nrememberWin=true\nrect=" + QByteArray(stored)));
             MainWindow window;
             QVERIFY2(QGuiApplication::primaryScreen()->availableGeometry().contains(window.frameGeometry()), stored);
             QCOMPARE(window.frameGeometry().size().expandedTo(window.smallestSize()), window.frameGeometry().size());
         }
     }
 
-    // The margin's alpha and the whole window's opacity in percent, for the background type and translucency,
-    // with the cursor over the window or away, with a compositor or without.
+    // The margin's alpha and the window's opacity for the background, the cursor and a compositor.
     void theBackground_data()
     {
         QTest::addColumn<QList<int>>("given"); // bgType, translucent, under the cursor, compositor
@@ -431,13 +418,11 @@ private slots:
         window->repaint();
         QApplication::processEvents();
         QVERIFY(window->findChild<QNetworkReply *>());
-        QFile answer(dir.filePath(QStringLiteral("answer.json")));
+        const QString answer = dir.filePath(QStringLiteral("answer.json"));
         for (const char *forced : {"false", "true"}) {
-            QVERIFY(answer.open(QIODevice::WriteOnly) &&
-                    answer.write(R"({"versionCode": 9, "versionName": "3.0", "force": )" + QByteArray(forced) + "}"));
-            answer.close();
+            QVERIFY(writeFile(answer, R"({"versionCode": 9, "versionName": "3.0", "force": )" + QByteArray(forced) + "}"));
             auto *dialog = window->findChild<WhatsNewDlg *>();
-            dialog->checkUpdate(QUrl::fromLocalFile(answer.fileName()).toString(), false);
+            dialog->checkUpdate(QUrl::fromLocalFile(answer).toString(), false);
             QTRY_VERIFY(dialog->isVisible());
             dialog->reject();
             QCOMPARE(window->isVisible(), forced == QLatin1String("false"));
@@ -450,11 +435,7 @@ private slots:
         const QString path = book(QStringLiteral("closing.txt"));
         auto window = makeWindow(path);
         window->onHotkeyPressed(2);
-        auto stored = [this] {
-            QFile file(dir.filePath(QStringLiteral("closing.bmk")));
-            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        };
-        const QByteArray before = stored();
+        const QByteArray before = readFile(dir.filePath(QStringLiteral("closing.bmk")));
         QStringList opened;
         for (int dialog : {4, 6, 3}) {
             window->openFile(path);
@@ -471,7 +452,7 @@ private slots:
             QVERIFY(!window->readerObject()->book()->isOpen() && !QApplication::activeModalWidget());
         }
         QCOMPARE(opened, (QStringList{"BookMarkDialog", "FindDialog", "ContentsDialog"}));
-        QVERIFY(!before.isEmpty() && stored() == before);
+        QVERIFY(!before.isEmpty() && readFile(dir.filePath(QStringLiteral("closing.bmk"))) == before);
     }
 
     void aPlaceThatCannotBeSavedIsToldOnceAndTriedAgain()

@@ -1,5 +1,4 @@
-// The built reader as a native Wayland client: weston in a private Xvfb (for xdotool's pointer), the portal with a
-// fake desktop on a private bus. The window is found on screenshots by its background colour, which is its own.
+// The reader on Wayland: weston in a private Xvfb (for xdotool), a fake desktop portal; the window found by its colour.
 
 #include "PrivatePortal.h"
 #include "ReaderFiles.h"
@@ -15,7 +14,7 @@ class TestReaderWayland : public QObject
     Q_OBJECT
 
     QTemporaryDir dir;
-    QString display, runtime;
+    QString display;
     std::vector<std::unique_ptr<QProcess>> servers;
     std::unique_ptr<PrivatePortal> portal;
     QProcess reader;
@@ -23,8 +22,7 @@ class TestReaderWayland : public QObject
     QProcessEnvironment environment(bool wayland = true) const
     {
         QProcessEnvironment env = portal->environment();
-        env.insert(QStringLiteral("DISPLAY"), display);
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+        env.insert(QStringLiteral("DISPLAY"), display); // XDG_RUNTIME_DIR is the portal's
         env.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("tavril-test"));
         env.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), wayland ? QStringLiteral("wayland") : QStringLiteral("xcb"));
@@ -98,21 +96,15 @@ private slots:
     {
         QVERIFY(QFile::copy(QStringLiteral(TAVRIL_EXECUTABLE), dir.filePath(QStringLiteral("tavril"))));
         QVERIFY(writeChapters(dir.filePath(QStringLiteral("book.txt")), 30));
-        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("runtime")));
-        runtime = dir.filePath(QStringLiteral("runtime"));
-        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QProcess *xvfb =
-            server(QStringLiteral("Xvfb"), {"-displayfd", "1", "-screen", "0", "1400x1100x24", "-nolisten", "tcp"},
-                   QProcessEnvironment::systemEnvironment());
+        QProcess *xvfb = server("Xvfb", {"-displayfd", "1", "-screen", "0", "1400x1100x24", "-nolisten", "tcp"},
+                                QProcessEnvironment::systemEnvironment());
         QVERIFY(xvfb->waitForReadyRead(10000));
         display = QLatin1Char(':') + QString::fromLatin1(xvfb->readLine().trimmed());
         portal.reset(new PrivatePortal(QStringLiteral(FAKE_PORTAL_BACKEND)));
         QVERIFY(portal->isReady());
-        server(QStringLiteral("weston"),
-               {"--backend=x11-backend.so", "--use-pixman", "--width=1280", "--height=1024", "--socket=tavril-test",
-                "--no-config"},
-               environment());
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(runtime + QStringLiteral("/tavril-test")), 10000);
+        server("weston", {"--backend=x11-backend.so", "--use-pixman", "--width=1280", "--height=1024",
+                          "--socket=tavril-test", "--no-config"}, environment());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(environment().value("XDG_RUNTIME_DIR") + "/tavril-test"), 10000);
         QTest::qWait(500); // the shell
         QVERIFY(startReader(0, 100));
         QTRY_VERIFY_WITH_TIMEOUT(window().width() > 100, 15000);
@@ -128,8 +120,7 @@ private slots:
         }
     }
 
-    // A drag moves the window (to where all of it is on the screen); its edges size it. Qt cannot know where the
-    // desktop put the window: the stored position stays, the size follows.
+    // A drag moves the window, its edges size it; unknown to Qt, the stored position stays, the size follows.
     void dragsMoveAndEdgesSizeTheWindow()
     {
         QRect before = window();
@@ -163,8 +154,7 @@ private slots:
         QTRY_VERIFY(!window().isEmpty());
     }
 
-    // The window is there, but nowhere at full colour: the reader fades its own painting where the desktop ignores
-    // window opacity.
+    // Where the desktop ignores window opacity, the reader fades its own painting: no pixel at full colour.
     void theWholeWindowFades()
     {
         stopReader(reader);

@@ -1,5 +1,4 @@
-// The built reader on a real X server, driven as a person would: real key presses and global hot keys, the same
-// page after a restart or a kill, a frameless window kept on top, and a screen scaled to 200 %.
+// The built reader on a real X server, driven by real key presses and global hot keys, restarted, killed and scaled.
 
 #include "BookmarkFile.h"
 #include "ReaderFiles.h"
@@ -131,8 +130,7 @@ private slots:
         QVERIFY(kept.value(0).offset >= offset);
     }
 
-    // Scaled to 200 % the window and its text are twice as many pixels, the stored rectangle stays in logical
-    // pixels; with the progress line and automatic page turns, for a look in build/screenshots.
+    // At 200 % the window and text double, the stored rectangle does not; screenshots in build/screenshots.
     void aScaledScreenAndTheReadingAids()
     {
         set({{"window/rememberWin", true}, {"window/rect", QRect(100, 100, 400, 300)}, {"view/showProgress", true},
