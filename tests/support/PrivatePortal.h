@@ -2,6 +2,8 @@
 
 // A private session bus with the real xdg-desktop-portal and, if given, the fake backend's global shortcuts.
 
+#include "ReaderFiles.h"
+
 #include <QtDBus>
 #include <QtTest>
 
@@ -14,10 +16,9 @@ public:
         QDir(dir.path()).mkpath(QStringLiteral("portals"));
         QDir(dir.path()).mkpath(QStringLiteral("runtime"));
         QFile::setPermissions(dir.filePath("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        writeFile("bus.conf", "<busconfig><type>session</type><listen>unix:path=" + dir.filePath("bus").toUtf8() +
-                                  "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow "
-                                  "send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow "
-                                  "own=\"*\"/></policy></busconfig>");
+        writeFile(dir.filePath("bus.conf"), "<busconfig><type>session</type><listen>unix:path=" + dir.filePath("bus").toUtf8() +
+                  "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\" eavesdrop="
+                  "\"true\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>");
         env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), "unix:path=" + dir.filePath("bus"));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.filePath("runtime"));
         env.insert(QStringLiteral("XDG_DESKTOP_PORTAL_DIR"), dir.filePath("portals"));
@@ -28,9 +29,8 @@ public:
         bus.reset(new QDBusConnection(
             QDBusConnection::connectToBus(env.value(QStringLiteral("DBUS_SESSION_BUS_ADDRESS")), dir.path())));
         if (!backend.isEmpty()) {
-            writeFile("portals/tavriltest.portal", QByteArray("[portal]\nDBusName=") + kBackend +
-                                                       "\nInterfaces=org.freedesktop.impl.portal.GlobalShortcuts;\n"
-                                                       "UseIn=tavriltest\n");
+            writeFile(dir.filePath("portals/tavriltest.portal"), QByteArray("[portal]\nDBusName=") + kBackend +
+                      "\nInterfaces=org.freedesktop.impl.portal.GlobalShortcuts;\nUseIn=tavriltest\n");
             run(backend, QStringList{"--log", dir.filePath("backend.log")} + arguments);
             if (!waitForName(QString::fromLatin1(kBackend)))
                 return;
@@ -75,11 +75,6 @@ private:
             QDBusMessage::createMethodCall(kBackend, "/org/tavriltest/Control", "org.tavriltest.Control", method);
         message.setArguments(arguments);
         return bus->call(message);
-    }
-    void writeFile(const QString &name, const QByteArray &bytes)
-    {
-        QFile file(dir.filePath(name));
-        file.open(QIODevice::WriteOnly) && file.write(bytes);
     }
     void run(const QString &program, const QStringList &arguments)
     {

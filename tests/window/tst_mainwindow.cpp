@@ -160,21 +160,6 @@ private slots:
         QCOMPARE(window->readerObject()->book()->path() == path, name == QLatin1String("picture.png"));
     }
 
-    // The file dialog starts at the last book; cancelled, nothing happens.
-    void theOpenCommandAsksForABook()
-    {
-        auto window = makeWindow();
-        const QString path = prompter->typed = book(QStringLiteral("open.txt"));
-        window->onHotkeyPressed(101);
-        prompter->typed = QString();
-        window->onHotkeyPressed(1);
-        const QString caption = QStringLiteral("选择文件"), filter = QStringLiteral("文本文件 (*.txt);;所有文件 (*)");
-        QCOMPARE(prompter->asked, (QStringList{caption, QString(), filter, caption, path, filter}));
-        QVERIFY(prompter->told.isEmpty());
-        QCOMPARE(window->readerObject()->book()->path(), path);
-        QCOMPARE(window->configObject()->fileHistory(), QStringList{path});
-    }
-
     // Another encoding keeps the place (less the CRs before it, no line ends in UTF-16's wrong byte order) and stays.
     void anEncodingChosenForABookKeepsThePlace()
     {
@@ -250,27 +235,18 @@ private slots:
         QVERIFY(prompter->told.last().startsWith(QStringLiteral("无法跳转到“120%”")));
     }
 
-    void recentBooksAreOfferedAndAGoneOneIsRemoved()
-    {
-        const QString gone = book(QStringLiteral("gone.txt"));
-        auto window = makeWindow(gone);
-        const QString kept = book(QStringLiteral("kept.txt"));
-        window->openFile(kept);
-        QFile::remove(gone);
-        QMenu *recent = submenu(window.get(), 3);
-        recent->popup(QPoint(0, 0));
-        const QList<QAction *> books = recent->actions();
-        QVERIFY(books.size() == 2 && books.at(0)->text() == QStringLiteral("kept") && books.at(0)->toolTip() == dir.path());
-        QVERIFY(books.at(0)->isEnabled() && !books.at(1)->isEnabled()); // greyed out, yet takes a click
-        mouse(recent, QEvent::MouseButtonRelease, recent->actionGeometry(books.at(1)).center());
-        QTRY_COMPARE(window->configObject()->fileHistory(), QStringList{kept});
-        QCOMPARE(prompter->told, QStringList{"“" + gone + "”已不存在，已从最近打开中移除"});
-        QCOMPARE(window->readerObject()->book()->path(), kept);
-    }
-
-    void aDroppedFileOpens()
+    // The file dialog starts at the last book (cancelled, nothing happens); the first file dropped opens; a recent
+    // book gone since is greyed out and, clicked, removed with a word.
+    void booksFromTheDialogADropAndTheRecentList()
     {
         auto window = makeWindow();
+        const QString path = prompter->typed = book(QStringLiteral("open.txt"));
+        window->onHotkeyPressed(101);
+        prompter->typed = QString();
+        window->onHotkeyPressed(1);
+        const QString caption = QStringLiteral("选择文件"), filter = QStringLiteral("文本文件 (*.txt);;所有文件 (*)");
+        QCOMPARE(prompter->asked, (QStringList{caption, QString(), filter, caption, path, filter}));
+        QCOMPARE(window->readerObject()->book()->path(), path);
         QMimeData data;
         const QString dropped = book(QStringLiteral("dropped.txt"));
         data.setUrls({QUrl::fromLocalFile(dropped), QUrl::fromLocalFile(book(QStringLiteral("second.txt")))});
@@ -279,7 +255,16 @@ private slots:
         QApplication::sendEvent(window.get(), &enter);
         QApplication::sendEvent(window.get(), &drop);
         QVERIFY(enter.isAccepted());
+        QTRY_COMPARE(window->configObject()->fileHistory(), (QStringList{dropped, path}));
+        QFile::remove(path);
+        QMenu *recent = submenu(window.get(), 3);
+        recent->popup(QPoint(0, 0));
+        const QList<QAction *> books = recent->actions();
+        QVERIFY(books.size() == 2 && books.at(0)->text() == QStringLiteral("dropped") && books.at(0)->toolTip() == dir.path());
+        QVERIFY(books.at(0)->isEnabled() && !books.at(1)->isEnabled()); // greyed out, yet takes a click
+        mouse(recent, QEvent::MouseButtonRelease, recent->actionGeometry(books.at(1)).center());
         QTRY_COMPARE(window->configObject()->fileHistory(), QStringList{dropped});
+        QCOMPARE(prompter->told, QStringList{"“" + path + "”已不存在，已从最近打开中移除"});
         QCOMPARE(window->readerObject()->book()->path(), dropped);
     }
 
@@ -320,18 +305,6 @@ private slots:
         config->setDoubleClickHide(true);
         mouse(window.get(), QEvent::MouseButtonDblClick, {10, 10});
         QVERIFY(!window->isVisible());
-    }
-
-    // A rectangle stored empty, as garbage, off the screen or larger than it comes back on it.
-    void aStoredRectangleLandsOnTheScreen()
-    {
-        for (const char *stored : {"nonsense", "@Rect(0 0 0 0)", "@Rect(100 100 11 19)", "@Rect(-32767 -32767 400 300)",
-                                   "@Rect(50000 40 400 300)", "@Rect(0 0 90000 90000)"}) {
-            QVERIFY(writeFile(iniPath(), "[window]\nrememberWin=true\nrect=" + QByteArray(stored)));
-            MainWindow window;
-            QVERIFY2(QGuiApplication::primaryScreen()->availableGeometry().contains(window.frameGeometry()), stored);
-            QCOMPARE(window.frameGeometry().size().expandedTo(window.smallestSize()), window.frameGeometry().size());
-        }
     }
 
     // The margin's alpha and the window's opacity for the background, the cursor and a compositor.
@@ -391,8 +364,9 @@ private slots:
         QVERIFY(!window->isVisible());
     }
 
-    // The last book comes back at the next start; one gone since is left out without a word.
-    void theLastBookComesBack()
+    // At the next start the last book comes back (one gone since is left out without a word), and a rectangle
+    // stored empty, as garbage, off the screen or larger than it lands on the screen.
+    void theNextStart()
     {
         const QString path = book(QStringLiteral("last.txt"));
         storeSettings(iniPath(), {{"window/openLastFile", true}, {"fileHistory", QStringList{path}}});
@@ -405,6 +379,13 @@ private slots:
                 told = box->close();
         });
         QVERIFY(!MainWindow().readerObject()->book()->isOpen() && !told);
+        for (const char *stored : {"nonsense", "@Rect(0 0 0 0)", "@Rect(100 100 11 19)", "@Rect(-32767 -32767 400 300)",
+                                   "@Rect(50000 40 400 300)", "@Rect(0 0 90000 90000)"}) {
+            QVERIFY(writeFile(iniPath(), "[window]\nrememberWin=true\nrect=" + QByteArray(stored)));
+            MainWindow window;
+            QVERIFY2(QGuiApplication::primaryScreen()->availableGeometry().contains(window.frameGeometry()), stored);
+            QCOMPARE(window.frameGeometry().size().expandedTo(window.smallestSize()), window.frameGeometry().size());
+        }
     }
 
     // Asked after the first paint unless turned off; a forced update closes the window with its dialog.

@@ -15,12 +15,13 @@ class TestReaderX11 : public QObject
     QProcess reader;
     QString windowId;
 
-    QString xdotool(const QStringList &arguments)
+    QString run(const QString &program, const QStringList &arguments)
     {
         QString output;
-        runToEnd("xdotool", arguments, QProcessEnvironment::systemEnvironment(), &output);
+        runToEnd(program, arguments, QProcessEnvironment::systemEnvironment(), &output);
         return output;
     }
+    QString xdotool(const QStringList &arguments) { return run("xdotool", arguments); }
     bool start(const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
     {
         reader.setProcessEnvironment(env);
@@ -40,18 +41,13 @@ class TestReaderX11 : public QObject
             at[line.section('=', 0, 0)] = line.section('=', 1).toInt();
         return QGuiApplication::primaryScreen()->grabWindow(0, at["X"], at["Y"], at["WIDTH"], at["HEIGHT"]).toImage();
     }
-    // The height of the first run of rows with ink of the text's colour: the first line of text.
+    // The first line of text's height: rows with ink of its colour, up to the first row without after them.
     int firstLineHeight(const QImage &image)
     {
         int height = 0;
-        for (int y = 0; y < image.height(); ++y) {
-            int ink = 0;
-            for (int x = 0; x < image.width(); ++x)
+        for (int y = 0, ink = 0; y < image.height() && (ink > 0 || height == 0); ++y, height += ink > 0)
+            for (int x = ink = 0; x < image.width(); ++x)
                 ink += image.pixelColor(x, y) == textColor;
-            if (ink == 0 && height > 0)
-                break;
-            height += ink > 0;
-        }
         return height;
     }
     QSettings ini() { return QSettings(dir.filePath("tavrilconfig.ini"), QSettings::IniFormat); }
@@ -74,16 +70,12 @@ private slots:
         QVERIFY(start());
         QCOMPARE(storedOffset(bmk), 0);
         // Frameless, kept on top, and the page painted in the configured colour.
-        QString state;
-        QCOMPARE(runToEnd("xprop", {"-id", windowId, "_NET_WM_STATE", "_MOTIF_WM_HINTS"},
-                          QProcessEnvironment::systemEnvironment(), &state),
-                 0);
+        const QString state = run("xprop", {"-id", windowId, "_NET_WM_STATE", "_MOTIF_WM_HINTS"});
         QVERIFY2(state.contains("_NET_WM_STATE_ABOVE") && state.contains("= 0x2, 0x1, 0x0,"), qPrintable(state));
         QTRY_VERIFY(firstLineHeight(shot()) > 10);
 
         // Real key presses reach the window that has the focus.
-        xdotool({"windowfocus", "--sync", windowId});
-        xdotool({"key", "Right"});
+        xdotool({"windowfocus", "--sync", windowId, "key", "Right"});
         QTRY_VERIFY(storedOffset(bmk) > 0);
         const int first = storedOffset(bmk);
         xdotool({"key", "Right"});
@@ -96,8 +88,7 @@ private slots:
         QWidget other;
         other.show();
         QVERIFY(QTest::qWaitForWindowExposed(&other));
-        xdotool({"windowfocus", "--sync", QString::number(other.winId())});
-        xdotool({"key", "ctrl+shift+Down"});
+        xdotool({"windowfocus", "--sync", QString::number(other.winId()), "key", "ctrl+shift+Down"});
         QTRY_VERIFY(!readerVisible());
         xdotool({"key", "ctrl+shift+Up"});
         QTRY_VERIFY(readerVisible());
@@ -120,8 +111,8 @@ private slots:
         QTRY_COMPARE(shot(), before);
 
         // Killed amid quick page turns: the bookmark file is whole, and holds a place the reader had reached.
-        xdotool({"windowfocus", "--sync", windowId});
-        xdotool({"key", "--delay", "1", "Right", "Right", "Right", "Right", "Right", "Right", "Right", "Right"});
+        xdotool({"windowfocus", "--sync", windowId, "key", "--delay", "1", "Right", "Right", "Right", "Right", "Right",
+                 "Right", "Right", "Right"});
         reader.kill();
         reader.waitForFinished(5000);
         QFile file(bmk);
