@@ -52,11 +52,7 @@ public:
     QDBusConnection connection() const { return *bus; }
     QProcessEnvironment environment() const { return env; } // for a process that uses this portal
     /// One line per shortcut asked for: id, tab, description, tab, preferred trigger.
-    QStringList requested() const
-    {
-        QFile log(dir.filePath("backend.log"));
-        return log.open(QIODevice::ReadOnly) ? QString(log.readAll()).split('\n', Qt::SkipEmptyParts) : QStringList();
-    }
+    QStringList requested() const { return QString(readFile(dir.filePath("backend.log"))).split('\n', Qt::SkipEmptyParts); }
     /// The desktop presses the shortcut `id` of every session, or of one.
     bool activate(const QString &id, const QString &session = QString()) const
     {

@@ -34,12 +34,9 @@ inline bool writeChapters(const QString &path, int chapters, const char *codec =
 // The automatic bookmark's offset, read apart from the reader's own code; -1 without one.
 inline int storedOffset(const QString &bmk)
 {
-    QFile file(bmk);
-    QDataStream in(&file);
-    qint32 count = 0;
-    qint32 offset = -1;
-    if (file.open(QIODevice::ReadOnly))
-        in >> count >> offset;
+    QDataStream in(readFile(bmk));
+    qint32 count = 0, offset = -1;
+    in >> count >> offset;
     return count > 0 ? offset : -1;
 }
 

@@ -10,6 +10,8 @@
 using C = ReaderConfig;
 using Setter = std::function<void(C &)>;
 Q_DECLARE_METATYPE(Setter)
+struct Page { QFont font; int width, lineSpace; bool rules; };
+Q_DECLARE_METATYPE(Page)
 
 namespace {
 
@@ -177,33 +179,27 @@ private slots:
 
     void everyCharacterOnceForwardAndBack_data()
     {
-        QTest::addColumn<QFont>("font");
-        QTest::addColumn<int>("width");
-        QTest::addColumn<int>("lineSpace");
-        QTest::addColumn<bool>("rules");
+        QTest::addColumn<Page>("page");
         const QString sans = QStringLiteral("Noto Sans CJK SC");
-        QTest::newRow("sans 12") << font(sans, 12) << 400 << 2 << false;
-        QTest::newRow("sans 9 spaced") << font(sans, 9, 3) << 333 << 2 << false;
-        QTest::newRow("sans 36 tight") << font(sans, 36, -2) << 517 << 1 << false;
-        QTest::newRow("sans 12 overlapping: a longer line can be shorter") << font(sans, 12, -12) << 300 << 2 << false;
-        QTest::newRow("serif 20 spaced lines") << font("Noto Serif CJK SC", 20, 3) << 400 << 8 << false;
-        QTest::newRow("latin font 9") << font("DejaVu Sans", 9, 1) << 451 << 0 << false;
-        QTest::newRow("latin font 11 tight") << font("DejaVu Sans", 11, -3) << 377 << 2 << false;
-        QTest::newRow("latin serif 14 tight") << font("DejaVu Serif", 14, -1) << 400 << 2 << false;
-        QTest::newRow("sans 12 punctuation rules") << font(sans, 12) << 400 << 2 << true;
-        QTest::newRow("sans 12, six ideographs wide") << font(sans, 12) << 100 << 2 << false;
+        QTest::newRow("sans 12") << Page{font(sans, 12), 400, 2, false};
+        QTest::newRow("sans 9 spaced") << Page{font(sans, 9, 3), 333, 2, false};
+        QTest::newRow("sans 36 tight") << Page{font(sans, 36, -2), 517, 1, false};
+        QTest::newRow("sans 12 overlapping: a longer line can be shorter") << Page{font(sans, 12, -12), 300, 2, false};
+        QTest::newRow("serif 20 spaced lines") << Page{font("Noto Serif CJK SC", 20, 3), 400, 8, false};
+        QTest::newRow("latin font 9") << Page{font("DejaVu Sans", 9, 1), 451, 0, false};
+        QTest::newRow("latin font 11 tight") << Page{font("DejaVu Sans", 11, -3), 377, 2, false};
+        QTest::newRow("latin serif 14 tight") << Page{font("DejaVu Serif", 14, -1), 400, 2, false};
+        QTest::newRow("sans 12 punctuation rules") << Page{font(sans, 12), 400, 2, true};
+        QTest::newRow("sans 12, six ideographs wide") << Page{font(sans, 12), 100, 2, false};
     }
     // Tabs, dash and ellipsis pairs, marks by Latin letters, and clusters at every place of a narrow line.
     void everyCharacterOnceForwardAndBack()
     {
-        QFETCH(QFont, font);
-        QFETCH(int, width);
-        QFETCH(int, lineSpace);
-        QFETCH(bool, rules);
-        config->setFont(font);
-        config->setPageRect(QRect(2, 2, width, 300));
-        config->setLineSpace(lineSpace);
-        config->setPunctuationRules(rules);
+        QFETCH(Page, page);
+        config->setFont(page.font);
+        config->setPageRect(QRect(2, 2, page.width, 300));
+        config->setLineSpace(page.lineSpace);
+        config->setPunctuationRules(page.rules);
         QString text =
             novel(50, QStringLiteral("\t|。\n\t|——|……|…|—|“|”|。”）|！”|？」|『|》|（|、|；|·|\u3000|A…|……A|T——|"
                                      "ＡＶ０１|AVA|To.|1.1| |a\tb|“WAVE”，|fi|'\"(!?)|\U0001F600|\U00020000|"
@@ -271,26 +267,6 @@ private slots:
         const QString marks = QStringLiteral("。，”）」』》!（「『《“‘([").repeated(9) + QString(51, QChar(u'…'));
         for (int from = 0, length = 1; from < marks.size(); from += length)
             QVERIFY((length = reader.layoutPage(marks, from, INT_MAX, false)) > 0);
-    }
-
-    // A place inside a cluster moves to its start; a cluster wider than the page gets no line.
-    void placesInsideAClusterMoveToItsStart()
-    {
-        Reader reader(config.get());
-        for (const QString &cluster : kClusters) {
-            const QString text = QStringLiteral("天地") + cluster + QString(200, QChar(u'字'));
-            const QString path = writeBook(QStringLiteral("cluster%1.txt").arg(kClusters.indexOf(cluster)), text);
-            BookmarkFile::save(BookmarkFile::pathFor(path), {Bookmark{3, QString(), QString()}});
-            reader.openBook(path);
-            const int opened = reader.position();
-            reader.jumpTo(0);
-            reader.jumpTo(3);
-            QVERIFY(opened == 2 && reader.position() == 2 && reader.layoutPage(text, 0, 3, false) == 2);
-        }
-        const QString flag = kClusters.last();
-        config->setPageRect(QRect(0, 0, QFontMetrics(config->font()).horizontalAdvance(flag) - 1, 50));
-        QCOMPARE(reader.layoutPage(flag + flag, 0, INT_MAX, true), 0);
-        QVERIFY(!reader.lines().isEmpty() && reader.lines().count(0) == reader.lines().size());
     }
 
     void theAutomaticBookmarkFollowsEveryMove()
@@ -375,6 +351,8 @@ private slots:
         QVERIFY(!text.isEmpty() || image.pixel(page.left(), page.center().y()) == qRgb(0x80, 0x80, 0x80));
     }
 
+    // A place inside a cluster moves to its start; a cluster wider than the page gets no line; a place beyond the
+    // end or before the start, or a page too small for a character, moves nothing and skips nothing.
     void badPositionsAndPages()
     {
         Reader reader(config.get());
@@ -394,7 +372,6 @@ private slots:
         BookmarkFile::save(BookmarkFile::pathFor(path), {Bookmark{-40, QString(), QString()}});
         reader.openBook(path);
         QVERIFY(reader.position() == 0 && reader.pageLength() > 0);
-        // Pages too small for a character: nothing moves, nothing is skipped.
         const QList<QPair<QRect, int>> pages = {
             {QRect(0, 0, 400, 5), 12}, {QRect(0, 0, 0, 300), 12}, {QRect(0, 0, 3, 300), 12}, {QRect(0, 0, 200, 150), 300}};
         for (const auto &page : pages) {
@@ -405,6 +382,22 @@ private slots:
                 QVERIFY(!reader.nextPage() && !reader.previousPage());
             QCOMPARE(reader.position(), 100);
         }
+        config->setPageRect(QRect(2, 2, 400, 300));
+        config->setFont(font(QStringLiteral("Noto Sans CJK SC"), 12));
+        for (const QString &cluster : kClusters) {
+            const QString text = QStringLiteral("天地") + cluster + QString(200, QChar(u'字'));
+            const QString path = writeBook(QStringLiteral("cluster%1.txt").arg(kClusters.indexOf(cluster)), text);
+            BookmarkFile::save(BookmarkFile::pathFor(path), {Bookmark{3, QString(), QString()}});
+            reader.openBook(path);
+            const int opened = reader.position();
+            reader.jumpTo(0);
+            reader.jumpTo(3);
+            QVERIFY(opened == 2 && reader.position() == 2 && reader.layoutPage(text, 0, 3, false) == 2);
+        }
+        const QString flag = kClusters.last();
+        config->setPageRect(QRect(0, 0, QFontMetrics(config->font()).horizontalAdvance(flag) - 1, 50));
+        QCOMPARE(reader.layoutPage(flag + flag, 0, INT_MAX, true), 0);
+        QVERIFY(!reader.lines().isEmpty() && reader.lines().count(0) == reader.lines().size());
     }
 
     // A place by percentage or chapter, in 1000 characters of 12 chapters of 80; anything else is refused.
@@ -419,7 +412,6 @@ private slots:
             const JumpTarget target = JumpTarget::parse(c.first, 1000, starts);
             QVERIFY2(target.offset == c.second && target.error.isEmpty() == (c.second >= 0), qPrintable(c.first));
         }
-        // Without chapters, percentages only.
         QVERIFY(JumpTarget::parse(QStringLiteral("3"), 1000, {}).error.contains(QStringLiteral("没有分章")));
         QCOMPARE(JumpTarget::parse(QStringLiteral("50%"), 1000, {}).offset, 500);
         QCOMPARE(JumpTarget::parse(QStringLiteral("50%"), 0, {}).offset, -1);

@@ -1,4 +1,3 @@
-#include "Book.h"
 #include "FileSizeLimit.h"
 #include "MainWindow.h"
 #include "Prompter.h"

@@ -159,11 +159,8 @@ private slots:
     {
         stopReader(reader);
         QVERIFY(startReader(1, 40));
-        auto faded = [this] {
-            return pixels(
-                [](QRgb c) { return qRed(c) > qGreen(c) + 50 && qBlue(c) > qGreen(c) + 50 && qRed(c) < 230; });
-        };
-        QTRY_COMPARE_WITH_TIMEOUT(faded().size(), kStored.size(), 15000);
+        auto faded = [](QRgb c) { return qRed(c) > qGreen(c) + 50 && qBlue(c) > qGreen(c) + 50 && qRed(c) < 230; };
+        QTRY_COMPARE_WITH_TIMEOUT(pixels(faded).size(), kStored.size(), 15000);
         QVERIFY(window().isEmpty());
         stopReader(reader);
     }
