@@ -3,23 +3,17 @@
 #include <csignal>
 #include <sys/resource.h>
 
-// While it lives, no file of the process may grow beyond `bytes`: a write
-// past that fails as it would on a full disk.
-class FileSizeLimit
+// While it lives, no file of the process may grow beyond `bytes`: a write past that fails as on a full disk.
+struct FileSizeLimit
 {
-public:
     explicit FileSizeLimit(rlim_t bytes)
     {
         std::signal(SIGXFSZ, SIG_IGN);
         getrlimit(RLIMIT_FSIZE, &saved);
-        rlimit limit = saved;
-        limit.rlim_cur = bytes;
+        const rlimit limit{bytes, saved.rlim_max};
         setrlimit(RLIMIT_FSIZE, &limit);
     }
     ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved); }
     FileSizeLimit(const FileSizeLimit &) = delete;
-    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
-
-private:
     rlimit saved{};
 };

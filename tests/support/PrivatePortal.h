@@ -1,34 +1,24 @@
 #pragma once
 
-// A desktop portal of its own for a test: a private session bus, the real
-// portal frontend (xdg-desktop-portal) and, when asked, our fake desktop
-// backend offering global shortcuts. Nothing of the user's session is used.
+// A private session bus with the real xdg-desktop-portal and, if given, the fake backend's global shortcuts.
 
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QTest>
+#include "ReaderFiles.h"
 
-#include <memory>
+#include <QtDBus>
+#include <QtTest>
 
 class PrivatePortal
 {
 public:
-    /// `backend`: the fake backend's executable, or empty for a desktop
-    /// without global shortcuts; `arguments` go to it.
+    /// `backend`: the fake backend's executable (given `arguments`), or empty for a desktop without global shortcuts.
     explicit PrivatePortal(const QString &backend, const QStringList &arguments = {})
     {
         QDir(dir.path()).mkpath(QStringLiteral("portals"));
         QDir(dir.path()).mkpath(QStringLiteral("runtime"));
         QFile::setPermissions(dir.filePath("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        writeFile("bus.conf", "<busconfig><type>session</type><listen>unix:path=" + dir.filePath("bus").toUtf8() +
-                                  "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow "
-                                  "send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow "
-                                  "own=\"*\"/></policy></busconfig>");
+        writeFile(dir.filePath("bus.conf"), "<busconfig><type>session</type><listen>unix:path=" + dir.filePath("bus").toUtf8() +
+                  "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\" eavesdrop="
+                  "\"true\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>");
         env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), "unix:path=" + dir.filePath("bus"));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.filePath("runtime"));
         env.insert(QStringLiteral("XDG_DESKTOP_PORTAL_DIR"), dir.filePath("portals"));
@@ -39,9 +29,8 @@ public:
         bus.reset(new QDBusConnection(
             QDBusConnection::connectToBus(env.value(QStringLiteral("DBUS_SESSION_BUS_ADDRESS")), dir.path())));
         if (!backend.isEmpty()) {
-            writeFile("portals/tavriltest.portal", QByteArray("[portal]\nDBusName=") + kBackend +
-                                                       "\nInterfaces=org.freedesktop.impl.portal.GlobalShortcuts;\n"
-                                                       "UseIn=tavriltest\n");
+            writeFile(dir.filePath("portals/tavriltest.portal"), QByteArray("[portal]\nDBusName=") + kBackend +
+                      "\nInterfaces=org.freedesktop.impl.portal.GlobalShortcuts;\nUseIn=tavriltest\n");
             run(backend, QStringList{"--log", dir.filePath("backend.log")} + arguments);
             if (!waitForName(QString::fromLatin1(kBackend)))
                 return;
@@ -60,17 +49,10 @@ public:
     }
 
     bool isReady() const { return ready; }
-    /// The test's own connection to the private bus.
     QDBusConnection connection() const { return *bus; }
-    /// What a process started for the test needs to use this portal.
-    QProcessEnvironment environment() const { return env; }
+    QProcessEnvironment environment() const { return env; } // for a process that uses this portal
     /// One line per shortcut asked for: id, tab, description, tab, preferred trigger.
-    QStringList requested() const
-    {
-        QFile log(dir.filePath("backend.log"));
-        return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts)
-                                             : QStringList();
-    }
+    QStringList requested() const { return QString(readFile(dir.filePath("backend.log"))).split('\n', Qt::SkipEmptyParts); }
     /// The desktop presses the shortcut `id` of every session, or of one.
     bool activate(const QString &id, const QString &session = QString()) const
     {
@@ -90,21 +72,15 @@ private:
         message.setArguments(arguments);
         return bus->call(message);
     }
-    void writeFile(const QString &name, const QByteArray &bytes)
-    {
-        QFile file(dir.filePath(name));
-        if (file.open(QIODevice::WriteOnly))
-            file.write(bytes);
-    }
     void run(const QString &program, const QStringList &arguments)
     {
         processes.push_back(std::make_unique<QProcess>());
-        processes.back()->setProcessEnvironment(env);
-        // The frontend is talkative; what counts is on the bus.
-        processes.back()->setStandardOutputFile(QProcess::nullDevice());
-        processes.back()->setStandardErrorFile(QProcess::nullDevice());
-        processes.back()->start(program, arguments);
-        processes.back()->waitForStarted();
+        QProcess &process = *processes.back();
+        process.setProcessEnvironment(env);
+        process.setStandardOutputFile(QProcess::nullDevice()); // the frontend is talkative; what counts is on the bus
+        process.setStandardErrorFile(QProcess::nullDevice());
+        process.start(program, arguments);
+        process.waitForStarted();
     }
     bool waitForName(const QString &name) const
     {

@@ -5,30 +5,53 @@
 #include <QDataStream>
 #include <QFile>
 #include <QProcess>
+#include <QSettings>
 #include <QTextCodec>
+
+// A new file at `path` holding `bytes`, or false.
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// What the file at `path` holds; empty when it cannot be read.
+inline QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 // `chapters` short chapters in `codec`.
 inline bool writeChapters(const QString &path, int chapters, const char *codec = "UTF-8")
 {
     QString text;
     for (int i = 1; i <= chapters; ++i)
-        text +=
-            QStringLiteral("第%1章 开端\n\u3000\u3000天色将晚，江上起了风。老渔夫收起网，回头望了一眼远处的山影。\n")
-                .arg(i);
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(QTextCodec::codecForName(codec)->fromUnicode(text)) > 0;
+        text += QStringLiteral("第%1章 开端\n\u3000\u3000天色将晚，江上起了风。老渔夫收起网，回头望了一眼远处的山影。\n").arg(i);
+    return writeFile(path, QTextCodec::codecForName(codec)->fromUnicode(text));
 }
 
 // The automatic bookmark's offset, read apart from the reader's own code; -1 without one.
 inline int storedOffset(const QString &bmk)
 {
-    QFile file(bmk);
-    QDataStream in(&file);
-    qint32 count = 0;
-    qint32 offset = -1;
-    if (file.open(QIODevice::ReadOnly))
-        in >> count >> offset;
+    QDataStream in(readFile(bmk));
+    qint32 count = 0, offset = -1;
+    in >> count >> offset;
     return count > 0 ? offset : -1;
+}
+
+// Stores `values` in the ini file at `path`.
+inline void storeSettings(const QString &path, const QVariantMap &values)
+{
+    QSettings ini(path, QSettings::IniFormat);
+    for (auto it = values.begin(); it != values.end(); ++it)
+        ini.setValue(it.key(), it.value());
+}
+
+inline void stopReader(QProcess &reader)
+{
+    reader.terminate();
+    reader.waitForFinished(5000);
 }
 
 // Runs `program` to its end: its exit code, or -1; what it printed goes to `output`.

@@ -1,11 +1,7 @@
 #!/bin/sh
-# Runs a test as an unprivileged user when started as root (as CI does), so
-# that file permissions bite; runs it as it is otherwise. The user gets a
-# home of its own.
+# Runs a test as user nobody (with a home) when started as root, so that file permissions bite.
 set -eu
-if [ "$(id -u)" -ne 0 ]; then
-    exec "$@"
-fi
+[ "$(id -u)" -ne 0 ] && exec "$@"
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
 chown nobody "$home"

@@ -1,19 +1,21 @@
 #include "BookmarkFile.h"
+#include "JumpTarget.h"
 #include "Reader.h"
 #include "ReaderConfig.h"
 #include "ReaderFiles.h"
 
-#include <QFontMetrics>
-#include <QPainter>
-#include <QRandomGenerator>
-#include <QTemporaryDir>
-#include <QTextBoundaryFinder>
+#include <QtGui>
 #include <QtTest>
+
+using C = ReaderConfig;
+using Setter = std::function<void(C &)>;
+Q_DECLARE_METATYPE(Setter)
+struct Page { QFont font; int width, lineSpace; bool rules; };
+Q_DECLARE_METATYPE(Page)
 
 namespace {
 
-// Chinese prose in chapters of twenty paragraphs; about one word in seven
-// comes from `extras`.
+// Chinese prose in chapters of twenty paragraphs; a word in seven from `extras`.
 QString novel(int paragraphs, const QStringList &extras = {})
 {
     static const QString words = QStringLiteral("天色将晚江上起了风老渔夫收起网回头望远处的山影低声说今夜怕是不太平");
@@ -45,10 +47,7 @@ int lineWidth(const QFontMetrics &metrics, const QString &line)
     return metrics.horizontalAdvance(line.endsWith(QLatin1Char('\n')) ? line.chopped(1) : line);
 }
 
-// The page broken into lines the plain way: each line's count searched one
-// grapheme cluster at a time from the previous line's count (or the start of
-// the cluster that count falls in); a line's chunk of characters runs on to
-// the end of a cluster it would cut.
+// The page's lines the plain way: each searched a grapheme cluster at a time from the previous line's count.
 QList<int> plainLayout(const QString &text, int from, const QFont &font, const QRect &page, int lineSpace)
 {
     const QFontMetrics metrics(font);
@@ -62,11 +61,9 @@ QList<int> plainLayout(const QString &text, int from, const QFont &font, const Q
         return finder.isAtBoundary() ? pos : step(pos, forward);
     };
     const int maxLines = (page.height() + lineSpace) / (metrics.height() + lineSpace);
-    const int chunk = page.width() / qMax(1, metrics.horizontalAdvance(QStringLiteral("一"))) * 2;
-    const int width = page.width();
+    const int chunk = page.width() / qMax(1, metrics.horizontalAdvance(QStringLiteral("一"))) * 2, width = page.width();
     QList<int> lines;
-    int count = 0;
-    for (int start = from; lines.size() < maxLines && start < text.size() && chunk > 0; start += count) {
+    for (int start = from, count = 0; lines.size() < maxLines && start < text.size() && chunk > 0; start += count) {
         const QString segment = text.mid(start, snap(qMin(start + chunk, text.size()), true) - start);
         auto advance = [&](int n) { return metrics.horizontalAdvance(segment.left(n)); };
         count = snap(start + qMin(count, segment.size()), false) - start;
@@ -82,8 +79,7 @@ QList<int> plainLayout(const QString &text, int from, const QFont &font, const Q
                 count = step(start + count, false) - start;
         }
         const int feed = segment.leftRef(count).indexOf(QLatin1Char('\n'));
-        lines << (feed >= 0 ? feed + 1 : count);
-        count = lines.last();
+        lines << (count = feed >= 0 ? feed + 1 : count);
     }
     return lines;
 }
@@ -93,12 +89,10 @@ const QString kNeverFirst = QStringLiteral("，。、；：？！）」』》”
 const QString kNeverLast = QStringLiteral("（「『《“‘([");
 const QStringList kClusters = {"\U0001F600", "\U00020000", "e\u0301", "\U0001F1E8\U0001F1F3"};
 
-// The line from `pos` opens with a mark that must not, or splits a dash or
-// ellipsis pair (the texts here hold no longer runs); 0 < pos < size.
+// The line from `pos` (0 < pos < size) opens with a mark that must not, or splits a dash or ellipsis pair.
 bool badLineStart(const QString &text, int pos)
 {
-    const QChar first = text.at(pos);
-    const QChar before = text.at(pos - 1);
+    const QChar first = text.at(pos), before = text.at(pos - 1);
     return before != QLatin1Char('\n') &&
            (kNeverFirst.contains(first) || (before == first && QStringLiteral("…—").contains(first)));
 }
@@ -114,16 +108,18 @@ class TestReader : public QObject
 
     QString writeBook(const QString &name, const QString &text)
     {
-        QFile file(dir.filePath(name));
-        QFile::remove(BookmarkFile::pathFor(file.fileName()));
-        return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) >= 0 ? file.fileName() : QString();
+        QFile::remove(BookmarkFile::pathFor(dir.filePath(name)));
+        return writeFile(dir.filePath(name), text.toUtf8()) ? dir.filePath(name) : QString();
     }
     QString iniPath() const { return QCoreApplication::applicationDirPath() + QStringLiteral("/tavrilconfig.ini"); }
+    QVariant stored(const QString &key) const
+    {
+        QSettings settings(iniPath(), QSettings::IniFormat);
+        settings.setIniCodec("UTF8");
+        return settings.value(key);
+    }
 
-    // Every page of `text` forward, then back. Forward, the lines are the
-    // plain search's (with the punctuation rules off); both ways no line is
-    // wider than the page but by a hanging mark, holds a line feed but at its
-    // end, or ends inside a grapheme cluster, and the lines add up.
+    // Every page forward (as the plain search lays it out) and back: lines fit, end at clusters, hold no inner '\n'.
     void readEveryPage(const QString &text)
     {
         Reader reader(config.get());
@@ -147,8 +143,7 @@ class TestReader : public QObject
             }
             QCOMPARE(at - reader.position(), reader.pageLength());
         };
-        int expected = 0;
-        int pages = 0;
+        int expected = 0, pages = 0;
         do {
             QCOMPARE(reader.position(), expected);
             checkPage(true);
@@ -160,8 +155,7 @@ class TestReader : public QObject
             expected += reader.pageLength();
         } while (reader.nextPage());
         QVERIFY(expected == text.size() && pages > 4);
-        // Each page going back ends where the later one started (where
-        // letters do not overlap: going back is slow there).
+        // Each page going back ends where the later one started (not with overlapping letters: slow).
         while (config->font().letterSpacing() > -3 && reader.position() > 0) {
             const int later = reader.position();
             QVERIFY(reader.previousPage());
@@ -179,40 +173,33 @@ private slots:
         config->setPageRect(QRect(2, 2, 400, 300));
         config->setFont(font(QStringLiteral("Noto Sans CJK SC"), 12));
         config->setLineSpace(2);
+        QFile::remove(iniPath()); // the settings' tests start without a file
     }
     void cleanupTestCase() { QFile::remove(iniPath()); }
 
     void everyCharacterOnceForwardAndBack_data()
     {
-        QTest::addColumn<QFont>("font");
-        QTest::addColumn<int>("width");
-        QTest::addColumn<int>("lineSpace");
-        QTest::addColumn<bool>("rules");
+        QTest::addColumn<Page>("page");
         const QString sans = QStringLiteral("Noto Sans CJK SC");
-        QTest::newRow("sans 12") << font(sans, 12) << 400 << 2 << false;
-        QTest::newRow("sans 9 spaced") << font(sans, 9, 3) << 333 << 2 << false;
-        QTest::newRow("sans 36 tight") << font(sans, 36, -2) << 517 << 1 << false;
-        QTest::newRow("sans 12 overlapping: a longer line can be shorter") << font(sans, 12, -12) << 300 << 2 << false;
-        QTest::newRow("serif 20 spaced lines") << font("Noto Serif CJK SC", 20, 3) << 400 << 8 << false;
-        QTest::newRow("latin font 9") << font("DejaVu Sans", 9, 1) << 451 << 0 << false;
-        QTest::newRow("latin font 11 tight") << font("DejaVu Sans", 11, -3) << 377 << 2 << false;
-        QTest::newRow("latin serif 14 tight") << font("DejaVu Serif", 14, -1) << 400 << 2 << false;
-        QTest::newRow("sans 12 punctuation rules") << font(sans, 12) << 400 << 2 << true;
-        QTest::newRow("sans 12, six ideographs wide") << font(sans, 12) << 100 << 2 << false;
+        QTest::newRow("sans 12") << Page{font(sans, 12), 400, 2, false};
+        QTest::newRow("sans 9 spaced") << Page{font(sans, 9, 3), 333, 2, false};
+        QTest::newRow("sans 36 tight") << Page{font(sans, 36, -2), 517, 1, false};
+        QTest::newRow("sans 12 overlapping: a longer line can be shorter") << Page{font(sans, 12, -12), 300, 2, false};
+        QTest::newRow("serif 20 spaced lines") << Page{font("Noto Serif CJK SC", 20, 3), 400, 8, false};
+        QTest::newRow("latin font 9") << Page{font("DejaVu Sans", 9, 1), 451, 0, false};
+        QTest::newRow("latin font 11 tight") << Page{font("DejaVu Sans", 11, -3), 377, 2, false};
+        QTest::newRow("latin serif 14 tight") << Page{font("DejaVu Serif", 14, -1), 400, 2, false};
+        QTest::newRow("sans 12 punctuation rules") << Page{font(sans, 12), 400, 2, true};
+        QTest::newRow("sans 12, six ideographs wide") << Page{font(sans, 12), 100, 2, false};
     }
-    // Tabs inside a line, dash and ellipsis pairs, punctuation next to Latin
-    // letters, and clusters of more than one unit: runs of 0 to 7 ideographs
-    // and of 1 to 5 clusters put one at every place of a narrow line.
+    // Tabs, dash and ellipsis pairs, marks by Latin letters, and clusters at every place of a narrow line.
     void everyCharacterOnceForwardAndBack()
     {
-        QFETCH(QFont, font);
-        QFETCH(int, width);
-        QFETCH(int, lineSpace);
-        QFETCH(bool, rules);
-        config->setFont(font);
-        config->setPageRect(QRect(2, 2, width, 300));
-        config->setLineSpace(lineSpace);
-        config->setPunctuationRules(rules);
+        QFETCH(Page, page);
+        config->setFont(page.font);
+        config->setPageRect(QRect(2, 2, page.width, 300));
+        config->setLineSpace(page.lineSpace);
+        config->setPunctuationRules(page.rules);
         QString text =
             novel(50, QStringLiteral("\t|。\n\t|——|……|…|—|“|”|。”）|！”|？」|『|》|（|、|；|·|\u3000|A…|……A|T——|"
                                      "ＡＶ０１|AVA|To.|1.1| |a\tb|“WAVE”，|fi|'\"(!?)|\U0001F600|\U00020000|"
@@ -237,9 +224,7 @@ private slots:
         QTest::newRow("one ideograph") << font("Noto Sans CJK SC", 12) << 1.0;
         QTest::newRow("one and a half") << font("Noto Serif CJK SC", 14, 1) << 1.5;
     }
-    // A line that would end at a forbidden place ends up to three clusters
-    // earlier; where that would empty it, a mark that must not open a line
-    // hangs past the page width on the line before.
+    // A line ends up to three clusters before a forbidden place; where that empties it, the mark hangs instead.
     void punctuationRulesAtEveryLineEnd()
     {
         QFETCH(QFont, font);
@@ -284,29 +269,6 @@ private slots:
             QVERIFY((length = reader.layoutPage(marks, from, INT_MAX, false)) > 0);
     }
 
-    // A place inside a cluster (from a bookmark, a jump or the end of a
-    // page) is moved to its start; one wider than the page gets no line, as
-    // any character.
-    void placesInsideAClusterMoveToItsStart()
-    {
-        Reader reader(config.get());
-        for (const QString &cluster : kClusters) {
-            const QString text = QStringLiteral("天地") + cluster + QString(200, QChar(u'字'));
-            const QString path = writeBook(QStringLiteral("cluster%1.txt").arg(kClusters.indexOf(cluster)), text);
-            BookmarkFile::save(BookmarkFile::pathFor(path), {Bookmark{3, QString(), QString()}});
-            reader.openBook(path);
-            QCOMPARE(reader.position(), 2);
-            reader.jumpTo(0);
-            reader.jumpTo(3);
-            QCOMPARE(reader.position(), 2);
-            QCOMPARE(reader.layoutPage(text, 0, 3, false), 2);
-        }
-        const QString flag = kClusters.last();
-        config->setPageRect(QRect(0, 0, QFontMetrics(config->font()).horizontalAdvance(flag) - 1, 50));
-        QCOMPARE(reader.layoutPage(flag + flag, 0, INT_MAX, true), 0);
-        QVERIFY(!reader.lines().isEmpty() && reader.lines().count(0) == reader.lines().size());
-    }
-
     void theAutomaticBookmarkFollowsEveryMove()
     {
         const QString path = writeBook(QStringLiteral("moves.txt"), novel(200));
@@ -334,8 +296,7 @@ private slots:
         QCOMPARE(reopened.position(), reader.position());
     }
 
-    // The progress line takes the foot of the page and tells where the page
-    // starts; the lines above it fill what is left.
+    // The progress line takes the page's foot and tells where the page starts; the lines above fill the rest.
     void theProgressLineTakesALineOfThePage()
     {
         Reader reader(config.get());
@@ -359,8 +320,7 @@ private slots:
         QTest::newRow("30, progress line") << 30 << novel(40);
         QTest::newRow("30, one ideograph wide: every mark hangs") << 30 << QStringLiteral("天，地。").repeated(20);
     }
-    // Hanging marks are drawn narrowed, not past the page's edge; the
-    // progress line stands at its foot.
+    // Hanging marks are drawn narrowed, not past the page's edge; the progress line stands at its foot.
     void paintingStaysInsideThePage()
     {
         QFETCH(int, points);
@@ -378,9 +338,7 @@ private slots:
             reader.openBook(writeBook(QStringLiteral("paint.txt"), text));
         QImage image(360, 280, QImage::Format_ARGB32);
         image.fill(Qt::white);
-        QPainter painter(&image);
-        reader.paint(&painter);
-        painter.end();
+        reader.paint(std::unique_ptr<QPainter>(new QPainter(&image)).get());
         int ink = 0, foot = 0;
         for (int y = 0; y < image.height(); ++y)
             for (int x = 0; x < image.width(); ++x)
@@ -393,6 +351,8 @@ private slots:
         QVERIFY(!text.isEmpty() || image.pixel(page.left(), page.center().y()) == qRgb(0x80, 0x80, 0x80));
     }
 
+    // A place inside a cluster moves to its start; a cluster wider than the page gets no line; a place beyond the
+    // end or before the start, or a page too small for a character, moves nothing and skips nothing.
     void badPositionsAndPages()
     {
         Reader reader(config.get());
@@ -412,11 +372,9 @@ private slots:
         BookmarkFile::save(BookmarkFile::pathFor(path), {Bookmark{-40, QString(), QString()}});
         reader.openBook(path);
         QVERIFY(reader.position() == 0 && reader.pageLength() > 0);
-        // Pages too small for a character: nothing moves, nothing is skipped.
-        for (const auto &page : QList<QPair<QRect, int>>{{QRect(0, 0, 400, 5), 12},
-                                                         {QRect(0, 0, 0, 300), 12},
-                                                         {QRect(0, 0, 3, 300), 12},
-                                                         {QRect(0, 0, 200, 150), 300}}) {
+        const QList<QPair<QRect, int>> pages = {
+            {QRect(0, 0, 400, 5), 12}, {QRect(0, 0, 0, 300), 12}, {QRect(0, 0, 3, 300), 12}, {QRect(0, 0, 200, 150), 300}};
+        for (const auto &page : pages) {
             config->setPageRect(page.first);
             config->setFont(QFont(QStringLiteral("Noto Sans CJK SC"), page.second));
             reader.jumpTo(100);
@@ -424,6 +382,160 @@ private slots:
                 QVERIFY(!reader.nextPage() && !reader.previousPage());
             QCOMPARE(reader.position(), 100);
         }
+        config->setPageRect(QRect(2, 2, 400, 300));
+        config->setFont(font(QStringLiteral("Noto Sans CJK SC"), 12));
+        for (const QString &cluster : kClusters) {
+            const QString text = QStringLiteral("天地") + cluster + QString(200, QChar(u'字'));
+            const QString path = writeBook(QStringLiteral("cluster%1.txt").arg(kClusters.indexOf(cluster)), text);
+            BookmarkFile::save(BookmarkFile::pathFor(path), {Bookmark{3, QString(), QString()}});
+            reader.openBook(path);
+            const int opened = reader.position();
+            reader.jumpTo(0);
+            reader.jumpTo(3);
+            QVERIFY(opened == 2 && reader.position() == 2 && reader.layoutPage(text, 0, 3, false) == 2);
+        }
+        const QString flag = kClusters.last();
+        config->setPageRect(QRect(0, 0, QFontMetrics(config->font()).horizontalAdvance(flag) - 1, 50));
+        QCOMPARE(reader.layoutPage(flag + flag, 0, INT_MAX, true), 0);
+        QVERIFY(!reader.lines().isEmpty() && reader.lines().count(0) == reader.lines().size());
+    }
+
+    // A place by percentage or chapter, in 1000 characters of 12 chapters of 80; anything else is refused.
+    void jumpTargets()
+    {
+        const QVector<int> starts = {0, 80, 160, 240, 320, 400, 480, 560, 640, 720, 800, 880};
+        const QList<QPair<QString, int>> cases = {
+            {"37.5%", 375}, {" ３７．５ ％ ", 375}, {"0%", 0}, {"100%", 999}, {"12", 880}, {"第3章", 160}, {"1", 0},
+            {"100.1%", -1}, {"-5%", -1}, {"0", -1}, {"13", -1}, {"三成", -1}, {"", -1}, {"%", -1},
+            {"99999999999999999999", -1}};
+        for (const auto &c : cases) {
+            const JumpTarget target = JumpTarget::parse(c.first, 1000, starts);
+            QVERIFY2(target.offset == c.second && target.error.isEmpty() == (c.second >= 0), qPrintable(c.first));
+        }
+        QVERIFY(JumpTarget::parse(QStringLiteral("3"), 1000, {}).error.contains(QStringLiteral("没有分章")));
+        QCOMPARE(JumpTarget::parse(QStringLiteral("50%"), 1000, {}).offset, 500);
+        QCOMPARE(JumpTarget::parse(QStringLiteral("50%"), 0, {}).offset, -1);
+    }
+
+    // Each key as earlier versions wrote it, and the signal that applies it.
+    void eachSetterWritesItsKey_data()
+    {
+        QTest::addColumn<Setter>("set");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QList<int>>("emitted"); // fontChanged, backgroundChanged, topOnWindow
+        const QList<int> font = {1, 0, 0}, background = {0, 1, 0}, none = {0, 0, 0};
+        auto row = [](const char *key, const QVariant &value, const QList<int> &emitted, const Setter &set) {
+            QTest::newRow(key) << set << value << emitted;
+        };
+        row("font/linespace", "7", font, [](C &c) { c.setLineSpace(7); });
+        row("font/letterspace", "3", font, [](C &c) { c.setLetterSpace(3); });
+        row("font/color", QColor(1, 2, 3), font, [](C &c) { c.setTextColor(QColor(1, 2, 3)); });
+        row("font/font", QFont("DejaVu Serif", 17), font, [](C &c) { c.setFont(QFont("DejaVu Serif", 17)); });
+        row("view/showProgress", "true", font, [](C &c) { c.setShowProgress(true); });
+        row("view/punctuationRules", "true", font, [](C &c) { c.setPunctuationRules(true); });
+        row("view/autoTurnSeconds", "120", none, [](C &c) { c.setAutoTurnSeconds(500); });
+        row("window/bgType", "1", background, [](C &c) { c.setBgType(1); });
+        row("window/translucent", "40", background, [](C &c) { c.setTranslucent(40); });
+        row("window/bgColor", QColor(Qt::black), background, [](C &c) { c.setBgColor(Qt::black); });
+        row("window/isTop", "true", {0, 0, 1}, [](C &c) { c.setTop(true); });
+        row("window/rememberWin", "true", none, [](C &c) { c.setRememberWin(true); });
+        row("window/tray", "true", none, [](C &c) { c.setTray(true); });
+        row("window/openLastFile", "true", none, [](C &c) { c.setOpenLastFile(true); });
+        row("window/rect", QRect(5, 6, 70, 80), none, [](C &c) { c.setWindowRect(QRect(5, 6, 70, 80)); });
+        row("shortcut/clickNextPage", "true", none, [](C &c) { c.setClickNextPage(true); });
+        row("shortcut/doublceClickHide", "true", none, [](C &c) { c.setDoubleClickHide(true); });
+        row("shortcut/wheelTurnPage", "true", none, [](C &c) { c.setWheelTurnPage(true); });
+        row("update/checkAtStart", "false", none, [](C &c) { c.setCheckUpdateAtStart(false); });
+        row("fileHistory", "/书/一, 二.txt", none, [](C &c) { c.addFileHistory("/书/一, 二.txt"); });
+        row("content/encodings", "big5|/书/a", none, [](C &c) { c.setBookEncoding("/书/a", TextEncoding::Big5); });
+    }
+    void eachSetterWritesItsKey()
+    {
+        QFETCH(Setter, set);
+        QFETCH(QVariant, value);
+        QFETCH(QList<int>, emitted);
+        ReaderConfig config;
+        QSignalSpy font(&config, &ReaderConfig::fontChanged);
+        QSignalSpy background(&config, &ReaderConfig::backgroundChanged);
+        QSignalSpy top(&config, &ReaderConfig::topOnWindow);
+        set(config);
+        QCOMPARE(stored(QTest::currentDataTag()), value);
+        QCOMPARE((QList<int>{font.count(), background.count(), top.count()}), emitted);
+    }
+
+    // What was set comes back, the window's rectangle only while remembered; loading or the page writes nothing.
+    void storedValuesComeBack()
+    {
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        const QRect middle(screen.width() / 3, screen.height() / 3, screen.width() / 3, screen.height() / 3);
+        QCOMPARE(ReaderConfig().windowRect(), middle);
+        ReaderConfig page;
+        QVERIFY(!page.setPageRect(QRect(2, 2, 9, 9)) && page.setPageRect(QRect(2, 2, 9, 9)));
+        QVERIFY(!QFile::exists(iniPath()));
+        const QList<QPair<void (C::*)(bool), bool (C::*)() const>> switches = {
+            {&C::setTop, &C::isTop}, {&C::setTray, &C::tray}, {&C::setOpenLastFile, &C::openLastFile},
+            {&C::setClickNextPage, &C::clickNextPage}, {&C::setDoubleClickHide, &C::doubleClickHide},
+            {&C::setWheelTurnPage, &C::wheelTurnPage}, {&C::setShowProgress, &C::showProgress},
+            {&C::setPunctuationRules, &C::punctuationRules}};
+        {
+            ReaderConfig writer;
+            for (const auto &s : switches)
+                (writer.*s.first)(true);
+            writer.setLineSpace(7);
+            writer.setAutoTurnSeconds(30);
+            writer.setCheckUpdateAtStart(false);
+            writer.setFont(QFont(QStringLiteral("DejaVu Sans"), 21));
+            writer.setLetterSpace(4);
+            writer.setBgColor(QColor(1, 2, 3));
+            writer.setTranslucent(30);
+            writer.setWindowRect(QRect(-500, 9000, 300, 200));
+            writer.addFileHistory(QStringLiteral("/书/一, 二.txt"));
+            writer.addFileHistory(QStringLiteral("/书/三.txt"));
+            writer.setBookEncoding(QStringLiteral("/书/三.txt"), TextEncoding::Utf16Be);
+        }
+        ReaderConfig config;
+        for (int i = 0; i < switches.size(); ++i)
+            QVERIFY2((config.*switches.at(i).second)(), qPrintable(QStringLiteral("switch %1").arg(i)));
+        QVERIFY(config.lineSpace() == 7 && config.autoTurnSeconds() == 30 && !config.checkUpdateAtStart());
+        QVERIFY(config.font().family() == QStringLiteral("DejaVu Sans") && config.font().letterSpacing() == 4.0);
+        QVERIFY(config.bgColor() == QColor(1, 2, 3) && config.translucent() == 30);
+        QCOMPARE(config.fileHistory(), (QStringList{"/书/三.txt", "/书/一, 二.txt"}));
+        QCOMPARE(config.bookEncoding(QStringLiteral("/书/三.txt")), TextEncoding::Utf16Be);
+        QCOMPARE(config.windowRect(), middle);
+        config.setRememberWin(true);
+        QCOMPARE(ReaderConfig().windowRect(), QRect(-500, 9000, 300, 200));
+    }
+
+    void damagedValuesFallBackToTheirDefaults()
+    {
+        const ReaderConfig defaults;
+        // A string list claiming 2^31 entries threw std::bad_alloc at start; a huge line spacing overflowed.
+        QVERIFY(writeFile(iniPath(), "[General]\nfileHistory=@Variant(\\0\\0\\0\\v\\x7f\\xff\\xff\\xff)\n"
+                   "[window]\nbgType=abc\ntranslucent=250\nbgColor=12\nisTop=maybe\nrememberWin=true\nrect=nonsense\n"
+                   "[shortcut]\nwheelTurnPage=2\n[font]\nfont=@Variant(garbage\ncolor=not a colour\n"
+                   "linespace=2147483647\nletterspace=y\n[update]\ncheckAtStart=0\n"));
+        ReaderConfig config;
+        QVERIFY(config.bgType() == defaults.bgType() && config.translucent() == defaults.translucent());
+        QVERIFY(config.bgColor() == defaults.bgColor() && config.textColor() == defaults.textColor());
+        QVERIFY(config.isTop() == defaults.isTop() && config.wheelTurnPage() == defaults.wheelTurnPage());
+        QVERIFY(config.rememberWin() && !config.checkUpdateAtStart());
+        QVERIFY(config.windowRect() == defaults.windowRect() && config.font() == defaults.font());
+        QVERIFY(config.lineSpace() == defaults.lineSpace() && config.fileHistory().isEmpty());
+        // Only the line that could not be loaded safely left the file.
+        const QByteArray left = readFile(iniPath());
+        QVERIFY2(!left.contains("fileHistory") && left.contains("linespace=2147483647"), left);
+    }
+
+    void theHistoryKeepsTenDistinctPaths()
+    {
+        ReaderConfig config;
+        for (const QString &name : QStringLiteral("0 1 2 3 4 5 6 7 8 9 10 5").split(' '))
+            config.addFileHistory("/books/" + name + ".txt");
+        config.addFileHistory(QStringLiteral("/BOOKS/5.txt"));
+        const QStringList expected = {"/BOOKS/5.txt", "/books/5.txt", "/books/10.txt", "/books/9.txt", "/books/8.txt",
+                                      "/books/7.txt", "/books/6.txt", "/books/4.txt",  "/books/3.txt", "/books/2.txt"};
+        QCOMPARE(config.fileHistory(), expected);
+        QCOMPARE(stored("fileHistory").toStringList(), expected);
     }
 };
 

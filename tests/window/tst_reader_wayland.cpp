@@ -1,30 +1,20 @@
-// The built reader as a native Wayland client: weston inside a private Xvfb
-// (so that xdotool can move the pointer), the desktop portal with a fake
-// desktop on a private bus. The window is found on screenshots by its
-// background colour, as nothing else on screen has it.
+// The reader on Wayland: weston in a private Xvfb (for xdotool), a fake desktop portal; the window found by its colour.
 
 #include "PrivatePortal.h"
 #include "ReaderFiles.h"
 
-#include <QImage>
-#include <QSettings>
+#include <QtGui>
 #include <QtTest>
 
-namespace {
-
-const QColor kBackground(255, 0, 255);
-const QRect kStored(100, 100, 420, 300);
-
-} // namespace
+static const QColor kBackground(255, 0, 255);
+static const QRect kStored(100, 100, 420, 300);
 
 class TestReaderWayland : public QObject
 {
     Q_OBJECT
 
-private:
     QTemporaryDir dir;
     QString display;
-    QString runtime;
     std::vector<std::unique_ptr<QProcess>> servers;
     std::unique_ptr<PrivatePortal> portal;
     QProcess reader;
@@ -32,8 +22,7 @@ private:
     QProcessEnvironment environment(bool wayland = true) const
     {
         QProcessEnvironment env = portal->environment();
-        env.insert(QStringLiteral("DISPLAY"), display);
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+        env.insert(QStringLiteral("DISPLAY"), display); // XDG_RUNTIME_DIR is the portal's
         env.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("tavril-test"));
         env.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), wayland ? QStringLiteral("wayland") : QStringLiteral("xcb"));
@@ -58,8 +47,7 @@ private:
         QProcess import;
         import.start(QStringLiteral("import"), {"-display", display, "-window", "root", "ppm:-"});
         import.waitForFinished(20000);
-        const QImage shot =
-            QImage::fromData(import.readAllStandardOutput(), "PPM").convertToFormat(QImage::Format_RGB32);
+        const QImage shot = QImage::fromData(import.readAllStandardOutput()).convertToFormat(QImage::Format_RGB32);
         QRect box;
         for (int y = 0; y < shot.height(); ++y)
             for (int x = 0; x < shot.width(); ++x)
@@ -67,16 +55,13 @@ private:
         return box;
     }
     // The reader's window: the box of its background colour.
-    QRect window() const
-    {
-        return pixels([](QRgb c) { return c == kBackground.rgb(); });
-    }
+    QRect window() const { return pixels([](QRgb c) { return c == kBackground.rgb(); }); }
 
     // A drag as a person makes it: the pointer comes in from outside weston.
     void drag(const QPoint &from, const QPoint &to)
     {
-        QString steps = QStringLiteral("mousemove 1350 1050 sleep 0.1 mousemove %1 %2 mousedown 1 sleep 0.2");
-        steps = steps.arg(from.x()).arg(from.y());
+        QString steps = QStringLiteral("mousemove 1350 1050 sleep 0.1 mousemove %1 %2 mousedown 1 sleep 0.2")
+                            .arg(from.x()).arg(from.y());
         for (int step = 1; step <= 5; ++step) {
             const QPoint at = from + (to - from) * step / 5;
             steps += QStringLiteral(" mousemove %1 %2 sleep 0.1").arg(at.x()).arg(at.y());
@@ -86,27 +71,15 @@ private:
 
     bool startReader(int bgType, int translucent, bool wayland = true)
     {
-        QSettings ini(dir.filePath(QStringLiteral("tavrilconfig.ini")), QSettings::IniFormat);
-        ini.setValue("window/openLastFile", true);
-        ini.setValue("window/rememberWin", true);
-        ini.setValue("window/rect", kStored);
-        ini.setValue("window/bgColor", kBackground);
-        ini.setValue("window/bgType", bgType);
-        ini.setValue("window/translucent", translucent);
-        ini.setValue("shortcut/doublceClickHide", true);
-        ini.setValue("font/color", QColor(0, 128, 0));
-        ini.setValue("fileHistory", QStringList{dir.filePath("book.txt")});
-        ini.setValue("update/checkAtStart", false);
-        ini.sync();
+        storeSettings(dir.filePath(QStringLiteral("tavrilconfig.ini")),
+                      {{"window/openLastFile", true}, {"window/rememberWin", true}, {"window/rect", kStored},
+                       {"window/bgColor", kBackground}, {"window/bgType", bgType}, {"window/translucent", translucent},
+                       {"shortcut/doublceClickHide", true}, {"font/color", QColor(0, 128, 0)},
+                       {"fileHistory", QStringList{dir.filePath("book.txt")}}, {"update/checkAtStart", false}});
         reader.setProcessEnvironment(environment(wayland));
         reader.setStandardErrorFile(QProcess::nullDevice());
         reader.start(dir.filePath(QStringLiteral("tavril")), QStringList());
         return reader.waitForStarted();
-    }
-    void stopReader()
-    {
-        reader.terminate();
-        reader.waitForFinished(5000);
     }
     // The desktop's key for the next page, once the reader has asked for it.
     void nextPageThroughThePortal()
@@ -123,21 +96,15 @@ private slots:
     {
         QVERIFY(QFile::copy(QStringLiteral(TAVRIL_EXECUTABLE), dir.filePath(QStringLiteral("tavril"))));
         QVERIFY(writeChapters(dir.filePath(QStringLiteral("book.txt")), 30));
-        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("runtime")));
-        runtime = dir.filePath(QStringLiteral("runtime"));
-        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QProcess *xvfb =
-            server(QStringLiteral("Xvfb"), {"-displayfd", "1", "-screen", "0", "1400x1100x24", "-nolisten", "tcp"},
-                   QProcessEnvironment::systemEnvironment());
+        QProcess *xvfb = server("Xvfb", {"-displayfd", "1", "-screen", "0", "1400x1100x24", "-nolisten", "tcp"},
+                                QProcessEnvironment::systemEnvironment());
         QVERIFY(xvfb->waitForReadyRead(10000));
         display = QLatin1Char(':') + QString::fromLatin1(xvfb->readLine().trimmed());
         portal.reset(new PrivatePortal(QStringLiteral(FAKE_PORTAL_BACKEND)));
         QVERIFY(portal->isReady());
-        server(QStringLiteral("weston"),
-               {"--backend=x11-backend.so", "--use-pixman", "--width=1280", "--height=1024", "--socket=tavril-test",
-                "--no-config"},
-               environment());
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(runtime + QStringLiteral("/tavril-test")), 10000);
+        server("weston", {"--backend=x11-backend.so", "--use-pixman", "--width=1280", "--height=1024",
+                          "--socket=tavril-test", "--no-config"}, environment());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(environment().value("XDG_RUNTIME_DIR") + "/tavril-test"), 10000);
         QTest::qWait(500); // the shell
         QVERIFY(startReader(0, 100));
         QTRY_VERIFY_WITH_TIMEOUT(window().width() > 100, 15000);
@@ -145,7 +112,7 @@ private slots:
 
     void cleanupTestCase()
     {
-        stopReader();
+        stopReader(reader);
         portal.reset();
         for (auto it = servers.rbegin(); it != servers.rend(); ++it) {
             (*it)->terminate();
@@ -153,9 +120,7 @@ private slots:
         }
     }
 
-    // A drag moves the window (to where all of it is on the screen); its
-    // edges size it. Qt cannot know where the desktop put the window: the
-    // stored position stays, the size follows.
+    // A drag moves the window, its edges size it; unknown to Qt, the stored position stays, the size follows.
     void dragsMoveAndEdgesSizeTheWindow()
     {
         QRect before = window();
@@ -170,10 +135,8 @@ private slots:
         drag(QPoint(before.left() + 3, before.center().y()), QPoint(before.left() - 57, before.center().y()));
         QTRY_COMPARE(window().left(), before.left() - 60);
         QCOMPARE(window().right(), before.right());
-        const QRect stored = QSettings(dir.filePath(QStringLiteral("tavrilconfig.ini")), QSettings::IniFormat)
-                                 .value("window/rect")
-                                 .toRect();
-        QCOMPARE(stored, QRect(kStored.topLeft(), window().size()));
+        QCOMPARE(QSettings(dir.filePath("tavrilconfig.ini"), QSettings::IniFormat).value("window/rect").toRect(),
+                 QRect(kStored.topLeft(), window().size()));
     }
 
     void theDesktopsKeysTurnPages() { nextPageThroughThePortal(); }
@@ -191,19 +154,15 @@ private slots:
         QTRY_VERIFY(!window().isEmpty());
     }
 
-    // The window is there, but nowhere at full colour: the reader fades its
-    // own painting where the desktop ignores window opacity.
+    // Where the desktop ignores window opacity, the reader fades its own painting: no pixel at full colour.
     void theWholeWindowFades()
     {
-        stopReader();
+        stopReader(reader);
         QVERIFY(startReader(1, 40));
-        auto faded = [this] {
-            return pixels(
-                [](QRgb c) { return qRed(c) > qGreen(c) + 50 && qBlue(c) > qGreen(c) + 50 && qRed(c) < 230; });
-        };
-        QTRY_COMPARE_WITH_TIMEOUT(faded().size(), kStored.size(), 15000);
+        auto faded = [](QRgb c) { return qRed(c) > qGreen(c) + 50 && qBlue(c) > qGreen(c) + 50 && qRed(c) < 230; };
+        QTRY_COMPARE_WITH_TIMEOUT(pixels(faded).size(), kStored.size(), 15000);
         QVERIFY(window().isEmpty());
-        stopReader();
+        stopReader(reader);
     }
 
     void onXWaylandTheDesktopsKeysWorkToo()

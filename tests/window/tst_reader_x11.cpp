@@ -1,19 +1,10 @@
-// The built reader on a real X server, driven as a person would: a book
-// reopened from the ini file in a frameless window kept on top, pages turned
-// by real key presses, the window hidden and shown by global hot keys while
-// another window has the focus, the same page after a restart or a kill,
-// and a screen scaled to 200 %.
+// The built reader on a real X server, driven by real key presses and global hot keys, restarted, killed and scaled.
 
 #include "BookmarkFile.h"
 #include "ReaderFiles.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QScreen>
-#include <QSettings>
-#include <QTemporaryDir>
-#include <QWidget>
 #include <QtTest>
+#include <QtWidgets>
 
 class TestReaderX11 : public QObject
 {
@@ -24,14 +15,13 @@ class TestReaderX11 : public QObject
     QProcess reader;
     QString windowId;
 
-    QString xdotool(const QStringList &arguments, int *status = nullptr)
+    QString run(const QString &program, const QStringList &arguments)
     {
         QString output;
-        const int code = runToEnd("xdotool", arguments, QProcessEnvironment::systemEnvironment(), &output);
-        if (status)
-            *status = code;
+        runToEnd(program, arguments, QProcessEnvironment::systemEnvironment(), &output);
         return output;
     }
+    QString xdotool(const QStringList &arguments) { return run("xdotool", arguments); }
     bool start(const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
     {
         reader.setProcessEnvironment(env);
@@ -41,19 +31,7 @@ class TestReaderX11 : public QObject
         QTest::qWait(500); // first paint and the delayed layout
         return !windowId.isEmpty();
     }
-    void stop()
-    {
-        reader.terminate();
-        reader.waitForFinished(5000);
-    }
-    // A second start: it hands its arguments to the running reader and ends.
-    int startAgain(const QStringList &arguments) { return runToEnd(dir.filePath("tavril"), arguments); }
-    bool readerVisible()
-    {
-        int status = 0;
-        xdotool({"search", "--onlyvisible", "--name", "Tavril"}, &status);
-        return status == 0;
-    }
+    bool readerVisible() { return runToEnd("xdotool", {"search", "--onlyvisible", "--name", "Tavril"}) == 0; }
     QImage shot()
     {
         QMap<QString, int> at;
@@ -61,37 +39,28 @@ class TestReaderX11 : public QObject
             at[line.section('=', 0, 0)] = line.section('=', 1).toInt();
         return QGuiApplication::primaryScreen()->grabWindow(0, at["X"], at["Y"], at["WIDTH"], at["HEIGHT"]).toImage();
     }
-    // The height of the first run of rows with ink of the text's colour: the
-    // first line of text.
+    // The first line of text's height: rows with ink of its colour, up to the first row without after them.
     int firstLineHeight(const QImage &image)
     {
         int height = 0;
-        for (int y = 0; y < image.height(); ++y) {
-            int ink = 0;
-            for (int x = 0; x < image.width(); ++x)
+        for (int y = 0, ink = 0; y < image.height() && (ink > 0 || height == 0); ++y, height += ink > 0)
+            for (int x = ink = 0; x < image.width(); ++x)
                 ink += image.pixelColor(x, y) == textColor;
-            if (ink == 0 && height > 0)
-                break;
-            height += ink > 0;
-        }
         return height;
     }
     QSettings ini() { return QSettings(dir.filePath("tavrilconfig.ini"), QSettings::IniFormat); }
+    void set(const QVariantMap &values) { storeSettings(dir.filePath("tavrilconfig.ini"), values); }
 
 private slots:
     void initTestCase()
     {
         QVERIFY(QFile::copy(QStringLiteral(TAVRIL_EXECUTABLE), dir.filePath("tavril")));
         QVERIFY(writeChapters(dir.filePath("book.txt"), 60, "GBK"));
-        QSettings ini(dir.filePath("tavrilconfig.ini"), QSettings::IniFormat);
-        ini.setValue("window/openLastFile", true);
-        ini.setValue("window/isTop", true);
-        ini.setValue("window/bgColor", QColor(Qt::white));
-        ini.setValue("font/color", textColor);
-        ini.setValue("font/font", QFont(QStringLiteral("Noto Sans CJK SC"), 14));
-        ini.setValue("fileHistory", QStringList{dir.filePath("book.txt")});
+        set({{"window/openLastFile", true}, {"window/isTop", true}, {"window/bgColor", QColor(Qt::white)},
+             {"font/color", textColor}, {"font/font", QFont(QStringLiteral("Noto Sans CJK SC"), 14)},
+             {"fileHistory", QStringList{dir.filePath("book.txt")}}});
     }
-    void cleanupTestCase() { stop(); }
+    void cleanupTestCase() { stopReader(reader); }
 
     void readsTurnsHidesAndComesBack()
     {
@@ -99,16 +68,12 @@ private slots:
         QVERIFY(start());
         QCOMPARE(storedOffset(bmk), 0);
         // Frameless, kept on top, and the page painted in the configured colour.
-        QString state;
-        QCOMPARE(runToEnd("xprop", {"-id", windowId, "_NET_WM_STATE", "_MOTIF_WM_HINTS"},
-                          QProcessEnvironment::systemEnvironment(), &state),
-                 0);
+        const QString state = run("xprop", {"-id", windowId, "_NET_WM_STATE", "_MOTIF_WM_HINTS"});
         QVERIFY2(state.contains("_NET_WM_STATE_ABOVE") && state.contains("= 0x2, 0x1, 0x0,"), qPrintable(state));
         QTRY_VERIFY(firstLineHeight(shot()) > 10);
 
         // Real key presses reach the window that has the focus.
-        xdotool({"windowfocus", "--sync", windowId});
-        xdotool({"key", "Right"});
+        xdotool({"windowfocus", "--sync", windowId, "key", "Right"});
         QTRY_VERIFY(storedOffset(bmk) > 0);
         const int first = storedOffset(bmk);
         xdotool({"key", "Right"});
@@ -121,33 +86,28 @@ private slots:
         QWidget other;
         other.show();
         QVERIFY(QTest::qWaitForWindowExposed(&other));
-        xdotool({"windowfocus", "--sync", QString::number(other.winId())});
-        xdotool({"key", "ctrl+shift+Down"});
+        xdotool({"windowfocus", "--sync", QString::number(other.winId()), "key", "ctrl+shift+Down"});
         QTRY_VERIFY(!readerVisible());
         xdotool({"key", "ctrl+shift+Up"});
         QTRY_VERIFY(readerVisible());
 
-        // A second start hands a book over, by a relative path stored absolute.
+        // A second start hands a book over to the running reader and ends; a relative path is stored absolute.
         QVERIFY(writeChapters(dir.filePath("other.txt"), 1));
-        const QString folder = QDir::currentPath();
-        QDir::setCurrent(dir.path());
-        QCOMPARE(startAgain({QStringLiteral("other.txt")}), 0);
-        QDir::setCurrent(folder);
+        QCOMPARE(runToEnd(dir.filePath("tavril"), {QDir::current().relativeFilePath(dir.filePath("other.txt"))}), 0);
         QTRY_VERIFY(QFile::exists(dir.filePath("other.bmk")));
         QTRY_COMPARE(ini().value("fileHistory").toStringList().value(0), dir.filePath("other.txt"));
         QVERIFY(reader.state() == QProcess::Running && storedOffset(bmk) == offset);
         ini().setValue("fileHistory", QStringList{dir.filePath("book.txt")});
 
         // Quit and start again: the same page.
-        stop();
+        stopReader(reader);
         QVERIFY(start());
         QCOMPARE(storedOffset(bmk), offset);
         QTRY_COMPARE(shot(), before);
 
-        // Killed in the middle of quick page turns: the bookmark file is
-        // whole, and holds a place the reader had reached.
-        xdotool({"windowfocus", "--sync", windowId});
-        xdotool({"key", "--delay", "1", "Right", "Right", "Right", "Right", "Right", "Right", "Right", "Right"});
+        // Killed amid quick page turns: the bookmark file is whole, and holds a place the reader had reached.
+        xdotool({"windowfocus", "--sync", windowId, "key", "--delay", "1", "Right", "Right", "Right", "Right", "Right",
+                 "Right", "Right", "Right"});
         reader.kill();
         reader.waitForFinished(5000);
         QFile file(bmk);
@@ -156,19 +116,15 @@ private slots:
         QVERIFY(kept.value(0).offset >= offset);
     }
 
-    // On a screen scaled to 200 % the window and its text are twice as many
-    // pixels, the stored rectangle stays in logical pixels; with the progress
-    // line and automatic page turns, for a look in build/screenshots.
+    // At 200 % the window and text double, the stored rectangle does not; screenshots in build/screenshots.
     void aScaledScreenAndTheReadingAids()
     {
-        ini().setValue("window/rememberWin", true);
-        ini().setValue("window/rect", QRect(100, 100, 400, 300));
-        ini().setValue("view/showProgress", true);
-        ini().setValue("view/autoTurnSeconds", 2);
+        set({{"window/rememberWin", true}, {"window/rect", QRect(100, 100, 400, 300)}, {"view/showProgress", true},
+             {"view/autoTurnSeconds", 2}});
         QVERIFY(start());
         QCOMPARE(shot().size(), QSize(400, 300));
         const int plain = firstLineHeight(shot());
-        stop();
+        stopReader(reader);
         QProcessEnvironment scaled = QProcessEnvironment::systemEnvironment();
         scaled.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
         QVERIFY(start(scaled));
@@ -178,11 +134,11 @@ private slots:
         QDir().mkpath(QStringLiteral(TAVRIL_SCREENSHOT_DIR));
         page.save(QStringLiteral(TAVRIL_SCREENSHOT_DIR "/reader_scale2_progress.png"));
         const int before = storedOffset(dir.filePath("book.bmk"));
-        QCOMPARE(startAgain({"--command", "auto-turn"}), 0);
+        QCOMPARE(runToEnd(dir.filePath("tavril"), {"--command", "auto-turn"}), 0);
         QTRY_VERIFY_WITH_TIMEOUT(storedOffset(dir.filePath("book.bmk")) != before, 5000);
         QTest::qWait(300);
         shot().save(QStringLiteral(TAVRIL_SCREENSHOT_DIR "/reader_auto_turn.png"));
-        stop();
+        stopReader(reader);
         QCOMPARE(ini().value("window/rect").toRect().size(), QSize(400, 300));
     }
 };
