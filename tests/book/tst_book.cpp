@@ -90,31 +90,24 @@ private slots:
     }
 
     // Records "1 一", "2 二": damage keeps the whole ones before it; an empty file is no damage.
-    void damagedFiles_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<bool>("whole");
-        QTest::addColumn<QString>("kept");
-        const QByteArray good =
-            QByteArray::fromHex("00000002 00000001 00000002 4e00 00000000 00000002 00000002 4e8c ffffffff");
-        QTest::newRow("whole") << good << true << "1 一|2 二";
-        QTest::newRow("empty") << QByteArray() << true << "";
-        QTest::newRow("one byte cut off") << good.left(good.size() - 1) << false << "1 一";
-        QTest::newRow("second record cut short") << good.left(good.size() - 7) << false << "1 一";
-        QTest::newRow("count cut short") << QByteArray("\x00\x00", 2) << false << "";
-        QTest::newRow("negative count") << QByteArray::fromHex("fffffffe") + good.mid(4) << false << "";
-        QTest::newRow("count beyond the records")
-            << QByteArray::fromHex("7fffffff") + good.mid(4) << false << "1 一|2 二";
-        QTest::newRow("huge string length") << QByteArray::fromHex("00000001 00000000 fffffff0 4e00") << false << "";
-    }
     void damagedFiles()
     {
-        QFETCH(QByteArray, bytes);
-        QFETCH(bool, whole);
-        QFETCH(QString, kept);
-        bool read = !whole;
-        QCOMPARE(marks(bytes, &read), kept);
-        QCOMPARE(read, whole);
+        const QByteArray good =
+            QByteArray::fromHex("00000002 00000001 00000002 4e00 00000000 00000002 00000002 4e8c ffffffff");
+        const QList<std::tuple<const char *, QByteArray, bool, QString>> files = {
+            {"whole", good, true, "1 一|2 二"},
+            {"empty", QByteArray(), true, ""},
+            {"one byte cut off", good.left(good.size() - 1), false, "1 一"},
+            {"second record cut short", good.left(good.size() - 7), false, "1 一"},
+            {"count cut short", QByteArray("\x00\x00", 2), false, ""},
+            {"negative count", QByteArray::fromHex("fffffffe") + good.mid(4), false, ""},
+            {"count beyond the records", QByteArray::fromHex("7fffffff") + good.mid(4), false, "1 一|2 二"},
+            {"huge string length", QByteArray::fromHex("00000001 00000000 fffffff0 4e00"), false, ""}};
+        for (const auto &[name, bytes, whole, kept] : files) {
+            bool read = !whole;
+            const QString found = marks(bytes, &read);
+            QVERIFY2(found == kept && read == whole, qPrintable(name + QStringLiteral(": ") + found));
+        }
     }
 
     // Never the book itself (one named .bmk), which the first save would overwrite.

@@ -85,8 +85,7 @@ private slots:
             QVERIFY(manager.setHotKey(change.section('=', 0, 0).toInt(), change.section('=', 1), true));
         QCOMPARE(stored(), (QStringList{"1=C", "2=O", "3=Ctrl+Shift+Right", "108="}));
         // An unknown key's chord has no text either: it must not run the cleared action.
-        QCOMPARE(press(manager, Qt::Key_unknown), -1);
-        QCOMPARE(press(manager, 0), -1);
+        QVERIFY(press(manager, Qt::Key_unknown) == -1 && press(manager, 0) == -1);
     }
 
     void storedKeysComeBackAsTheUserLeftThem()

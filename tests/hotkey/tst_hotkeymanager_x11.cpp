@@ -92,11 +92,8 @@ class TestHotKeyManagerX11 : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
-        QFile::remove(iniPath());
-    }
+    void initTestCase() { QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb")); }
+    void init() { QFile::remove(iniPath()); }
     void cleanup() { QFile::remove(iniPath()); }
 
     void aGlobalDefaultFiresWhateverTheLockKeysWhileAnotherClientHasTheFocus()
