@@ -7,8 +7,7 @@ pid=
 trap 'kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 run() {
-    "$work/tavril" &
-    pid=$!
+    "$work/tavril" & pid=$!
     timeout 20 xdotool search --sync --onlyvisible --name 'Tavril' >/dev/null || fail "no window appeared ($1)"
     sleep 0.5
     kill -0 "$pid" 2>/dev/null || fail "the reader exited ($1)"
@@ -32,6 +31,5 @@ test $? -eq 1 && grep -q "no reader is running" "$work/err" || fail "a command w
 test $? -eq 2 && grep -q "unknown command" "$work/err" || fail "an unknown command"
 
 run "without translations"
-mkdir -p "$work/translations"
-cp "$2" "$work/translations/"
+mkdir -p "$work/translations" && cp "$2" "$work/translations/"
 run "with the translation"

@@ -1,8 +1,13 @@
+// Books, their bookmark files and chapters.
+
 #include "Book.h"
 #include "BookIndex.h"
+#include "BookmarkRecords.h"
+#include "ChapterScanner.h"
 #include "FileSizeLimit.h"
+#include "TestFiles.h"
 
-#include <QBuffer>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -12,33 +17,15 @@
 
 #include <unistd.h>
 
+Q_DECLARE_METATYPE(ChapterRule)
+
 namespace {
 
-QString writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // The records of a bookmark file as "offset title|..."; *whole: undamaged.
-QString marks(QByteArray bytes, bool *whole = nullptr)
+QString marks(const QByteArray &bytes, bool *whole = nullptr)
 {
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QList<Bookmark> bookmarks;
-    const bool read = BookmarkFile::read(buffer, &bookmarks);
-    if (whole)
-        *whole = read;
     QStringList marks;
-    for (const Bookmark &bookmark : bookmarks)
+    for (const Bookmark &bookmark : bookmarkRecords(bytes, whole))
         marks << QStringLiteral("%1 %2").arg(bookmark.offset).arg(bookmark.title);
     return marks.join(QLatin1Char('|'));
 }
@@ -62,6 +49,15 @@ QString manyChapters(const QString &name, int count)
     return text;
 }
 
+// The headings found, as "offset:title" joined by " | ".
+QString scan(const QString &text, const ChapterRule &rule = ChapterRule())
+{
+    QStringList found;
+    const auto add = [&](const Chapter &c) { found << QStringLiteral("%1:%2").arg(c.offset).arg(c.title); };
+    ChapterScanner(rule).scan(text, add, [] { return true; });
+    return found.join(QStringLiteral(" | "));
+}
+
 } // namespace
 
 class TestBook : public QObject
@@ -81,8 +77,7 @@ private slots:
     }
     void cleanup() { setWritable(dir->path(), true); }
 
-    // A count, then per record the offset and two strings (a length in bytes
-    // then UTF-16, FF FF FF FF for a null one), all big-endian.
+    // Big-endian count, then per record the offset and two strings (byte length, UTF-16; FFFFFFFF: null).
     void storedBytes()
     {
         const QList<QPair<QList<Bookmark>, QByteArray>> files = {
@@ -94,33 +89,25 @@ private slots:
             QCOMPARE(BookmarkFile::serialize(file.first).toHex(' '), QByteArray::fromHex(file.second).toHex(' '));
     }
 
-    // Records "1 一" and "2 二"; a damaged file keeps the whole ones before
-    // the damage, and an empty file is an empty list, not damage.
-    void damagedFiles_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<bool>("whole");
-        QTest::addColumn<QString>("kept");
-        const QByteArray good =
-            QByteArray::fromHex("00000002 00000001 00000002 4e00 00000000 00000002 00000002 4e8c ffffffff");
-        QTest::newRow("whole") << good << true << "1 一|2 二";
-        QTest::newRow("empty") << QByteArray() << true << "";
-        QTest::newRow("one byte cut off") << good.left(good.size() - 1) << false << "1 一";
-        QTest::newRow("second record cut short") << good.left(good.size() - 7) << false << "1 一";
-        QTest::newRow("count cut short") << QByteArray("\x00\x00", 2) << false << "";
-        QTest::newRow("negative count") << QByteArray::fromHex("fffffffe") + good.mid(4) << false << "";
-        QTest::newRow("count beyond the records")
-            << QByteArray::fromHex("7fffffff") + good.mid(4) << false << "1 一|2 二";
-        QTest::newRow("huge string length") << QByteArray::fromHex("00000001 00000000 fffffff0 4e00") << false << "";
-    }
+    // Records "1 一", "2 二": damage keeps the whole ones before it; an empty file is no damage.
     void damagedFiles()
     {
-        QFETCH(QByteArray, bytes);
-        QFETCH(bool, whole);
-        QFETCH(QString, kept);
-        bool read = !whole;
-        QCOMPARE(marks(bytes, &read), kept);
-        QCOMPARE(read, whole);
+        const QByteArray good =
+            QByteArray::fromHex("00000002 00000001 00000002 4e00 00000000 00000002 00000002 4e8c ffffffff");
+        const QList<std::tuple<const char *, QByteArray, bool, QString>> files = {
+            {"whole", good, true, "1 一|2 二"},
+            {"empty", QByteArray(), true, ""},
+            {"one byte cut off", good.left(good.size() - 1), false, "1 一"},
+            {"second record cut short", good.left(good.size() - 7), false, "1 一"},
+            {"count cut short", QByteArray("\x00\x00", 2), false, ""},
+            {"negative count", QByteArray::fromHex("fffffffe") + good.mid(4), false, ""},
+            {"count beyond the records", QByteArray::fromHex("7fffffff") + good.mid(4), false, "1 一|2 二"},
+            {"huge string length", QByteArray::fromHex("00000001 00000000 fffffff0 4e00"), false, ""}};
+        for (const auto &[name, bytes, whole, kept] : files) {
+            bool read = !whole;
+            const QString found = marks(bytes, &read);
+            QVERIFY2(found == kept && read == whole, qPrintable(name + QStringLiteral(": ") + found));
+        }
     }
 
     // Never the book itself (one named .bmk), which the first save would overwrite.
@@ -135,8 +122,7 @@ private slots:
             QCOMPARE(BookmarkFile::pathFor(path.at(0)), path.at(1));
     }
 
-    // A save replaces the file whole and clears what a killed save left
-    // behind; a full disk or a missing folder leaves the old file whole.
+    // A save replaces the file whole, clears a killed save's leftovers; a full disk leaves the old file whole.
     void savesReplaceTheFileWholeOrNotAtAll()
     {
         const QString path = dir->filePath("book.bmk");
@@ -150,16 +136,14 @@ private slots:
             const FileSizeLimit disk(100);
             result = BookmarkFile::saveBytes(path, before + before);
         }
-        QVERIFY(!result.ok && !result.cannotCreate && !result.error.isEmpty());
-        QCOMPARE(readFile(path), before);
+        QVERIFY(!result.ok && !result.cannotCreate && !result.error.isEmpty() && readFile(path) == before);
         QCOMPARE(QDir(dir->path()).entryList(QDir::Files, QDir::Name),
                  (QStringList{"book.bmk", "book.bmk.bak", "other.bmk.Ab12Cd"}));
         result = BookmarkFile::saveBytes(dir->filePath("missing/book.bmk"), "x");
         QVERIFY(!result.ok && result.cannotCreate && !result.error.isEmpty());
     }
 
-    // Line ends become one line feed; bookmarks take the chapter's title and
-    // the text after the heading; offsets outside the text are never read.
+    // One line feed per line end; bookmarks take the chapter title, the text after the heading, no read outside.
     void bookmarksFollowTheRules()
     {
         const QString text = QStringLiteral("\u3000\u3000天色将晚。\r\n第1章\r\r第2章 风起\r") + QString(200, u'风');
@@ -170,10 +154,8 @@ private slots:
         QVERIFY(book.open(path));
         const QString secret = writeFile(dir->filePath("secret.txt"), "secret");
         QFile::setPermissions(secret, QFile::WriteOwner);
-        QVERIFY(!book.open(secret)); // a refused book changes nothing
-        QCOMPARE(book.openError(), Book::NoPermission);
-        QVERIFY(!book.open(dir->filePath("missing.txt")));
-        QCOMPARE(book.openError(), Book::NotFound);
+        QVERIFY(!book.open(secret) && book.openError() == Book::NoPermission); // a refused book changes nothing
+        QVERIFY(!book.open(dir->filePath("missing.txt")) && book.openError() == Book::NotFound);
         QCOMPARE(book.title(true), QStringLiteral("《a》"));
         QCOMPARE(book.text(), expected);
         QCOMPARE(marks(readFile(bmk)), QStringLiteral("0 （自动保存）"));
@@ -182,16 +164,13 @@ private slots:
         for (const auto &c : QList<QPair<int, int>>{{-1, -1}, {5, 0}, {8, 0}, {12, 0}, {13, 1}, {2000, 1}})
             QCOMPARE(book.chapterIndexAt(c.first), c.second);
         QVERIFY(book.autoSaveBookmark(20) && book.autoSaveBookmark(30));
-        QVERIFY(book.addBookmark(13, false)); // at a heading: the summary skips it
-        QVERIFY(book.addBookmark(-50, false));
-        QVERIFY(book.addBookmark(999999, false));
+        for (int offset : {13, -50, 999999}) // at a heading, 13: the summary skips it
+            QVERIFY(book.addBookmark(offset, false));
         QCOMPARE(marks(readFile(bmk)),
                  QStringLiteral("30 第2章 风起（自动保存）|13 第2章 风起|-50 |999999 第2章 风起"));
-        QCOMPARE(book.bookmarks().at(1).summary, QString(99, u'风'));
-        QCOMPARE(book.bookmarks().at(2).summary, expected.left(100).trimmed());
-        QCOMPARE(book.bookmarks().at(3).summary, QString());
-        QVERIFY(!book.removeBookmark(4));
-        QVERIFY(book.removeBookmark(1));
+        for (const auto &[at, summary] : {std::pair(1, QString(99, u'风')), {2, expected.left(100).trimmed()}, {3, {}}})
+            QCOMPARE(book.bookmarks().at(at).summary, summary);
+        QVERIFY(!book.removeBookmark(4) && book.removeBookmark(1));
         QCOMPARE(marks(readFile(bmk)), QStringLiteral("30 第2章 风起（自动保存）|-50 |999999 第2章 风起"));
     }
 
@@ -206,18 +185,14 @@ private slots:
         QSignalSpy told(&book, &Book::bookmarksDamaged);
         QVERIFY(book.open(path));
         QCOMPARE(QList<QVariantList>(told), (QList<QVariantList>{{2, bak}}));
-        QCOMPARE(readFile(bak), damaged); // backed up before anything is written
-        QCOMPARE(readFile(bmk), damaged);
+        QVERIFY(readFile(bak) == damaged && readFile(bmk) == damaged); // backed up before anything is written
         QVERIFY(book.autoSaveBookmark(4));
         book.flushBookmarks();
         QCOMPARE(marks(readFile(bmk)), QStringLiteral("4 （自动保存）|8 c"));
 
         writeFile(bmk, QByteArray()); // an empty file is no damage: no backup
-        QVERIFY(QFile::remove(bak));
-        QVERIFY(book.open(path));
-        QVERIFY(book.autoSaveBookmark(2));
-        QCOMPARE(marks(readFile(bmk)), QStringLiteral("2 （自动保存）"));
-        QVERIFY(!QFile::exists(bak));
+        QVERIFY(QFile::remove(bak) && book.open(path) && book.autoSaveBookmark(2));
+        QVERIFY(marks(readFile(bmk)) == QStringLiteral("2 （自动保存）") && !QFile::exists(bak));
     }
 
     void aReadOnlyFolderKeepsTheBookmarksPerUser()
@@ -230,23 +205,19 @@ private slots:
         const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/bookmarks";
         Book reading;
         QSignalSpy moved(&reading, &Book::bookmarksRelocated);
-        QVERIFY(reading.open(book));
-        QVERIFY(reading.autoSaveBookmark(50)); // cannot replace the file beside: moves with its bookmarks
+        QVERIFY(reading.open(book) && reading.autoSaveBookmark(50)); // cannot replace the file beside: moves
         reading.clear();
-        QCOMPARE(QList<QVariantList>(moved), QList<QVariantList>{{fallback}});
-        QVERIFY(fallback.startsWith(data));
+        QVERIFY(fallback.startsWith(data) && QList<QVariantList>(moved) == QList<QVariantList>{{fallback}});
         QCOMPARE(marks(readFile(fallback)), QStringLiteral("50 （自动保存）|20 u"));
-        QVERIFY(reading.open(book)); // the newer copy, not the stale file beside
-        QCOMPARE(reading.lastReadOffset(), 50);
+        QVERIFY(reading.open(book) && reading.lastReadOffset() == 50); // the newer copy, not the stale one beside
         // Back where the folder is writable, a newer file beside wins again.
         setWritable(dir->path(), true);
         QVERIFY(BookmarkFile::save(beside, {{70, "w", "x"}}));
         QFile newer(beside);
-        QVERIFY(newer.open(QIODevice::ReadWrite));
-        QVERIFY(newer.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime));
+        QVERIFY(newer.open(QIODevice::ReadWrite) &&
+                newer.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime));
         newer.close();
-        QVERIFY(reading.open(book));
-        QCOMPARE(reading.lastReadOffset(), 70);
+        QVERIFY(reading.open(book) && reading.lastReadOffset() == 70);
 
         // Nowhere to save: no success, and the reason.
         QVERIFY(QFile::remove(fallback));
@@ -254,32 +225,26 @@ private slots:
         setWritable(data, false);
         QVERIFY(reading.open(book));
         QSignalSpy failed(&reading, &Book::bookmarkSaveFailed);
-        QVERIFY(!reading.addBookmark(5, false));
-        QVERIFY(!reading.lastSaveError().isEmpty());
+        QVERIFY(!reading.addBookmark(5, false) && !reading.lastSaveError().isEmpty());
         QTRY_VERIFY(!failed.isEmpty());
         setWritable(data, true);
     }
 
-    // A long book opened before shows the stretch around the reading place
-    // first; then it is exactly the book read whole.
+    // A long book opened before shows the stretch around the reading place first, then the whole book.
     void aLongBookIsShownBeforeItIsComplete()
     {
-        const QString path = dir->filePath("long.txt");
-        QString text = manyChapters(QStringLiteral("长"), 250000);
-        text.replace(QStringLiteral("正文正文"), QStringLiteral("正文\r\n正文"));
-        writeFile(path, gbk(text));
-        QString expected = text;
-        expected.remove(QLatin1Char('\r'));
+        const QString text =
+            manyChapters(QStringLiteral("长"), 250000).replace("正文正文", QStringLiteral("正文\r\n正文"));
+        const QString path = writeFile(dir->filePath("long.txt"), gbk(text));
+        const QString expected = QString(text).remove(QLatin1Char('\r'));
         Book book;
-        QVERIFY(book.open(path));
-        QVERIFY(book.isComplete());
+        QVERIFY(book.open(path) && book.isComplete());
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(BookIndex::pathFor(path)), 20000);
         const int place = expected.size() * 3 / 4;
         QVERIFY(book.autoSaveBookmark(place));
         book.clear();
         QSignalSpy completed(&book, &Book::textCompleted);
-        QVERIFY(book.open(path));
-        QVERIFY(!book.isComplete());
+        QVERIFY(book.open(path) && !book.isComplete());
         QCOMPARE(book.lastReadOffset(), place);
         QCOMPARE(book.length(), expected.size());
         QCOMPARE(book.text().mid(place, 5000), expected.mid(place, 5000));
@@ -289,8 +254,7 @@ private slots:
         QCOMPARE(book.chapterCount(), 250000);
 
         writeFile(path, gbk(text + QStringLiteral("尾声\n"))); // changed since: the index does not fit
-        QVERIFY(book.open(path));
-        QVERIFY(book.isComplete());
+        QVERIFY(book.open(path) && book.isComplete());
         QCOMPARE(book.length(), expected.size() + 3);
     }
 
@@ -362,6 +326,113 @@ private slots:
             QCOMPARE(book.chapterCount(), 1);
             QVERIFY(Book().open(first)); // destroyed during its parse
         }
+    }
+
+    void headings_data()
+    {
+        QTest::addColumn<ChapterRule>("rule");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("found");
+        const QString title16 = QStringLiteral("第一百 ") + QString(16, QChar(u'风'));
+        const QString title17 = title16 + QStringLiteral("a");
+        const auto row = [](const ChapterRule &rule, const char *name, const QString &text, const QString &found) {
+            QTest::newRow(name) << rule << text << found;
+        };
+        const ChapterRule standard;
+        row(standard, "U+3000 indent", "\u3000\u3000第一章 风起云涌\n", "2:第一章 风起云涌");
+        row(standard, "U+00A0 indent and title space", "\u00a0第一百\u00a0风\n", "1:第一百\u00a0风");
+        row(standard, "digits, spaces", "第12回\n第 一 百 章\n第十\t卷 终局",
+            "0:第12回 | 5:第 一 百 章 | 13:第十\t卷 终局");
+        row(standard, "unit runs into text", "第十章完了，他说", "0:第十章完了，他说");
+        row(standard, "16 word characters", title16, "0:" + title16);
+        row(standard, "longer title, whole line", title17, "0:" + title17);
+        row(standard, "one per line", "开头\n第二节\n\n  第三节 \u2029第四节", "3:第二节 | 10:第三节 | 15:第四节");
+        // 第 inside a line (U+2028 ends none), no number, unit or title, unknown numerals, other headings, blanks.
+        row(standard, "no headings",
+            "正文第一章\n在第一章里\n开头\u2028第二节\n他说第\n一章\n第章\n第一百 \n第一百\n第五 ，\n第两章\n第壹章\n"
+            "序章\nChapter 1\n楔子\n \n\u3000\n",
+            "");
+        const ChapterRule strict = ChapterRule::strict();
+        row(strict, "strict: indented", "正文\n\u3000\u3000第一章 风起云涌\n", "5:第一章 风起云涌");
+        row(strict, "strict: U+00A0 first", "正文\n\u00a0第八集 \n", "4:第八集");
+        row(strict, "strict: two headings", "楔子\n\u3000尾声", "0:楔子 | 4:尾声");
+        // Custom: anywhere in a line unless anchored; invalid or empty: Standard.
+        row(ChapterRule::custom("^\\s*卷[一二三]"), "custom: anchored", "卷一 开始\n正文\n 卷二\n说卷三",
+            "0:卷一 开始 | 10:卷二");
+        row(ChapterRule::custom("节"), "custom: anywhere", "这一节很好\n别的", "0:这一节很好");
+        row(ChapterRule::custom("^\\s第"), "custom: Unicode space", "\u3000第一\n第二", "1:第一");
+        row(ChapterRule::custom("^chapter"), "custom: case matters", "Chapter 1\nchapter 2", "10:chapter 2");
+        row(ChapterRule::custom("^"), "custom: all but blank lines", "a\n\n \u3000\nb\u2029c", "0:a | 6:b | 8:c");
+        row(ChapterRule::custom("("), "custom: invalid", "第一章\n(", "0:第一章");
+        row(ChapterRule::custom(""), "custom: empty", "第一章\nx", "0:第一章");
+    }
+    void headings()
+    {
+        QFETCH(ChapterRule, rule);
+        QFETCH(QString, text);
+        QFETCH(QString, found);
+        QCOMPARE(scan(text, rule), found);
+    }
+
+    // Strict: each line alone, after a first line, a heading or prose.
+    void strictRule()
+    {
+        const QString long40 = QStringLiteral("第一章 ") + QString(36, QChar(u'风'));
+        const auto lines = [](const char *joined, const QString &last) {
+            return (QString::fromUtf8(joined) + QLatin1Char('|') + last).split(QLatin1Char('|'));
+        };
+        for (const QString &line :
+             lines("第１２章|第两百章|第壹佰集|第一萬〇一章|第一百二十三 标题|第12回：大闹天宫|第5节.夜|第三幕·终|"
+                   "第二部—归来|第八集、重逢|第 12 篇|Chapter 12|CHAPTER 7: The End|Chapter12|序章|番外一 重逢|"
+                   "尾声：归来|后记",
+                   long40))
+            QCOMPARE(scan("正文\n" + line + "\n", ChapterRule::strict()), "3:" + line);
+        for (const QString &line :
+             lines("第六回合时，子曰：学而时习之。|第三节课开始了|第十回合时，他倒下了|第十章完了，他说|在第一章里|"
+                   "前言不搭后语的他|尾声渐渐消失在风里|序章开始的时候|chapter 1|第章|第五 ，",
+                   long40 + "风"))
+            QCOMPARE(scan("正文\n" + line + "\n", ChapterRule::strict()), QString());
+    }
+
+    // The reader's long-standing pattern spans titles of up to 16 word characters.
+    void standardPatternSpan()
+    {
+        const QRegExp pattern(ChapterScanner::pattern());
+        for (int length : {15, 16, 17})
+            QCOMPARE(pattern.exactMatch(QStringLiteral("第一百 ") + QString(length, QChar(u'风'))), length < 17);
+    }
+
+    // Exponential backtracking on every line: PCRE's match limit cuts each line short, the count stops in time.
+    void catastrophicPatternStillEnds()
+    {
+        const QString text = (QString(40, QLatin1Char('a')) + QStringLiteral("b\n")).repeated(2000);
+        ChapterScanner scanner(ChapterRule::custom(QStringLiteral("^(a|aa)+$")));
+        bool complete = true;
+        QVERIFY(scanner.count(text, QDeadlineTimer(300), &complete) == 0 && !complete);
+        QVERIFY(scanner.count(text.left(420), QDeadlineTimer::Forever, &complete) == 0 && complete);
+    }
+
+    // What the settings file holds, read back as "name pattern".
+    void ruleFromName()
+    {
+        const QList<QStringList> stored = {{"standard", "", "standard "},   {"strict", "", "strict "},
+                                           {"custom", "^卷", "custom ^卷"}, {"custom", "第(", "standard "},
+                                           {"custom", "", "standard "},     {"loose", "", "standard "}};
+        for (const QStringList &s : stored) {
+            const ChapterRule rule = ChapterRule::fromName(s.at(0), s.at(1));
+            QCOMPARE(rule.name() + QLatin1Char(' ') + rule.pattern(), s.at(2));
+        }
+    }
+
+    void invalidPatternsSayWhy()
+    {
+        QString error;
+        int offset = -1;
+        QVERIFY(!ChapterRule::isValidPattern(QStringLiteral("第(章"), &error, &offset));
+        QCOMPARE(error + QLatin1Char('@') + QString::number(offset),
+                 QRegularExpression(QStringLiteral("(")).errorString() + QStringLiteral("@3")); // Qt's own words
+        QVERIFY(!ChapterRule::isValidPattern(QString(), &error) && !error.isEmpty());
+        QVERIFY(ChapterRule::isValidPattern(QStringLiteral("^\\s*第"), &error) && error.isEmpty());
     }
 
 private:

@@ -44,8 +44,7 @@ private slots:
         QTest::addColumn<QString>("used");
         const auto row = [](const char *name, const QByteArray &data, const QString &text, const char *used,
                             const char *asked = "auto") { QTest::newRow(name) << data << asked << text << used; };
-        QString crlf = kProse;
-        crlf.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+        const QString crlf = QString(kProse).replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
         row("UTF-32LE mark", hex("fffe0000") + encode("UTF-32LE", kProse), kProse, "utf-32");
         row("UTF-32BE mark", hex("0000feff") + encode("UTF-32BE", kProse), kProse, "utf-32");
         row("UTF-16LE mark", hex("fffe") + encode("UTF-16LE", kProse), kProse, "utf-16le");
@@ -135,8 +134,7 @@ private slots:
         QVERIFY(gbkLike(encode("GBK", kProse)));
         for (const char *yes : {"8140", "41fefe", "d6d0b9", "d6d041"})
             QVERIFY2(gbkLike(hex(yes)), yes);
-        // Nothing but ASCII, a NUL, pairs below and above, GB18030's four
-        // bytes, a lone lead byte, UTF-16 中\n文.
+        // Nothing but ASCII, a NUL, pairs below and above, GB18030's four bytes, a lone lead byte, UTF-16 中\n文.
         for (const char *no : {"", "6869", "d6d00061", "d6d0813f", "d6d0feff", "81308130", "d6", "2d4e0a008765"})
             QVERIFY2(!gbkLike(hex(no)), no);
     }

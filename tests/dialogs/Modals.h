@@ -1,7 +1,6 @@
 #pragma once
 
-// Dialogs and message boxes run through exec(), which returns only when they
-// close: Modals answers them from inside that event loop.
+// exec() returns only when its dialog closes: Modals answers from inside that event loop.
 
 #include <QtWidgets>
 
@@ -16,9 +15,8 @@ struct SeenModal
     QObject *parent;
 };
 
-/// While it lives, records each modal widget that opens and answers it with
-/// the next queued answer; without one, a message box gets `button` (Escape
-/// where it has none such) and any other dialog is rejected.
+/// While it lives, records each modal widget and answers it with the next queued answer; without one, a
+/// message box gets `button` (Escape where it has none such) and any other dialog is rejected.
 class Modals : public QObject
 {
 public:

@@ -2,8 +2,7 @@
 
 #include <QStringList>
 
-/// Records the warnings written while it lives, instead of printing them;
-/// other messages go on to the handler that was there before (QtTest's).
+/// Records the warnings written while it lives; other messages go on to the previous (QtTest's) handler.
 class MessageLog
 {
 public:

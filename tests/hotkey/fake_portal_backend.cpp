@@ -1,11 +1,6 @@
-// A desktop's side of the global-shortcuts portal, for tests: owns
-// org.freedesktop.impl.portal.desktop.tavriltest on the session bus, binds
-// whatever is asked (or the chords given with --assign) and writes each
-// requested shortcut to the log:
-//   fake_portal_backend --log FILE [--assign ID=TRIGGER]...
-// On /org/tavriltest/Control (org.tavriltest.Control): Activate(s id)
-// presses a key for every session, ActivateIn(s session, s id) for one,
-// Sessions() lists the open ones.
+// A desktop's side of the global-shortcuts portal: binds what is asked (or the --assign chords), logs each
+// request. Usage: fake_portal_backend --log FILE [--assign ID=TRIGGER]...; on /org/tavriltest/Control,
+// Activate(id) presses a key in every session, ActivateIn(session, id) in one, Sessions() lists them.
 
 #include <QtDBus>
 

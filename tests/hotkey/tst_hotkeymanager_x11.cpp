@@ -1,10 +1,9 @@
-// The global keys on a real X server: a second X client holds chords and
-// takes the focus, xdotool presses keys through XTest (which reaches root
-// grabs).
+// Global keys on a real X server; another X client holds chords and the focus, xdotool presses through XTest.
 
 #include "HotKeyManager.h"
 #include "MessageLog.h"
 #include "QxtGlobalShortcut.h"
+#include "TestFiles.h"
 
 #include <QKeyEvent>
 #include <QtTest>
@@ -31,9 +30,7 @@ public:
     }
     ~ForeignXClient() { xcb_disconnect(connection); }
 
-    /// Grabs the key of `keysym` with `modifiers` and each of `locks` (by
-    /// default every combination of NumLock and CapsLock). True when every
-    /// grab succeeded; those that did are held while the client lives.
+    /// Holds `keysym` with `modifiers` and each of `locks` (all lock variants) while it lives; true: all grabbed.
     bool grab(xcb_keysym_t keysym, uint16_t modifiers,
               std::initializer_list<uint16_t> locks = {0, XCB_MOD_MASK_2, XCB_MOD_MASK_LOCK,
                                                        XCB_MOD_MASK_2 | XCB_MOD_MASK_LOCK})
@@ -95,12 +92,9 @@ class TestHotKeyManagerX11 : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
-        QFile::remove(QCoreApplication::applicationDirPath() + "/tavrilconfig.ini");
-    }
-    void cleanup() { QFile::remove(QCoreApplication::applicationDirPath() + "/tavrilconfig.ini"); }
+    void initTestCase() { QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb")); }
+    void init() { QFile::remove(iniPath()); }
+    void cleanup() { QFile::remove(iniPath()); }
 
     void aGlobalDefaultFiresWhateverTheLockKeysWhileAnotherClientHasTheFocus()
     {
@@ -109,10 +103,9 @@ private slots:
         ForeignXClient other;
         QVERIFY(other.takeFocus());
         // A lock key toggles; pressing it again after the chord puts it back.
-        for (QString locks : {"", "Num_Lock", "Caps_Lock", "Num_Lock Caps_Lock"}) {
+        for (QString locks : {"", "Num_Lock", "Caps_Lock", "Num_Lock Caps_Lock"})
             QVERIFY((locks.isEmpty() || xdotoolKey(locks)) && xdotoolKey("ctrl+shift+Right") &&
                     (locks.isEmpty() || xdotoolKey(locks)));
-        }
         QVERIFY(xdotoolKey("ctrl+shift+bracketleft"));
         QTRY_COMPARE_WITH_TIMEOUT(ids(spy), (QList<int>{108, 108, 108, 108, 116}), 5000);
     }
@@ -124,9 +117,7 @@ private slots:
         QVERIFY(manager->setHotKey(108, "Ctrl+Alt+Right", false));
         QxtGlobalShortcut stranger; // ours too, yet the chord is taken
         QVERIFY(!stranger.setShortcut(QKeySequence("Ctrl+Alt+Right")));
-        QVERIFY(xdotoolKey("ctrl+shift+Right"));
-        QVERIFY(xdotoolKey("ctrl+alt+Right"));
-        QVERIFY(spy.wait(5000));
+        QVERIFY(xdotoolKey("ctrl+shift+Right") && xdotoolKey("ctrl+alt+Right") && spy.wait(5000));
         QTest::qWait(200); // both would emit 108: give a second one time to show up
         QCOMPARE(ids(spy), QList<int>{108});
         QVERIFY(ForeignXClient().grab(XK_Right, kCtrlShift));
@@ -136,8 +127,7 @@ private slots:
         QVERIFY(ForeignXClient().grab(XK_Right, kCtrlAlt));
         QVERIFY(manager->setHotKey(101, "Ctrl+Alt+O", false)); // bound once resumed
         manager->setGlobalSuspended(false);
-        QVERIFY(!ForeignXClient().grab(XK_Right, kCtrlAlt, {0}));
-        QVERIFY(!ForeignXClient().grab(XK_o, kCtrlAlt, {0}));
+        QVERIFY(!ForeignXClient().grab(XK_Right, kCtrlAlt, {0}) && !ForeignXClient().grab(XK_o, kCtrlAlt, {0}));
 
         manager.reset();
         ForeignXClient other;
@@ -149,8 +139,7 @@ private slots:
 
     void aChordAnotherClientHoldsEvenInPartStaysAnInAppKey()
     {
-        // The other client holds only the NumLock variant: ours gets the
-        // others at first and must give them back.
+        // The other client holds only the NumLock variant: ours gets the others at first and must give them back.
         ForeignXClient holder;
         QVERIFY(holder.grab(XK_q, kCtrlAlt, {XCB_MOD_MASK_2}));
         HotKeyManager manager;
@@ -169,9 +158,8 @@ private slots:
         MessageLog log;
         {
             HotKeyManager manager;
-            QVERIFY(manager.setHotKey(107, "Ctrl+Alt+1", true));
-            QVERIFY(manager.setHotKey(108, "Ctrl+Shift+Left", true));
-            QVERIFY(manager.setHotKey(107, "Ctrl+Shift+Right", true));
+            QVERIFY(manager.setHotKey(107, "Ctrl+Alt+1", true) && manager.setHotKey(108, "Ctrl+Shift+Left", true) &&
+                    manager.setHotKey(107, "Ctrl+Shift+Right", true));
         }
         HotKeyManager manager; // the swap, from the file
         QSignalSpy spy(&manager, &HotKeyManager::hotKeyPressed);

@@ -1,5 +1,4 @@
-// Global keys through the desktop portal, against the real portal frontend
-// and a fake desktop on a private bus.
+// Global keys through the real portal frontend and a fake desktop on a private bus.
 
 #include "HotKeyManager.h"
 #include "PortalShortcuts.h"
@@ -30,8 +29,7 @@ private slots:
         HotKeyManager manager;
         QSignalSpy changed(&manager, &HotKeyManager::globalKeysChanged);
         manager.setPortal(new PortalShortcuts(portal.connection()));
-        QVERIFY(bound(manager));
-        QVERIFY(!changed.isEmpty());
+        QVERIFY(bound(manager) && !changed.isEmpty());
         QCOMPARE(portal.requested(),
                  (QStringList{"open\t打开文件\tCTRL+SHIFT+o", "close\t关闭文件\tCTRL+SHIFT+c",
                               "contents\t目录\tCTRL+SHIFT+t", "bookmarks\t书签列表\tCTRL+SHIFT+b",
@@ -60,8 +58,7 @@ private slots:
         QVERIFY(portal.activate(QStringLiteral("previous-chapter")));
         QTRY_COMPARE(pressed.size(), 2);
         QTRY_COMPARE(pressedOther.size(), 2);
-        QCOMPARE(pressed.at(0).at(0).toInt(), 108);
-        QCOMPARE(pressed.at(1).at(0).toInt(), 116);
+        QVERIFY(pressed.at(0).at(0).toInt() == 108 && pressed.at(1).at(0).toInt() == 116);
     }
 
     void aDesktopWithoutGlobalKeysSaysWhatToDoInstead()
@@ -74,9 +71,9 @@ private slots:
         QTRY_COMPARE(manager.desktopPortal()->state(), PortalShortcuts::Unavailable);
         PreferenceDialog dialog(&config, &manager);
         auto *line = dialog.findChild<QLabel *>(QStringLiteral("lb_global_keys"));
-        QVERIFY(!line->isHidden());
-        QVERIFY(line->text().contains(QStringLiteral("不提供全局快捷键")));
-        QVERIFY(line->text().contains(QStringLiteral("tavril --command next-page")));
+        QVERIFY2(!line->isHidden() && line->text().contains(QStringLiteral("不提供全局快捷键")) &&
+                     line->text().contains(QStringLiteral("tavril --command next-page")),
+                 qPrintable(line->text()));
         // The in-app keys still work.
         QSignalSpy pressed(&manager, &HotKeyManager::hotKeyPressed);
         QKeyEvent right(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);

@@ -1,0 +1,152 @@
+// The settings file's place, the delayed run, the channel between readers, the built-in resources.
+
+#include "DelayRun.h"
+#include "InstanceChannel.h"
+#include "TestFiles.h"
+#include "configSettings.h"
+#include "installTranslators.h"
+
+#include <QLocalSocket>
+#include <QtConcurrent>
+#include <QtTest>
+
+#include <unistd.h>
+
+class TestApp : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    QString channel() const { return dir.filePath(QStringLiteral("channel")); }
+
+    // send() blocks: the sending start runs on another thread while this one answers.
+    InstanceChannel::Answer sendFromElsewhere(const QStringList &request)
+    {
+        QFuture<InstanceChannel::Answer> answer =
+            QtConcurrent::run([this, request] { return InstanceChannel::send(channel(), request, 2000); });
+        while (!answer.isFinished())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        return answer.result();
+    }
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    // Beside the executable if there or in a writable portable folder (UTF-8); else the user's folder, made.
+    void settingsFileLocation()
+    {
+        QFile ini(iniPath());
+        ini.remove();
+        configSettings()->setValue(QStringLiteral("fileHistory"), QStringList{QStringLiteral("/书/三国.txt")});
+        QCOMPARE(configSettings()->value(QStringLiteral("fileHistory")).toStringList(),
+                 QStringList{QStringLiteral("/书/三国.txt")});
+        QVERIFY(ini.open(QIODevice::ReadOnly) && ini.readAll().contains(QStringLiteral("三国").toUtf8()));
+        ini.remove();
+        const QString user =
+            QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/tavril/tavrilconfig.ini";
+        QDir(QFileInfo(user).absolutePath()).removeRecursively();
+        QTemporaryDir portable;
+        QCOMPARE(settingsFilePath(portable.path()), portable.filePath("tavrilconfig.ini"));
+        QCOMPARE(settingsFilePath("/nonexistent-tavril-folder/bin"), user);
+        QVERIFY(QFileInfo(user).absoluteDir().exists());
+        QTemporaryDir installed; // its data in ../share/tavril: each user's settings apart
+        QVERIFY(QDir(installed.path()).mkpath("bin") && QDir(installed.path()).mkpath("share/tavril"));
+        const QString bin = installed.filePath("bin");
+        QCOMPARE(settingsFilePath(bin), user);
+        QVERIFY(QFile(bin + "/tavrilconfig.ini").open(QIODevice::WriteOnly)); // unless the user put one there
+        QCOMPARE(settingsFilePath(bin), bin + "/tavrilconfig.ini");
+        if (geteuid() == 0)
+            QSKIP("root writes to read-only folders: the rest needs an ordinary user");
+        QFile::setPermissions(portable.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        QCOMPARE(settingsFilePath(portable.path()), user);
+        QFile::setPermissions(bin, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        QCOMPARE(settingsFilePath(bin), bin + "/tavrilconfig.ini"); // an existing file, even there
+        QFile::setPermissions(bin, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+
+    // A burst gives one finished(), a delay after its last trigger; a later one starts anew; deletion waits.
+    void aBurstYieldsOneFinishedAfterTheLastTrigger()
+    {
+        auto *delay = new DelayRun(100);
+        QSignalSpy spy(delay, &QThread::finished);
+        QElapsedTimer sinceLast;
+        for (int i = 0; i < 4; ++i) {
+            delay->trigger();
+            sinceLast.start();
+            QTest::qWait(30);
+        }
+        QVERIFY(spy.wait(2000));
+        QVERIFY2(sinceLast.elapsed() >= 95, qPrintable(QString::number(sinceLast.elapsed())));
+        QTest::qWait(150);
+        QCOMPARE(spy.count(), 1);
+        QTRY_VERIFY(!delay->isRunning());
+        delay->trigger();
+        QVERIFY(spy.wait(2000));
+        delay->trigger();
+        delete delay; // a running QThread destroyed would abort the process
+        QCOMPARE(spy.count(), 3);
+    }
+
+    void oneReaderListensAndAnswers()
+    {
+        QCOMPARE(InstanceChannel::send(channel(), {"show"}, 500), InstanceChannel::NoReader);
+        InstanceChannel first(channel());
+        QVERIFY(first.listen() && !InstanceChannel(channel()).listen()); // another reader already runs
+        QList<QStringList> seen;
+        connect(&first, &InstanceChannel::requested, this, [&seen](const QStringList &request, auto *answer) {
+            seen << request;
+            if (request.first() == QLatin1String("open"))
+                *answer = InstanceChannel::Done;
+        });
+        QCOMPARE(sendFromElsewhere({"open", "/书/三国, 上.txt"}), InstanceChannel::Done);
+        QCOMPARE(sendFromElsewhere({"dance"}), InstanceChannel::Unknown);
+        // Anything but a list of words is refused unheard.
+        for (const char *line : {"not json\n", "[1, 2]\n", "[]\n", "{\"open\": 1}\n"}) {
+            QLocalSocket socket;
+            socket.connectToServer(channel());
+            QVERIFY(socket.waitForConnected(1000));
+            socket.write(line);
+            QTRY_VERIFY(socket.canReadLine());
+            QCOMPARE(socket.readLine(), QByteArray("1\n"));
+        }
+        QCOMPARE(seen, (QList<QStringList>{{"open", "/书/三国, 上.txt"}, {"dance"}}));
+    }
+
+    // A killed reader leaves its socket and a lock naming a gone process.
+    void whatAKilledReaderLeftIsTakenOver()
+    {
+        QVERIFY(QFile(channel()).open(QIODevice::WriteOnly));
+        writeFile(channel() + QStringLiteral(".lock"),
+                  "999999999\ntavril\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+        InstanceChannel next(channel());
+        QVERIFY(next.listen());
+        QCOMPARE(sendFromElsewhere({"show"}), InstanceChannel::Unknown); // heard, and nobody took it
+    }
+
+    // The reader's message boxes and pickers carry Qt's own texts too.
+    void qtsOwnTextsAreChinese()
+    {
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
+        installTranslators(QCoreApplication::instance());
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
+    }
+
+    // Each picture loads at its size, neither empty nor a filled square.
+    void picturesLoad()
+    {
+        const QList<QPair<QString, int>> pictures = {{"launcher.ico", 0}, {"launcher_48.ico", 48},  {"setting.png", 32},
+                                                     {"revert.png", 32},  {"revert_click.png", 32}, {"delete.png", 24}};
+        for (const auto &picture : pictures) {
+            const QImage image(QStringLiteral(":/ico/res/") + picture.first);
+            QVERIFY2(!image.isNull(), qPrintable(picture.first));
+            QVERIFY(picture.second == 0 || image.size() == QSize(picture.second, picture.second));
+            const QImage alpha = image.convertToFormat(QImage::Format_Alpha8);
+            const auto opaque = std::count_if(alpha.constBits(), alpha.constBits() + alpha.sizeInBytes(),
+                                              [](uchar a) { return a > 128; });
+            QVERIFY(opaque > image.width() * image.height() / 10 && opaque < image.width() * image.height());
+        }
+    }
+};
+
+QTEST_MAIN(TestApp)
+#include "tst_app.moc"
