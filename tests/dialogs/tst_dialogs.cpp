@@ -21,7 +21,6 @@
 #include "Reader.h"
 #include "ReaderConfig.h"
 #include "ReaderFiles.h"
-#include "TestFiles.h"
 #include "WhatsNewDlg.h"
 
 #include <QtNetwork>

@@ -2,25 +2,11 @@
 
 // Books, bookmark files and programs, as the reader's tests use them.
 
+#include "TestFiles.h"
+
 #include <QDataStream>
-#include <QFile>
 #include <QProcess>
-#include <QSettings>
 #include <QTextCodec>
-
-// A new file at `path` holding `bytes`, or false.
-inline bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-// What the file at `path` holds; empty when it cannot be read.
-inline QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // `chapters` short chapters in `codec`.
 inline bool writeChapters(const QString &path, int chapters, const char *codec = "UTF-8")
@@ -28,7 +14,7 @@ inline bool writeChapters(const QString &path, int chapters, const char *codec =
     QString text;
     for (int i = 1; i <= chapters; ++i)
         text += QStringLiteral("第%1章 开端\n\u3000\u3000天色将晚，江上起了风。老渔夫收起网，回头望了一眼远处的山影。\n").arg(i);
-    return writeFile(path, QTextCodec::codecForName(codec)->fromUnicode(text));
+    return !writeFile(path, QTextCodec::codecForName(codec)->fromUnicode(text)).isEmpty();
 }
 
 // The automatic bookmark's offset, read apart from the reader's own code; -1 without one.

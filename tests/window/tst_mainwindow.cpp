@@ -60,7 +60,6 @@ class TestMainWindow : public QObject
     QTemporaryDir dir;
     AnsweringPrompter *prompter = nullptr;
 
-    static QString iniPath() { return QCoreApplication::applicationDirPath() + QStringLiteral("/tavrilconfig.ini"); }
 
     QString book(const QString &name, int chapters = 40)
     {
@@ -145,7 +144,7 @@ private slots:
         mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("pipe.txt"))).constData(), 0600);
         QFile huge(dir.filePath(QStringLiteral("huge.txt")));
         QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(Book::MaxFileSize + 1));
-        QVERIFY(writeFile(dir.filePath("picture.png"), QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10", 20)));
+        writeFile(dir.filePath("picture.png"), QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10", 20));
         const QString kept = book(QStringLiteral("kept.txt"));
         const QString path = dir.filePath(name);
         auto window = makeWindow(kept);
@@ -166,7 +165,7 @@ private slots:
         for (int i = 1; i <= 30; ++i)
             text += QStringLiteral("第%1章 风起\r\n\u3000\u3000天色将晚，江上起了风。\r\n").arg(i);
         const QString path = dir.filePath(QStringLiteral("utf16.txt"));
-        QVERIFY(writeFile(path, QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2)));
+        writeFile(path, QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2));
         auto window = makeWindow();
         window->configObject()->setBookEncoding(path, TextEncoding::Utf16Le);
         window->openFile(path);
@@ -380,7 +379,7 @@ private slots:
         QVERIFY(!MainWindow().readerObject()->book()->isOpen() && !told);
         for (const char *stored : {"nonsense", "@Rect(0 0 0 0)", "@Rect(100 100 11 19)", "@Rect(-32767 -32767 400 300)",
                                    "@Rect(50000 40 400 300)", "@Rect(0 0 90000 90000)"}) {
-            QVERIFY(writeFile(iniPath(), "[window]\nrememberWin=true\nrect=" + QByteArray(stored)));
+            writeFile(iniPath(), "[window]\nrememberWin=true\nrect=" + QByteArray(stored));
             MainWindow window;
             QVERIFY2(QGuiApplication::primaryScreen()->availableGeometry().contains(window.frameGeometry()), stored);
             QCOMPARE(window.frameGeometry().size().expandedTo(window.smallestSize()), window.frameGeometry().size());
@@ -400,7 +399,7 @@ private slots:
         QVERIFY(window->findChild<QNetworkReply *>());
         const QString answer = dir.filePath(QStringLiteral("answer.json"));
         for (const char *forced : {"false", "true"}) {
-            QVERIFY(writeFile(answer, R"({"versionCode": 9, "versionName": "3.0", "force": )" + QByteArray(forced) + "}"));
+            writeFile(answer, R"({"versionCode": 9, "versionName": "3.0", "force": )" + QByteArray(forced) + "}");
             auto *dialog = window->findChild<WhatsNewDlg *>();
             dialog->checkUpdate(QUrl::fromLocalFile(answer).toString(), false);
             QTRY_VERIFY(dialog->isVisible());
