@@ -8,8 +8,7 @@ trap 'rm -rf "$w"' EXIT
 export XDG_RUNTIME_DIR="$w" # no note from Qt on standard error
 fail() { echo "FAIL: $*"; exit 1; }
 run() { # STATUS ARGS...
-    want=$1
-    shift
+    want=$1; shift
     "$inspect" "$@" > "$w/out" 2> "$w/err"
     got=$?
     test "$got" -eq "$want" || fail "$*: status $got"

@@ -7,12 +7,6 @@
 #include "FileSizeLimit.h"
 #include "TestFiles.h"
 
-#include <QRegularExpression>
-#include <QSignalSpy>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTextCodec>
-#include <QThread>
 #include <QtTest>
 
 #include <unistd.h>

@@ -1,7 +1,5 @@
 #include "decodeText.h"
 
-#include <QRandomGenerator>
-#include <QTextCodec>
 #include <QtTest>
 
 namespace {

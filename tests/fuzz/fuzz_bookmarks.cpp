@@ -1,5 +1,4 @@
-// libFuzzer target: any bookmark file's records save back to the bytes they
-// came from; a damaged one keeps just the whole records before the damage.
+// libFuzzer target: records save back to their bytes; a damaged file keeps its whole records.
 #include "BookmarkFile.h"
 
 #include <QBuffer>

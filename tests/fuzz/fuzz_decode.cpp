@@ -1,5 +1,4 @@
-// libFuzzer target: any bytes decode to some text without reading out of
-// bounds, and clean UTF-8 comes back unchanged.
+// libFuzzer target: any bytes decode within bounds; clean UTF-8 comes back unchanged.
 #include "decodeText.h"
 
 #include <cstddef>

@@ -90,12 +90,11 @@ private slots:
 
     void storedKeysComeBackAsTheUserLeftThem()
     {
-        {
-            QSettings file(iniPath(), QSettings::IniFormat);
-            for (const QString &entry :
-                 QStringLiteral("1=C|2=X|8=|108=bad|15=Q|116=Ctrl+Shift+]|117=Ctrl+Shift+[|5=Z|6=Z|3=B").split('|'))
-                file.setValue("key/" + entry.section('=', 0, 0), entry.section('=', 1));
-        }
+        QVariantMap keys;
+        for (const QString &entry :
+             QStringLiteral("1=C|2=X|8=|108=bad|15=Q|116=Ctrl+Shift+]|117=Ctrl+Shift+[|5=Z|6=Z|3=B").split('|'))
+            keys.insert("key/" + entry.section('=', 0, 0), entry.section('=', 1));
+        storeSettings(iniPath(), keys);
         MessageLog log;
         HotKeyManager manager;
         // Swaps and cleared keys come back; of a chord stored twice the lower id keeps it, the other its default;

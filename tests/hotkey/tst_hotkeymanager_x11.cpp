@@ -5,7 +5,6 @@
 #include "QxtGlobalShortcut.h"
 #include "TestFiles.h"
 
-#include <QKeyEvent>
 #include <QtTest>
 
 #include <X11/keysym.h>

@@ -4,10 +4,6 @@
 
 #include "TestFiles.h"
 
-#include <QDataStream>
-#include <QProcess>
-#include <QTextCodec>
-
 // `chapters` short chapters in `codec`.
 inline bool writeChapters(const QString &path, int chapters, const char *codec = "UTF-8")
 {
@@ -24,14 +20,6 @@ inline int storedOffset(const QString &bmk)
     qint32 count = 0, offset = -1;
     in >> count >> offset;
     return count > 0 ? offset : -1;
-}
-
-// Stores `values` in the ini file at `path`.
-inline void storeSettings(const QString &path, const QVariantMap &values)
-{
-    QSettings ini(path, QSettings::IniFormat);
-    for (auto it = values.begin(); it != values.end(); ++it)
-        ini.setValue(it.key(), it.value());
 }
 
 inline void stopReader(QProcess &reader)

@@ -2,9 +2,7 @@
 
 // Files as the tests write and read them, and the settings file beside the test.
 
-#include <QCoreApplication>
-#include <QFile>
-#include <QSettings>
+#include <QtCore>
 
 // Writes `bytes` whole, or stops the run: every check after it builds on the file.
 inline QString writeFile(const QString &path, const QByteArray &bytes)
@@ -34,4 +32,12 @@ inline QVariant iniValue(const QString &key)
     QSettings settings(iniPath(), QSettings::IniFormat);
     settings.setIniCodec("UTF8");
     return settings.value(key);
+}
+
+// Stores `values` in the ini file at `path`.
+inline void storeSettings(const QString &path, const QVariantMap &values)
+{
+    QSettings ini(path, QSettings::IniFormat);
+    for (auto it = values.begin(); it != values.end(); ++it)
+        ini.setValue(it.key(), it.value());
 }

@@ -111,12 +111,6 @@ class TestReader : public QObject
         QFile::remove(BookmarkFile::pathFor(dir.filePath(name)));
         return writeFile(dir.filePath(name), text.toUtf8());
     }
-    QVariant stored(const QString &key) const
-    {
-        QSettings settings(iniPath(), QSettings::IniFormat);
-        settings.setIniCodec("UTF8");
-        return settings.value(key);
-    }
 
     // Every page forward (as the plain search lays it out) and back: lines fit, end at clusters, hold no inner '\n'.
     void readEveryPage(const QString &text)
@@ -458,7 +452,7 @@ private slots:
         QSignalSpy background(&config, &ReaderConfig::backgroundChanged);
         QSignalSpy top(&config, &ReaderConfig::topOnWindow);
         set(config);
-        QCOMPARE(stored(QTest::currentDataTag()), value);
+        QCOMPARE(iniValue(QTest::currentDataTag()), value);
         QCOMPARE((QList<int>{font.count(), background.count(), top.count()}), emitted);
     }
 
@@ -534,7 +528,7 @@ private slots:
         const QStringList expected = {"/BOOKS/5.txt", "/books/5.txt", "/books/10.txt", "/books/9.txt", "/books/8.txt",
                                       "/books/7.txt", "/books/6.txt", "/books/4.txt",  "/books/3.txt", "/books/2.txt"};
         QCOMPARE(config.fileHistory(), expected);
-        QCOMPARE(stored("fileHistory").toStringList(), expected);
+        QCOMPARE(iniValue("fileHistory").toStringList(), expected);
     }
 };
 

@@ -178,13 +178,11 @@ private slots:
         QVERIFY(choices.size() == 7 && choices.at(4)->isChecked()); // UTF-16LE, as chosen before
         choices.at(5)->trigger();            // UTF-16BE
         QCOMPARE(reader->position(), place + returns);
-        QSettings ini(iniPath(), QSettings::IniFormat);
-        QCOMPARE(ini.value("content/encodings").toString(), "utf-16be|" + path);
+        QCOMPARE(iniValue("content/encodings").toString(), "utf-16be|" + path);
         choices.at(4)->trigger();
         QCOMPARE(reader->position(), place);
         choices.at(0)->trigger(); // automatic: the choice is forgotten
-        ini.sync();
-        QCOMPARE(ini.value("content/encodings").toStringList(), QStringList());
+        QCOMPARE(iniValue("content/encodings").toStringList(), QStringList());
     }
 
     // Pages turn by themselves until anything else happens, or the book ends.
@@ -280,7 +278,7 @@ private slots:
         const QPoint before = window->pos();
         drag(window.get(), {150, 100}, {153, 101});
         QCOMPARE(window->pos(), before + QPoint(3, 1));
-        QCOMPARE(QSettings(iniPath(), QSettings::IniFormat).value("window/rect").toRect().topLeft(), window->pos());
+        QCOMPARE(iniValue("window/rect").toRect().topLeft(), window->pos());
         QCOMPARE(reader->position(), 0);
         mouse(window.get(), QEvent::MouseButtonPress, {150, 100});
         mouse(window.get(), QEvent::MouseButtonRelease, {150, 100});
