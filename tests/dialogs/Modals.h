@@ -15,8 +15,7 @@ struct SeenModal
     QObject *parent;
 };
 
-/// While it lives, records each modal widget and answers it with the next queued answer; without one, a
-/// message box gets `button` (Escape where it has none such) and any other dialog is rejected.
+/// Records each modal widget and gives it the next queued answer, else `button` to a message box, else reject().
 class Modals : public QObject
 {
 public:

@@ -1,5 +1,4 @@
-// The contents, bookmark and find dialogs and their commands; the preference dialog on a reading window
-// with a book open and a fresh ini file; the update client against a local service.
+// The browsing dialogs and their commands; preferences on a reading window; the update client on a local service.
 
 #include "Book.h"
 #include "BookTextView.h"

@@ -1,6 +1,5 @@
-// A desktop's side of the global-shortcuts portal: binds what is asked (or the --assign chords), logs each
-// request. Usage: fake_portal_backend --log FILE [--assign ID=TRIGGER]...; on /org/tavriltest/Control,
-// Activate(id) presses a key in every session, ActivateIn(session, id) in one, Sessions() lists them.
+// The desktop's side of the shortcuts portal: binds what is asked (or --assign ID=TRIGGER), logs requests (--log);
+// /org/tavriltest/Control offers Activate(id), ActivateIn(session, id) and Sessions().
 
 #include <QtDBus>
 

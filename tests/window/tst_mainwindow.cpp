@@ -451,6 +451,10 @@ private slots:
         QApplication::processEvents();
         QCOMPARE(prompter->told.size(), 2);
         QCOMPARE(storedOffset(dir.filePath(QStringLiteral("full.bmk"))), position);
+        writeFile(dir.filePath("damaged.bmk"), QByteArray("\0\0\0\2\0", 5)); // damage is told with the backup
+        window->openFile(book(QStringLiteral("damaged.txt")));
+        QTRY_COMPARE(prompter->told.size(), 3);
+        QVERIFY(prompter->told.at(2).startsWith("书签文件已损坏") && prompter->told.at(2).endsWith("damaged.bmk.bak"));
     }
 };
 
