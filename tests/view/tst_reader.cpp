@@ -366,7 +366,7 @@ private slots:
         reader.openBook(path);
         QVERIFY(reader.position() == 0 && reader.pageLength() > 0);
         const QList<QPair<QRect, int>> pages = {
-            {QRect(0, 0, 400, 5), 12}, {QRect(0, 0, 0, 300), 12}, {QRect(0, 0, 3, 300), 12}, {QRect(0, 0, 200, 150), 300}};
+            {{0, 0, 400, 5}, 12}, {{0, 0, 0, 300}, 12}, {{0, 0, 3, 300}, 12}, {{0, 0, 200, 150}, 300}};
         for (const auto &page : pages) {
             config->setPageRect(page.first);
             config->setFont(QFont(QStringLiteral("Noto Sans CJK SC"), page.second));

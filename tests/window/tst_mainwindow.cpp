@@ -256,7 +256,7 @@ private slots:
         QMenu *recent = submenu(window.get(), 3);
         recent->popup(QPoint(0, 0));
         const QList<QAction *> books = recent->actions();
-        QVERIFY(books.size() == 2 && books.at(0)->text() == QStringLiteral("dropped") && books.at(0)->toolTip() == dir.path());
+        QVERIFY(books.size() == 2 && books.at(0)->text() == "dropped" && books.at(0)->toolTip() == dir.path());
         QVERIFY(books.at(0)->isEnabled() && !books.at(1)->isEnabled()); // greyed out, yet takes a click
         mouse(recent, QEvent::MouseButtonRelease, recent->actionGeometry(books.at(1)).center());
         QTRY_COMPARE(window->configObject()->fileHistory(), QStringList{dropped});
@@ -324,7 +324,7 @@ private slots:
         storeSettings(iniPath(), {{"window/bgType", given[0]}, {"window/translucent", given[1]}});
         auto window = makeWindow();
         window->setCompositorProbe([&given] { return given[3] != 0; });
-        QCursor::setPos(given[2] ? window->frameGeometry().center() : window->frameGeometry().bottomRight() + QPoint(50, 50));
+        QCursor::setPos(given[2] ? window->frameGeometry().center() : window->frameGeometry().bottomRight() * 2);
         window->monitorCursor();
         QTEST(qRound(window->windowOpacity() * 100), "opacity");
         QImage image(window->size(), QImage::Format_ARGB32);
