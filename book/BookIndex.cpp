@@ -160,21 +160,7 @@ bool BookIndex::fits(const QFileInfo &file, TextEncoding requested) const
 
 TextEncoding BookIndex::encoding() const
 {
-    switch (reading_) {
-    case TextReading::Utf8:
-        return TextEncoding::Utf8;
-    case TextReading::Big5:
-        return TextEncoding::Big5;
-    case TextReading::Utf16Le:
-        return TextEncoding::Utf16Le;
-    case TextReading::Utf16Be:
-        return TextEncoding::Utf16Be;
-    case TextReading::Utf32Le:
-    case TextReading::Utf32Be:
-        return TextEncoding::Utf32;
-    default:
-        return TextEncoding::Gb18030;
-    }
+    return encodingOf(reading_);
 }
 
 BookIndex::Stretch BookIndex::stretchAround(int position, int ahead) const

@@ -381,6 +381,18 @@ TextReading readingFor(TextEncoding encoding, const QByteArray &bytes)
     return TextReading::Utf8;
 }
 
+const struct
+{
+    TextEncoding encoding;
+    const char *name;
+} kEncodingNames[] = {
+    {TextEncoding::Auto, "auto"},    {TextEncoding::Utf8, "utf-8"},       {TextEncoding::Gb18030, "gb18030"},
+    {TextEncoding::Big5, "big5"},    {TextEncoding::Utf16Le, "utf-16le"}, {TextEncoding::Utf16Be, "utf-16be"},
+    {TextEncoding::Utf32, "utf-32"},
+};
+
+} // namespace
+
 TextEncoding encodingOf(TextReading reading)
 {
     switch (reading) {
@@ -402,18 +414,6 @@ TextEncoding encodingOf(TextReading reading)
     }
     return TextEncoding::Utf8;
 }
-
-const struct
-{
-    TextEncoding encoding;
-    const char *name;
-} kEncodingNames[] = {
-    {TextEncoding::Auto, "auto"},    {TextEncoding::Utf8, "utf-8"},       {TextEncoding::Gb18030, "gb18030"},
-    {TextEncoding::Big5, "big5"},    {TextEncoding::Utf16Le, "utf-16le"}, {TextEncoding::Utf16Be, "utf-16be"},
-    {TextEncoding::Utf32, "utf-32"},
-};
-
-} // namespace
 
 QString textEncodingName(TextEncoding encoding)
 {

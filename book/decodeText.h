@@ -35,6 +35,8 @@ enum class TextReading : quint8 { Utf8, Gbk, Gb18030, Gb18030Table, Big5, Utf16L
 /// read in: `encoding`, or the one Auto chose; *reading the decoder.
 QString decodeText(const QByteArray &bytes, TextEncoding encoding, TextEncoding *used = nullptr,
                    TextReading *reading = nullptr);
+/// The encoding a book read with `reading` is in: its choice in the encoding menu.
+TextEncoding encodingOf(TextReading reading);
 /// The bytes read with `reading`, as decodeText() reads a whole book with it.
 QString decodeReading(const QByteArray &bytes, TextReading reading);
 /// The encoding decodeText(bytes) reads the bytes in; never Auto.
