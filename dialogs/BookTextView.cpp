@@ -102,11 +102,11 @@ void BookTextView::relayout()
     topAnchor = wanted;
 }
 
-BookTextView::Line BookTextView::lastPageTop()
+BookTextView::Line BookTextView::topShowingLast(Line last)
 {
-    Line line = lines.lineAt(text().size());
-    Line previous = line;
-    qreal height = lines.lineHeight(line);
+    Line line = last;
+    Line previous = last;
+    qreal height = lines.lineHeight(last);
     while (lines.previousLine(&previous)) {
         height += lines.lineHeight(previous);
         if (height > textHeight())
@@ -118,7 +118,7 @@ BookTextView::Line BookTextView::lastPageTop()
 
 void BookTextView::updateScrollRange()
 {
-    maxTopOffset = lines.lineStart(lastPageTop());
+    maxTopOffset = lines.lineStart(topShowingLast(lines.lineAt(text().size())));
     movingScrollBar = true;
     verticalScrollBar()->setRange(0, maxTopOffset);
     movingScrollBar = false;
@@ -195,16 +195,7 @@ void BookTextView::ensureVisible(int offset)
         y += lines.lineHeight(line);
     }
     // Below the screen: scroll until it is the last whole line.
-    Line newTop = wanted;
-    Line previous = wanted;
-    qreal height = lines.lineHeight(wanted);
-    while (lines.previousLine(&previous)) {
-        height += lines.lineHeight(previous);
-        if (height > textHeight())
-            break;
-        newTop = previous;
-    }
-    setTop(newTop);
+    setTop(topShowingLast(wanted));
 }
 
 void BookTextView::scrollContentsBy(int, int)

@@ -85,7 +85,8 @@ private:
     void ensureVisible(int offset);
     void onScrollAction(int action);
     int fullyVisibleLines();
-    Line lastPageTop();
+    /// The top line of a screen whose last whole line is `last`.
+    Line topShowingLast(Line last);
     qreal textHeight() const;
     QVector<QTextLayout::FormatRange> formatsIn(int block, int end) const;
     void paintPlaceholder(QPainter *painter);
