@@ -11,6 +11,7 @@
 #include "BookTextView.h"
 #include "ContentsDialog.h"
 #include "FindDialog.h"
+#include "MessageBoxCloser.h"
 #include "configSettings.h"
 
 #include <QAbstractButton>
@@ -18,7 +19,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -121,15 +121,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QTemporaryDir dir;
     overrideSettingsFile(dir.filePath(QStringLiteral("tavrilconfig.ini")));
-    // A message box would wait for a person; close any and say so.
-    QTimer boxes;
-    QObject::connect(&boxes, &QTimer::timeout, [] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            std::printf("  unexpected message: %s\n", qPrintable(box->text()));
-            box->reject();
-        }
-    });
-    boxes.start(20);
+    const MessageBoxCloser boxes;
 
     const qint64 size = argc > 1 ? QByteArray(argv[1]).toLongLong() * 1000 * 1000 : 50 * 1000 * 1000;
     const QString text = novel(size);

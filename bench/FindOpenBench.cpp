@@ -8,6 +8,7 @@
 #include "BenchSupport.h"
 #include "BrowseCommands.h"
 #include "FindDialog.h"
+#include "MessageBoxCloser.h"
 #include "Reader.h"
 #include "ReaderConfig.h"
 #include "configSettings.h"
@@ -17,7 +18,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
@@ -172,15 +172,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QTemporaryDir dir;
     overrideSettingsFile(dir.filePath(QStringLiteral("tavrilconfig.ini")));
-    // A message box would wait for a person; close any and say so.
-    QTimer boxes;
-    QObject::connect(&boxes, &QTimer::timeout, [] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            std::printf("  unexpected message: %s\n", qPrintable(box->text()));
-            box->reject();
-        }
-    });
-    boxes.start(20);
+    const MessageBoxCloser boxes;
 
     const qint64 smallBytes = (argc > 1 ? QByteArray(argv[1]).toLongLong() : 2) * 1000 * 1000;
     const qint64 largeBytes = (argc > 2 ? QByteArray(argv[2]).toLongLong() : 80) * 1000 * 1000;
