@@ -14,8 +14,7 @@ run() {
     "$work/tavril" --command hide || fail "a command for the running reader ($1)"
     timeout 20 sh -c "while xdotool search --onlyvisible --name Tavril >/dev/null; do sleep 0.1; done" ||
         fail "the command did not reach the reader ($1)"
-    kill "$pid"
-    wait "$pid" 2>/dev/null
+    kill "$pid"; wait "$pid" 2>/dev/null
     echo "ok: window shown, and hidden by a command ($1)"
 }
 cp "$1" "$work/tavril"

@@ -44,4 +44,3 @@ for bad in "decode $w" "" "layout $w/paras.txt 400" "decode --encoding latin-9 $
     "chapters --rule strict --pattern x $w/rules.txt"; do
     run 2 $bad
 done
-echo "ok"

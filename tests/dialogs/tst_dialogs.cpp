@@ -3,7 +3,6 @@
 #include "Book.h"
 #include "BookTextView.h"
 #include "BookmarkDialog.h"
-#include "BookmarkModel.h"
 #include "BookmarkRecords.h"
 #include "BrowseCommands.h"
 #include "BuildSettings.h"
