@@ -4,6 +4,7 @@
 #include "BookText.h"
 #include "BookmarkFile.h"
 #include "ChapterScanner.h"
+#include "FileNameCodec.h"
 #include "ParseContentThread.h"
 #include "decodeText.h"
 
@@ -85,13 +86,12 @@ bool looksBinaryData(const QByteArray &head)
 
 Book::Book() : QObject(nullptr)
 {
-    connect(&writer, &BookmarkWriter::written, this, &Book::onWritten, Qt::QueuedConnection);
     connect(&reading, &QFutureWatcher<BookText>::finished, this, &Book::completeText);
 }
 
 Book::~Book()
 {
-    settleSaves();
+    bookmarks_.flush();
     reading.waitForFinished();
     if (parser)
         parser->stop();
@@ -131,7 +131,7 @@ bool Book::open(const QString &path, TextEncoding encoding)
     const bool indexed = info.size() >= kIndexedSize;
     if (indexed) {
         const BookIndex index = BookIndex::load(path);
-        if (index.fits(info, encoding) && openStretch(path, encoding, index))
+        if (index.fits(path, encoding) && openStretch(path, encoding, index))
             return true;
     }
     BookText whole = BookText::read(path, encoding);
@@ -140,6 +140,7 @@ bool Book::open(const QString &path, TextEncoding encoding)
         return false;
     }
     adopt(path, whole.text, whole.encoding);
+    reading_ = whole.reading;
     complete_ = true;
     loadBookmarks();
     startParse();
@@ -153,7 +154,7 @@ bool Book::open(const QString &path, TextEncoding encoding)
 // they mean in the whole text, so nothing else needs to know.
 bool Book::openStretch(const QString &path, TextEncoding encoding, const BookIndex &index)
 {
-    const int place = qBound(0, firstBookmarkOffset(path), qMax(0, index.length() - 1));
+    const int place = qBound(0, BookmarkStore::placeOf(path), qMax(0, index.length() - 1));
     const BookIndex::Stretch stretch = index.stretchAround(place, kAhead);
     const QString part = BookText::readStretch(path, index.reading(), stretch);
     if (part.isNull())
@@ -161,6 +162,9 @@ bool Book::openStretch(const QString &path, TextEncoding encoding, const BookInd
     QString text(index.length(), Qt::Uninitialized);
     std::copy(part.cbegin(), part.cend(), text.begin() + stretch.from.character);
     adopt(path, text, index.encoding());
+    reading_ = index.reading();
+    stretch_ = stretch;
+    stretchText = part;
     complete_ = false;
     restEncoding = encoding;
     restStarted = false;
@@ -175,14 +179,15 @@ bool Book::openStretch(const QString &path, TextEncoding encoding, const BookInd
 void Book::adopt(const QString &path, const QString &text, TextEncoding encoding)
 {
     waitForText();
-    settleSaves();
+    bookmarks_.flush();
     emit replaced();
     if (parser)
         parser->clear();
     path_ = path;
-    title_ = QFileInfo(path).baseName();
+    title_ = FileNameCodec::displayed(QFileInfo(path).baseName());
     text_ = text;
     length_ = text_.size();
+    placeShift_ = 0;
     open_ = true;
     ++serial_;
     encoding_ = encoding;
@@ -212,28 +217,43 @@ void Book::completeText()
     // The file went away or changed size since the stretch was read: the
     // text read now is what the book holds; offsets beyond it are clamped
     // by the reader.
-    if (whole.error == BookText::NoError)
+    placeShift_ = 0;
+    if (whole.error == BookText::NoError) {
         text_ = whole.text;
-    else
+        placeShift_ = stretchShift();
+    } else {
         text_.fill(QChar::ReplacementCharacter);
+    }
+    stretchText.clear();
     length_ = text_.size();
     startParse();
     emit textCompleted();
 }
 
+// The stretch shown first came from the index; a book changed in place
+// since it was indexed (same size and time, other characters before the
+// stretch) holds that stretch elsewhere in its text. How far elsewhere:
+// the same bytes, so that the page stays on the same words.
+int Book::stretchShift()
+{
+    if (QStringView(text_).mid(stretch_.from.character, stretchText.size()) == QStringView(stretchText))
+        return 0;
+    BookIndex::forget(path_);
+    BookText::indexLater(path_, restEncoding);
+    return offsetAtByte(stretch_.from.byte) - stretch_.from.character;
+}
+
 void Book::clear()
 {
     waitForText();
-    settleSaves();
     if (open_)
         emit replaced();
     if (parser)
         parser->clear();
     title_.clear();
     text_.clear();
+    stretchText.clear();
     bookmarks_.clear();
-    bookmarkPath_.clear();
-    keepDamagedFile = false;
     open_ = false;
     ++serial_;
 }
@@ -249,6 +269,7 @@ void Book::startParse()
 {
     if (!parser) {
         parser.reset(new ParseContentThread(text_, &chapters_, &chapterLock, rule_));
+        parser->setCustomRuleBudget(customRuleBudget);
         connect(parser.get(), &QThread::finished, this, &Book::onParseEnd);
         parser->start(QThread::InheritPriority);
     } else {
@@ -266,10 +287,17 @@ void Book::setChapterRule(const ChapterRule &rule)
         startParse();
 }
 
-int Book::countChapters(const ChapterRule &rule, QDeadlineTimer deadline, bool *complete)
+int Book::countChapters(const ChapterRule &rule, QDeadlineTimer deadline, bool *complete, int *scanned)
 {
     waitForText();
-    return ChapterScanner(rule).count(text_, deadline, complete);
+    return ChapterScanner(rule).count(text_, deadline, complete, scanned);
+}
+
+void Book::setCustomRuleBudget(int budget)
+{
+    customRuleBudget = budget;
+    if (parser)
+        parser->setCustomRuleBudget(budget);
 }
 
 void Book::onParseEnd()
@@ -278,6 +306,8 @@ void Book::onParseEnd()
     // one runs: its list is not ready yet.
     if (parser && parser->isRunning())
         return;
+    if (parser && parser->ranOutOfTime())
+        emit chapterRuleTooSlow(chapterCount());
     emit chaptersReady();
 }
 
@@ -333,4 +363,46 @@ Chapter Book::chapter(int index) const
 {
     QMutexLocker locker(&chapterLock);
     return index >= 0 && index < chapters_.size() ? chapters_.at(index) : Chapter();
+}
+
+Bookmark Book::makeBookmark(int offset, bool autoSave) const
+{
+    const int kSummaryLength = 100;
+    const Chapter chapter = chapterAt(offset);
+    int summaryStart = offset;
+    if (offset == chapter.offset)
+        summaryStart = offset + chapter.title.size();
+    // Offsets from a damaged or outdated file are kept as they are, but never
+    // used to read outside the text.
+    summaryStart = qBound(0, summaryStart, text_.size());
+    QString title = chapter.title;
+    if (autoSave)
+        title += tr("（自动保存）");
+    return Bookmark{offset, title, text_.mid(summaryStart, kSummaryLength).trimmed()};
+}
+
+bool Book::addBookmark(int offset, bool autoSave)
+{
+    if (!open_)
+        return false;
+    waitForText();
+    const Bookmark bookmark = makeBookmark(offset, autoSave);
+    return autoSave ? bookmarks_.setPlace(bookmark) : bookmarks_.add(bookmark);
+}
+
+void Book::loadBookmarks()
+{
+    // A book without a bookmark file gets one with its reading place at once.
+    if (!bookmarks_.load(path_))
+        addBookmark(0, true);
+}
+
+qint64 Book::byteOffsetOf(int position) const
+{
+    return BookText::byteOffsetOf(path_, reading_, position);
+}
+
+int Book::offsetAtByte(qint64 byte) const
+{
+    return BookText::characterOffsetOf(path_, reading_, byte);
 }

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "BookIndex.h"
 #include "BookText.h"
 #include "Bookmark.h"
-#include "BookmarkFile.h"
-#include "BookmarkWriter.h"
+#include "BookmarkStore.h"
 #include "Chapter.h"
 #include "ChapterRule.h"
 #include "decodeText.h"
@@ -17,7 +17,6 @@
 
 #include <memory>
 
-class BookIndex;
 class ParseContentThread;
 
 /// The open book: its path, title and decoded text, the chapters a worker
@@ -34,16 +33,16 @@ class ParseContentThread;
 /// text() holds just that stretch (isComplete() is false); waitForText()
 /// waits for the rest, and everything else behaves as for a book read whole.
 ///
-/// The bookmarks live beside the book; when that folder cannot be written
-/// they go to the per-user data folder instead (and are read from there the
-/// next time). Nothing the reader wrote is ever replaced by a failed save.
+/// The bookmarks are the BookmarkStore's, which the book owns; the book
+/// makes their titles and summaries from its text and chapters.
 class Book : public QObject
 {
     Q_OBJECT
 
 public:
-    /// Larger files are refused by open(): their text could not be held.
-    static constexpr qint64 MaxFileSize = qint64(1) << 30;
+    /// Larger files are refused by open(), from their size alone: the text
+    /// of a larger one might not fit in a string.
+    static constexpr qint64 MaxFileSize = qint64(1023) << 20;
 
     /// Why a file cannot be opened as a book.
     enum OpenError { NoError, NotFound, IsFolder, NotRegular, NoPermission, TooLarge, ReadFailed };
@@ -87,6 +86,13 @@ public:
     /// The encoding the open book was read in: the one asked for, or the one
     /// Auto chose.
     TextEncoding textEncoding() const { return encoding_; }
+    /// Where in the file the character at `position` starts, and back: the
+    /// same bytes whatever encoding the book is read in next.
+    qint64 byteOffsetOf(int position) const;
+    int offsetAtByte(qint64 byte) const;
+    /// How far the place moved when the whole text came: not at all, unless
+    /// the book was changed in place since its index was made.
+    int placeShift() const { return placeShift_; }
 
     QList<Chapter> chapters() const;
     int chapterCount() const;
@@ -101,30 +107,29 @@ public:
     /// How many chapters `rule` finds in the open text, for a preview on the
     /// GUI thread: gives up at `deadline`, and *complete then says false.
     int countChapters(const ChapterRule &rule, QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever),
-                      bool *complete = nullptr);
+                      bool *complete = nullptr, int *scanned = nullptr);
+    /// A scan by a user's pattern gives up after this long (ms).
+    static constexpr int CustomRuleBudget = 10000;
+    void setCustomRuleBudget(int budget);
     /// Waits for a running chapter parse to end (tools and tests).
     void waitForChapters();
     bool isParsing() const;
 
-    QList<Bookmark> &bookmarks() { return bookmarks_; }
-    /// Makes a bookmark and saves the list; false (with nothing claimed) when
-    /// no book is open or the save failed.
+    const QList<Bookmark> &bookmarks() const { return bookmarks_.bookmarks(); }
+    BookmarkStore *bookmarkStore() { return &bookmarks_; }
+    /// Makes a bookmark (the reading place when `autoSave`) and saves the
+    /// list; false when no book is open or the save failed (the bookmark is
+    /// kept all the same and saved with the next one).
     bool addBookmark(int offset, bool autoSave);
     bool autoSaveBookmark(int offset) { return addBookmark(offset, true); }
-    bool removeBookmark(int index);
-    int lastReadOffset() const;
-    void loadBookmarks();
-    /// Queues the list for the background writer; false when it cannot be
-    /// saved at all. A failure of the write itself is told by bookmarkSaveFailed().
-    bool saveBookmarks();
-    /// Writes the list and waits; false when it could not be saved anywhere.
-    bool saveBookmarksNow();
+    bool removeBookmark(int index) { return open_ && bookmarks_.remove(index); }
+    int lastReadOffset() const { return bookmarks_.lastReadOffset(); }
     /// Waits until every queued save is written.
-    void flushBookmarks();
+    void flushBookmarks() { bookmarks_.flush(); }
     /// Where the bookmarks are read from and written to.
-    QString bookmarkPath() const;
+    QString bookmarkPath() const { return bookmarks_.path(); }
     /// Why the last save failed; empty after a good one.
-    QString lastSaveError() const { return lastSaveError_; }
+    QString lastSaveError() const { return bookmarks_.lastSaveError(); }
 
 signals:
     /// The chapter parse has ended or was stopped: views opened while it ran
@@ -132,16 +137,11 @@ signals:
     void chaptersReady();
     /// The book is about to be closed or replaced by another.
     void replaced();
-    /// The bookmark file was damaged: `kept` whole records survived, and the
-    /// damaged file was copied to `backupPath` (empty: it could not be, and
-    /// it is left as it is).
-    void bookmarksDamaged(int kept, const QString &backupPath);
-    /// The book's folder cannot be written: the bookmarks now live at `path`.
-    void bookmarksRelocated(const QString &path);
-    /// A save failed; the file on disk is the previous one.
-    void bookmarkSaveFailed(const QString &reason);
     /// The whole text is read (see isComplete()).
     void textCompleted();
+    /// The scan by the user's pattern ran out of its budget: `found`
+    /// chapters, from the start of the book.
+    void chapterRuleTooSlow(int found);
 
 public slots:
     void onParseEnd();
@@ -151,43 +151,37 @@ public slots:
 
 private slots:
     void completeText();
-    void onWritten(const QString &path, const BookmarkFile::SaveResult &result);
 
 private:
     void startParse();
     int chapterIndexAtLocked(int offset) const;
-    int clampedOffset(int offset) const;
     bool openStretch(const QString &path, TextEncoding encoding, const BookIndex &index);
     void adopt(const QString &path, const QString &text, TextEncoding encoding);
-    QString chooseBookmarkPath() const;
-    static QString chooseBookmarkPath(const QString &bookPath);
-    static int firstBookmarkOffset(const QString &bookPath);
-    bool relocate();
-    bool settleSaves();
-    QString backUpDamagedFile(const QString &path) const;
+    Bookmark makeBookmark(int offset, bool autoSave) const;
+    void loadBookmarks();
+    int stretchShift();
 
     QString path_;
     QString title_;
     QString text_;
     QList<Chapter> chapters_;
-    QList<Bookmark> bookmarks_;
     int length_ = 0;
     TextEncoding encoding_ = TextEncoding::Auto;
+    TextReading reading_ = TextReading::Utf8;
+    BookIndex::Stretch stretch_; // of a book opened from its index
+    QString stretchText;         // what that stretch read as
+    int placeShift_ = 0;
     ChapterRule rule_;
+    int customRuleBudget = CustomRuleBudget;
     std::unique_ptr<ParseContentThread> parser;
     mutable QMutex chapterLock;
-    QString bookmarkPath_;
-    QString lastSaveError_;
     OpenError openError_ = NoError;
     bool open_ = false;
     quint64 serial_ = 0;
-    // Set when a damaged bookmark file could not be backed up: it is then
-    // never overwritten, so the user can still recover it.
-    bool keepDamagedFile = false;
     bool complete_ = true;
     QFutureWatcher<BookText> reading;
     TextEncoding restEncoding = TextEncoding::Auto;
     bool restStarted = false;
     int readFrom_ = 0;
-    BookmarkWriter writer;
+    BookmarkStore bookmarks_;
 };

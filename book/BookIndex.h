@@ -33,14 +33,24 @@ public:
                            const QFileInfo &file);
     /// The stored index of the book at `bookPath`; invalid when there is none
     /// or it is damaged.
+    /// Everything in the file is checked before it is used: a damaged index
+    /// is deleted (and made again after the next reading).
     static BookIndex load(const QString &bookPath);
+    /// Stores the index; the oldest of more than MostBooks indexes go.
     bool save(const QString &bookPath) const;
+    static void forget(const QString &bookPath);
     /// Where the index of `bookPath` is kept.
     static QString pathFor(const QString &bookPath);
+    static constexpr int MostBooks = 200;
 
     bool isValid() const { return checkpoints.size() >= 2; }
-    /// Made for this very file (its size and time), read as `requested`.
-    bool fits(const QFileInfo &file, TextEncoding requested) const;
+    /// Made for this very file (its size, time and bytes), read as `requested`.
+    bool fits(const QString &bookPath, TextEncoding requested) const;
+    /// A digest of the size and of samples spread over the whole file: a
+    /// book edited in place, even to the same size and time, reads another.
+    static QByteArray fingerprintOf(const QString &path);
+    /// The first line start at or after byte `from` of `bytes`, or the end.
+    static qint64 lineStartFrom(const QByteArray &bytes, qint64 from, TextReading reading);
     int length() const { return isValid() ? checkpoints.last().character : 0; }
     TextReading reading() const { return reading_; }
     TextEncoding encoding() const;
@@ -52,6 +62,7 @@ public:
 private:
     qint64 size = -1;
     qint64 modified = 0;
+    QByteArray fingerprint;
     TextEncoding requested_ = TextEncoding::Auto;
     TextReading reading_ = TextReading::Utf8;
     QVector<Checkpoint> checkpoints;

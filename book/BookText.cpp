@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QTextCodec>
 #include <QtConcurrent>
 
 #ifdef Q_OS_LINUX
@@ -74,79 +73,72 @@ QString BookText::readStretch(const QString &path, TextReading reading, const Bo
 
 namespace {
 
-const char *codecName(TextEncoding encoding, const QByteArray &bytes)
+QByteArray readAll(const QString &path)
 {
-    switch (encoding) {
-    case TextEncoding::Gb18030:
-        return "GB18030";
-    case TextEncoding::Big5:
-        return "Big5";
-    case TextEncoding::Utf16Le:
-        return "UTF-16LE";
-    case TextEncoding::Utf16Be:
-        return "UTF-16BE";
-    case TextEncoding::Utf32:
-        return bytes.startsWith(QByteArray("\x00\x00\xFE\xFF", 4)) ? "UTF-32BE" : "UTF-32LE";
-    default:
-        return "UTF-8";
-    }
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.read(kLargest + 1) : QByteArray();
 }
 
-int unitOf(TextEncoding encoding)
+QString readingOf(const QByteArray &bytes, TextReading reading)
 {
-    switch (encoding) {
-    case TextEncoding::Utf16Le:
-    case TextEncoding::Utf16Be:
-        return 2;
-    case TextEncoding::Utf32:
-        return 4;
-    default:
-        return 1;
-    }
+    QString text = decodeReading(bytes, reading);
+    normalizeLineEnds(text);
+    return text;
 }
 
-// Carriage returns the text no longer holds, in `bytes` before `end`. No
-// multi-byte character of the 8-bit encodings holds a 0D byte.
-int carriageReturns(const QByteArray &bytes, int end, TextEncoding encoding)
+// The byte in [from, to] before which `bytes` from `from` read as exactly
+// the characters `wanted`, and from which they read on as `after`: a
+// bisection on the count, then a look at the neighbours, since a sequence
+// cut at the end may read as one more character (or none), and a line end
+// of two bytes as one character either way.
+qint64 startOfCharacter(const QByteArray &bytes, TextReading reading, qint64 from, qint64 to, const QString &wanted,
+                        const QString &after)
 {
-    const int unit = unitOf(encoding);
-    const int at = encoding == TextEncoding::Utf16Be ? 1 : 0;
-    int count = 0;
-    for (int i = 0; i + unit <= qMin(end, bytes.size()); i += unit) {
-        if (bytes.at(i + at) != '\r')
-            continue;
-        bool alone = true;
-        for (int k = 0; k < unit; ++k)
-            alone = alone && (k == at || bytes.at(i + k) == 0);
-        count += alone;
+    const auto count = [&](qint64 end) { return readingOf(bytes.mid(int(from), int(end - from)), reading).size(); };
+    qint64 low = from;
+    qint64 high = to;
+    while (low < high) {
+        const qint64 middle = low + (high - low) / 2;
+        if (count(middle) >= wanted.size())
+            high = middle;
+        else
+            low = middle + 1;
     }
-    return count;
+    for (qint64 at = qMax(from, low - 4); at <= qMin(to, low + 8); ++at) {
+        if (readingOf(bytes.mid(int(from), int(at - from)), reading) == wanted &&
+            readingOf(bytes.mid(int(at), 4 * after.size()), reading).startsWith(after))
+            return at;
+    }
+    return low;
 }
 
 } // namespace
 
-int BookText::translateOffset(const QString &path, const QString &text, TextEncoding encoding, int position,
-                              TextEncoding other)
+qint64 BookText::byteOffsetOf(const QString &path, TextReading reading, int position)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return position;
-    const QByteArray bytes = file.read(kLargest + 1);
-    QTextCodec *codec = QTextCodec::codecForName(codecName(encoding, bytes));
-    QTextEncoder encoder(codec, QTextCodec::IgnoreHeader);
-    const int unit = unitOf(encoding);
-    const bool marked = bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF") ||
-                        bytes.startsWith(QByteArray("\x00\x00\xFE\xFF", 4));
-    const int mark = bytes.startsWith("\xEF\xBB\xBF") ? 3 : marked ? unit : 0;
-    // The bytes before the place: the text before it encoded again, and the
-    // carriage returns that reading dropped.
-    const int encoded = mark + encoder.fromUnicode(text.left(position)).size();
-    int end = encoded;
-    for (int round = 0; round < 4; ++round)
-        end = encoded + unit * carriageReturns(bytes, end, encoding);
-    QString before = decodeText(bytes.left(end), other);
-    normalizeLineEnds(before);
-    return before.size();
+    const QByteArray bytes = readAll(path);
+    if (bytes.isEmpty())
+        return bytes.isNull() ? -1 : 0;
+    // Stretches that end at line starts read on their own as they read in
+    // the whole; the one holding the place is searched byte by byte.
+    const qint64 step = 256 << 10;
+    qint64 byte = 0;
+    int characters = 0;
+    while (true) {
+        const qint64 next = BookIndex::lineStartFrom(bytes, byte + step, reading);
+        const QString part = readingOf(bytes.mid(int(byte), int(next - byte)), reading);
+        if (characters + part.size() >= position || next >= bytes.size())
+            return startOfCharacter(bytes, reading, byte, next, part.left(qMax(0, position - characters)),
+                                    part.mid(qMax(0, position - characters), 2));
+        characters += part.size();
+        byte = next;
+    }
+}
+
+int BookText::characterOffsetOf(const QString &path, TextReading reading, qint64 byte)
+{
+    const QByteArray bytes = readAll(path);
+    return readingOf(bytes.left(int(qBound<qint64>(0, byte, bytes.size()))), reading).size();
 }
 
 QFuture<BookText> BookText::readLater(const QString &path, TextEncoding requested)

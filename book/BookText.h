@@ -24,11 +24,11 @@ public:
     /// its bytes alone; a null string when the file does not give exactly
     /// those (it changed, or cannot be read).
     static QString readStretch(const QString &path, TextReading reading, const BookIndex::Stretch &stretch);
-    /// Where the character `position` of `text` (the file at `path` read
-    /// as `encoding`) stands when the file is read as `other` instead: the
-    /// same bytes, as far as the two readings allow.
-    static int translateOffset(const QString &path, const QString &text, TextEncoding encoding, int position,
-                               TextEncoding other);
+    /// The byte at which the character `position` of the file's text (read
+    /// with `reading`) starts; -1 when the file cannot be read.
+    static qint64 byteOffsetOf(const QString &path, TextReading reading, int position);
+    /// How many characters the file's first `byte` bytes read as with `reading`.
+    static int characterOffsetOf(const QString &path, TextReading reading, qint64 byte);
     /// read() on a thread of its own, when nothing else wants the processor.
     static QFuture<BookText> readLater(const QString &path, TextEncoding requested);
     /// Reads the whole file, indexes it and stores the index, in the

@@ -2,6 +2,7 @@
 
 #include <QDataStream>
 #include <QDebug>
+#include <QHash>
 #include <QMetaType>
 #include <QString>
 
@@ -12,6 +13,19 @@ struct Bookmark
     QString title;
     QString summary;
 };
+
+inline bool operator==(const Bookmark &a, const Bookmark &b)
+{
+    return a.offset == b.offset && a.title == b.title && a.summary == b.summary;
+}
+inline bool operator!=(const Bookmark &a, const Bookmark &b)
+{
+    return !(a == b);
+}
+inline uint qHash(const Bookmark &bookmark, uint seed = 0)
+{
+    return qHash(bookmark.offset, seed) ^ qHash(bookmark.title, seed) ^ qHash(bookmark.summary, seed);
+}
 
 Q_DECLARE_METATYPE(Bookmark)
 

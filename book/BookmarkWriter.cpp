@@ -22,11 +22,12 @@ BookmarkWriter::~BookmarkWriter()
     delete thread;
 }
 
-void BookmarkWriter::submit(const QString &path, const QByteArray &bytes)
+quint64 BookmarkWriter::submit(const QString &path, const QByteArray &bytes)
 {
     QMutexLocker locker(&lock);
-    pending.insert(path, bytes);
+    pending.insert(path, Job{bytes, ++serial});
     work.wakeAll();
+    return serial;
 }
 
 void BookmarkWriter::flush()
@@ -37,6 +38,11 @@ void BookmarkWriter::flush()
 }
 
 BookmarkFile::SaveResult BookmarkWriter::lastResult(const QString &path) const
+{
+    return lastWritten(path).result;
+}
+
+BookmarkWriter::Written BookmarkWriter::lastWritten(const QString &path) const
 {
     QMutexLocker locker(&lock);
     return results.value(path);
@@ -51,13 +57,18 @@ void BookmarkWriter::run()
         if (pending.isEmpty())
             return; // stopping, and everything is written
         const QString path = pending.firstKey();
-        const QByteArray bytes = pending.take(path);
+        const Job job = pending.take(path);
         writing = true;
         locker.unlock();
-        const BookmarkFile::SaveResult result = BookmarkFile::saveBytes(path, bytes);
-        emit written(path, result);
+        Written done;
+        done.result = BookmarkFile::saveBytes(path, job.bytes);
+        done.serial = job.serial;
+        done.stamp = BookmarkFile::stampOf(path);
         locker.relock();
-        results.insert(path, result);
+        results.insert(path, done);
+        locker.unlock();
+        emit written(path, done.result);
+        locker.relock();
         writing = false;
         if (pending.isEmpty())
             idle.wakeAll();

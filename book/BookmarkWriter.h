@@ -22,12 +22,23 @@ public:
     /// Writes what is still waiting, then stops.
     ~BookmarkWriter() override;
 
-    /// Queues `bytes` for `path`, replacing anything queued for it before.
-    void submit(const QString &path, const QByteArray &bytes);
+    /// How the newest finished write of a file ended, and what the file
+    /// looked like right after it.
+    struct Written
+    {
+        BookmarkFile::SaveResult result;
+        quint64 serial = 0; // that of the submit() it wrote
+        BookmarkFile::Stamp stamp;
+    };
+
+    /// Queues `bytes` for `path`, replacing anything queued for it before;
+    /// returns a serial number that grows with every call.
+    quint64 submit(const QString &path, const QByteArray &bytes);
     /// Waits until everything submitted so far is written.
     void flush();
     /// How the last write of `path` ended (after flush(): the newest state's).
     BookmarkFile::SaveResult lastResult(const QString &path) const;
+    Written lastWritten(const QString &path) const;
 
 signals:
     /// A write ended; emitted on the writer's thread (connect queued).
@@ -39,8 +50,14 @@ private:
     mutable QMutex lock;
     QWaitCondition work;
     QWaitCondition idle;
-    QMap<QString, QByteArray> pending;
-    QMap<QString, BookmarkFile::SaveResult> results;
+    struct Job
+    {
+        QByteArray bytes;
+        quint64 serial = 0;
+    };
+    QMap<QString, Job> pending;
+    QMap<QString, Written> results;
+    quint64 serial = 0;
     bool writing = false;
     bool stopping = false;
     QThread *thread;

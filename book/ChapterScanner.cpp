@@ -122,13 +122,13 @@ bool ChapterScanner::matchLine(const QChar *line, int length, Chapter *chapter)
 }
 
 bool ChapterScanner::scan(const QString &text, const std::function<void(const Chapter &)> &found,
-                          const std::function<bool()> &keepGoing)
+                          const std::function<bool(int)> &keepGoing)
 {
     const QChar *const data = text.constData();
     const int size = text.size();
     int lineStart = 0;
     while (lineStart <= size) {
-        if (!keepGoing())
+        if (!keepGoing(lineStart))
             return false;
         int lineEnd = lineStart;
         while (lineEnd < size && !endsLine(data[lineEnd]))
@@ -143,14 +143,21 @@ bool ChapterScanner::scan(const QString &text, const std::function<void(const Ch
     return true;
 }
 
-int ChapterScanner::count(const QString &text, QDeadlineTimer deadline, bool *complete)
+int ChapterScanner::count(const QString &text, QDeadlineTimer deadline, bool *complete, int *scanned)
 {
     int found = 0;
+    int reached = 0;
     // The clock is read at every line: one line of a custom pattern may use
     // PCRE's whole match limit, some tens of milliseconds.
     const bool finished = scan(
-        text, [&](const Chapter &) { ++found; }, [&] { return !deadline.hasExpired(); });
+        text, [&](const Chapter &) { ++found; },
+        [&](int at) {
+            reached = at;
+            return !deadline.hasExpired();
+        });
     if (complete)
         *complete = finished;
+    if (scanned)
+        *scanned = finished ? text.size() : reached;
     return found;
 }

@@ -27,16 +27,16 @@ public:
     explicit ChapterScanner(const ChapterRule &rule = ChapterRule());
 
     /// Scans `text` from the start. `found` receives each chapter in text
-    /// order; `keepGoing`, asked between lines, stops the scan when false.
-    /// Returns false when stopped.
+    /// order; `keepGoing`, asked before each line with where it starts, stops
+    /// the scan when false. Returns false when stopped.
     bool scan(const QString &text, const std::function<void(const Chapter &)> &found,
-              const std::function<bool()> &keepGoing);
+              const std::function<bool(int)> &keepGoing);
 
     /// How many headings the rule finds in `text`, for a preview. Gives up at
-    /// `deadline`; *complete then says false and the count covers the lines
-    /// scanned so far.
+    /// `deadline`; *complete then says false, the count covers the lines
+    /// scanned so far and *scanned says how far that was.
     int count(const QString &text, QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever),
-              bool *complete = nullptr);
+              bool *complete = nullptr, int *scanned = nullptr);
 
     /// The Standard heading pattern, matched against one line.
     static QString pattern();

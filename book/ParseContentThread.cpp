@@ -2,6 +2,7 @@
 
 #include "ChapterScanner.h"
 
+#include <QDeadlineTimer>
 #include <QMutexLocker>
 
 ParseContentThread::ParseContentThread(const QString &text, QList<Chapter> *chapters, QMutex *lock,
@@ -42,10 +43,14 @@ void ParseContentThread::restart(const QString &newText, const ChapterRule &newR
 
 void ParseContentThread::run()
 {
+    outOfTime = false;
     if (text.isEmpty())
         return;
     ChapterScanner scanner(rule);
-    scanner.scan(
+    const QDeadlineTimer budget(rule.isValid() && rule.kind() == ChapterRule::Custom
+                                    ? QDeadlineTimer(customBudget)
+                                    : QDeadlineTimer(QDeadlineTimer::Forever));
+    const bool finished = scanner.scan(
         text,
         [this](const Chapter &chapter) {
             if (!chapters)
@@ -53,5 +58,6 @@ void ParseContentThread::run()
             QMutexLocker locker(lock);
             chapters->append(chapter);
         },
-        [this] { return !stopRequested.load(std::memory_order_relaxed); });
+        [this, &budget](int) { return !stopRequested.load(std::memory_order_relaxed) && !budget.hasExpired(); });
+    outOfTime = !finished && !stopRequested;
 }

@@ -27,6 +27,12 @@ public:
     void stop();
     /// Stops, then forgets the text and empties the list.
     void clear();
+    /// A scan by a user's pattern stops after `budget` ms (a pattern that
+    /// backtracks on every line would take minutes); the chapters found so
+    /// far stay.
+    void setCustomRuleBudget(int budget) { customBudget = budget; }
+    /// The last scan ran out of its budget.
+    bool ranOutOfTime() const { return outOfTime; }
 
 protected:
     void run() override;
@@ -37,4 +43,6 @@ private:
     QList<Chapter> *chapters;
     QMutex *lock;
     std::atomic<bool> stopRequested{false};
+    std::atomic<bool> outOfTime{false};
+    std::atomic<int> customBudget{10000};
 };
