@@ -13,7 +13,11 @@
 #include <QLockFile>
 #include <QThread>
 
+#include <QStandardPaths>
+#include <QTimer>
+
 #ifdef Q_OS_UNIX
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -46,6 +50,26 @@ bool readWords(const QByteArray &line, QStringList *words)
     return !words->isEmpty();
 }
 
+#ifdef Q_OS_UNIX
+// A folder nobody else can put a socket or a lock into: the user's own, not
+// a link, writable by nobody else. Made (0700) when missing.
+bool isPrivateFolder(const QString &path, bool create)
+{
+    const QByteArray native = QFile::encodeName(path);
+    if (create && !QFileInfo::exists(path)) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+            return false;
+    }
+    struct stat status;
+    return ::lstat(native.constData(), &status) == 0 && S_ISDIR(status.st_mode) && status.st_uid == ::getuid() &&
+           (status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+#endif
+
+// A socket's path must fit the kernel's address (108 bytes with its end).
+const int kLongestSocketPath = 100;
+
 } // namespace
 
 InstanceChannel::InstanceChannel(const QString &name, QObject *parent)
@@ -53,52 +77,75 @@ InstanceChannel::InstanceChannel(const QString &name, QObject *parent)
 {
     server->setSocketOptions(QLocalServer::UserAccessOption);
     connect(server, &QLocalServer::newConnection, this, &InstanceChannel::onNewConnection);
+    // Qt closes the server's socket when an accept fails (the process is out
+    // of descriptors); the reader listens again rather than go deaf.
+    auto *watch = new QTimer(this);
+    connect(watch, &QTimer::timeout, this, &InstanceChannel::keepListening);
+    watch->start(5000);
 }
 
 InstanceChannel::~InstanceChannel() = default;
 
-QString InstanceChannel::defaultName()
+QString InstanceChannel::defaultName(QString *error)
 {
     // Two readers on one settings file would undo each other's writes; two
     // portable copies with files of their own may run side by side.
-    const QByteArray settings = QFileInfo(configSettings()->fileName()).absoluteFilePath().toUtf8();
+    const QByteArray settings = QFile::encodeName(QFileInfo(configSettings()->fileName()).absoluteFilePath());
     const QString tag =
         QStringLiteral("tavril-%1-%2")
             .arg(userTag(),
                  QString::fromLatin1(QCryptographicHash::hash(settings, QCryptographicHash::Sha1).toHex().left(12)));
-    // The user's runtime folder is private to the user and emptied at logout.
+#ifdef Q_OS_UNIX
+    // Never a folder others can write, like /tmp: another user could take
+    // the name first and receive every book opened.
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QFileInfo(runtime).isDir() && QFileInfo(runtime).isWritable())
-        return QDir(runtime).filePath(tag);
+    const QStringList folders = {
+        runtime,
+        QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/tavril-run"),
+        QDir::tempPath() + QStringLiteral("/tavril-") + userTag(),
+    };
+    for (const QString &folder : folders) {
+        const QString path = QDir(folder).filePath(tag);
+        if (!folder.isEmpty() && QDir::isAbsolutePath(folder) && path.size() <= kLongestSocketPath &&
+            isPrivateFolder(folder, folder != runtime))
+            return path;
+    }
+    if (error)
+        *error = QStringLiteral("no private folder for the reader's channel: %1 and %2 belong to someone else or "
+                                "can be written by others")
+                     .arg(folders.at(1), folders.at(2));
+    return QString();
+#else
+    Q_UNUSED(error)
     return tag;
+#endif
 }
 
 InstanceChannel::Answer InstanceChannel::send(const QString &name, const QStringList &request, int timeout)
 {
-    // The running reader may still be on its way to listening.
-    QDeadlineTimer deadline(timeout);
-    QLocalSocket socket;
+    // The running reader may still be on its way to listening, or busy with
+    // as many clients as it takes at once: it is asked again until the time
+    // is up.
+    const QDeadlineTimer deadline(timeout);
+    const QByteArray line = QJsonDocument(QJsonArray::fromStringList(request)).toJson(QJsonDocument::Compact) + '\n';
     while (true) {
+        QLocalSocket socket;
         socket.connectToServer(name);
-        if (socket.waitForConnected(int(qMax<qint64>(1, deadline.remainingTime()))))
-            break;
+        if (socket.waitForConnected(int(qMax<qint64>(1, deadline.remainingTime())))) {
+            socket.write(line);
+            socket.waitForBytesWritten(int(qMax<qint64>(1, deadline.remainingTime())));
+            while (!socket.canReadLine() && socket.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))))
+                ;
+            if (socket.canReadLine()) {
+                bool ok = false;
+                const int answer = socket.readLine().trimmed().toInt(&ok);
+                return ok && answer >= Done && answer <= NoReader ? Answer(answer) : Unknown;
+            }
+        }
         if (deadline.hasExpired())
             return NoReader;
         QThread::msleep(50);
     }
-    const QByteArray line = QJsonDocument(QJsonArray::fromStringList(request)).toJson(QJsonDocument::Compact) + '\n';
-    socket.write(line);
-    if (!socket.waitForBytesWritten(timeout))
-        return NoReader;
-    while (!socket.canReadLine()) {
-        if (!socket.waitForReadyRead(timeout))
-            return NoReader;
-    }
-    bool ok = false;
-    const int answer = socket.readLine().trimmed().toInt(&ok);
-    if (!ok || answer < Done || answer > NoReader)
-        return Unknown;
-    return Answer(answer);
 }
 
 namespace {
@@ -139,8 +186,37 @@ bool InstanceChannel::listen()
 void InstanceChannel::onNewConnection()
 {
     while (QLocalSocket *socket = server->nextPendingConnection()) {
+        if (clients >= MostClients) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        ++clients;
+        connect(socket, &QObject::destroyed, this, [this] { --clients; });
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
+        // A client that does not ask in time is let go.
+        QTimer::singleShot(RequestTime, socket, [socket] {
+            socket->abort();
+            socket->deleteLater();
+        });
+    }
+}
+
+bool InstanceChannel::isListening() const
+{
+    // After a failed accept Qt has closed the socket but still says it
+    // listens: the socket's file tells.
+    const QString socket = server->fullServerName();
+    return server->isListening() && (!QDir::isAbsolutePath(socket) || QFileInfo::exists(socket));
+}
+
+void InstanceChannel::keepListening()
+{
+    if (lock && !isListening()) {
+        server->close();
+        QLocalServer::removeServer(name);
+        server->listen(name);
     }
 }
 

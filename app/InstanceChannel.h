@@ -26,8 +26,9 @@ public:
     explicit InstanceChannel(const QString &name, QObject *parent = nullptr);
     ~InstanceChannel() override;
 
-    /// The channel of this user and this settings file.
-    static QString defaultName();
+    /// The channel of this user and this settings file, in a folder only the
+    /// user can reach; empty (and *error says why) when there is no such folder.
+    static QString defaultName(QString *error = nullptr);
 
     /// Sends `request` to the reader listening on `name` and waits for its
     /// answer; NoReader when nobody listens or answers within `timeout` ms.
@@ -39,6 +40,12 @@ public:
     /// Starts listening. False when another reader runs (it holds the
     /// channel's lock file); what a killed reader left behind is taken over.
     bool listen();
+    bool isListening() const;
+
+    /// At most this many clients at once, each given this long (ms) for its
+    /// request: idle connections must not use up the reader's descriptors.
+    static constexpr int MostClients = 16;
+    static constexpr int RequestTime = 2000;
 
 signals:
     /// A request arrived. A receiver connected directly sets `answer`
@@ -48,8 +55,10 @@ signals:
 private:
     void onNewConnection();
     void onReadyRead(QLocalSocket *socket);
+    void keepListening();
 
     QString name;
     QLocalServer *server;
     std::unique_ptr<QLockFile> lock;
+    int clients = 0;
 };

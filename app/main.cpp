@@ -1,6 +1,9 @@
+#include "FileNameCodec.h"
 #include "HotKeyManager.h"
 #include "InstanceChannel.h"
 #include "MainWindow.h"
+#include "Reader.h"
+#include "TerminationSignals.h"
 #include "installTranslators.h"
 
 #include <QApplication>
@@ -42,10 +45,15 @@ int help()
 
 int sendCommand(const QString &name)
 {
-    const QString channel = InstanceChannel::defaultName();
     if (HotKeyManager::commandId(name) < 0) {
         print(stderr, QStringLiteral("tavril: unknown command \"%1\" (tavril --help lists them)\n").arg(name));
         return 2;
+    }
+    QString error;
+    const QString channel = InstanceChannel::defaultName(&error);
+    if (channel.isEmpty()) {
+        print(stderr, QStringLiteral("tavril: %1\n").arg(error));
+        return 1;
     }
     if (!InstanceChannel::readerRuns(channel)) {
         print(stderr, QStringLiteral("tavril: no reader is running\n"));
@@ -74,6 +82,8 @@ int main(int argc, char *argv[])
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QApplication app(argc, argv);
+    // Before the arguments are read: a book whose name is not UTF-8 opens too.
+    FileNameCodec::install();
     QIcon icon;
     for (int size : {16, 32, 48, 64, 128, 256})
         icon.addFile(QStringLiteral(":/ico/res/tavril-%1.png").arg(size), QSize(size, size));
@@ -98,12 +108,17 @@ int main(int argc, char *argv[])
 
     // A reader already runs: it opens the book, or just comes to the front.
     // Two readers on one settings file would undo each other's bookmarks.
-    InstanceChannel channel(InstanceChannel::defaultName());
+    QString error;
+    const QString channelName = InstanceChannel::defaultName(&error);
+    if (channelName.isEmpty()) {
+        print(stderr, QStringLiteral("tavril: %1\n").arg(error));
+        return 1;
+    }
+    InstanceChannel channel(channelName);
     if (!channel.listen()) {
-        const QStringList request =
-            book.isEmpty() ? QStringList{QStringLiteral("show")} : QStringList{QStringLiteral("open"), book};
-        const InstanceChannel::Answer answer =
-            InstanceChannel::send(InstanceChannel::defaultName(), request, kHandOverTimeout);
+        const QStringList request = book.isEmpty() ? QStringList{QStringLiteral("show")}
+                                                   : QStringList{QStringLiteral("open"), FileNameCodec::toStored(book)};
+        const InstanceChannel::Answer answer = InstanceChannel::send(channelName, request, kHandOverTimeout);
         if (answer == InstanceChannel::NoReader)
             print(stderr, QStringLiteral("tavril: another reader is running but does not answer\n"));
         return answer == InstanceChannel::Done ? 0 : 1;
@@ -111,6 +126,12 @@ int main(int argc, char *argv[])
 
     MainWindow window;
     QObject::connect(&channel, &InstanceChannel::requested, &window, &MainWindow::onRequest, Qt::DirectConnection);
+    // Logging out ends the reader as its quit command does, and a session
+    // manager that saves the session gets the reading place written first.
+    TerminationSignals terminations;
+    QObject::connect(&terminations, &TerminationSignals::received, &window, &MainWindow::quit);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
+                     [&window] { window.readerObject()->book()->flushBookmarks(); });
     window.show();
     // After the last book's reopen, as the open-file command would.
     if (!book.isEmpty())

@@ -161,6 +161,9 @@ bool openBook(Book &book, const QString &path, QString *error)
         *error = QStringLiteral("cannot open %1").arg(path);
         return false;
     }
+    // A long book opened before comes first as the stretch around its
+    // reading place; every command here is about the whole book.
+    book.waitForText();
     return true;
 }
 
@@ -198,13 +201,18 @@ int bookmarks(const QString &path)
         return fail(QStringLiteral("no such file: %1").arg(path));
     if (!file.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
+    file.close();
     QList<Bookmark> list;
-    const bool whole = BookmarkFile::read(file, &list);
-    // The records before the damage are what the reader keeps.
+    const BookmarkFile::Content content = BookmarkFile::read(path, &list);
+    if (content == BookmarkFile::Foreign) {
+        printLine(QStringLiteral("not a bookmark file"));
+        return 1;
+    }
+    // The records that survive damage are what the reader keeps.
     for (const Bookmark &bookmark : list)
         printLine(
             QStringLiteral("%1\t%2\t%3").arg(bookmark.offset).arg(field(bookmark.title), field(bookmark.summary)));
-    if (!whole) {
+    if (content != BookmarkFile::Whole) {
         printLine(QStringLiteral("damaged"));
         return 1;
     }

@@ -84,7 +84,7 @@ private:
     bool confirm(const QString &text);
     void loadChapterRule();
     void applyChapterRule();
-    void showChapterPreview();
+    bool showChapterPreview();
 
     ReaderConfig *config;
     HotKeyManager *hotKeyManager;

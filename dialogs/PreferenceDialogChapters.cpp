@@ -62,22 +62,20 @@ void PreferenceDialog::on_et_chapter_pattern_editingFinished()
     applyChapterRule();
 }
 
-// A pattern that does not compile is never applied: the book keeps the
-// rule it has, and the line under the field says what is wrong.
+// A pattern that does not compile, or that would take longer than the
+// scan allows on the open book, is never applied: the book keeps the rule it
+// has, and the line under the field says what is wrong.
 void PreferenceDialog::applyChapterRule()
 {
     const QString name = ui->cbb_chapter_rule->currentData().toString();
     const QString pattern = ui->et_chapter_pattern->text();
-    if (name == QLatin1String("custom") && !ChapterRule::isValidPattern(pattern)) {
-        showChapterPreview();
+    if (!showChapterPreview())
         return;
-    }
     if (name != config->chapterRuleName() || pattern != config->chapterPattern())
         config->setChapterRule(name, pattern);
-    showChapterPreview();
 }
 
-void PreferenceDialog::showChapterPreview()
+bool PreferenceDialog::showChapterPreview()
 {
     const QString name = ui->cbb_chapter_rule->currentData().toString();
     const QString pattern = ui->et_chapter_pattern->text();
@@ -87,15 +85,24 @@ void PreferenceDialog::showChapterPreview()
         ui->lb_chapter_preview->setText(pattern.isEmpty()
                                             ? tr("请输入正则表达式")
                                             : tr("正则表达式有误（第 %1 个字符）：%2").arg(at + 1).arg(error));
-        return;
+        return false;
     }
     if (!previewBook || !previewBook->hasText()) {
         ui->lb_chapter_preview->clear();
-        return;
+        return true;
     }
     bool complete = true;
-    const int count =
-        previewBook->countChapters(ChapterRule::fromName(name, pattern), QDeadlineTimer(kPreviewTime), &complete);
+    int scanned = 0;
+    const int count = previewBook->countChapters(ChapterRule::fromName(name, pattern), QDeadlineTimer(kPreviewTime),
+                                                 &complete, &scanned);
+    // What the preview covered in its time tells what the whole book takes.
+    const double wholeTime = complete ? 0 : double(kPreviewTime) * previewBook->length() / qMax(1, scanned);
+    if (name == QLatin1String("custom") && wholeTime > Book::CustomRuleBudget) {
+        ui->lb_chapter_preview->setText(
+            tr("这个规则太慢：查找全书的章节约需 %1 秒，没有采用。请把它改得简单些。").arg(qRound(wholeTime / 1000)));
+        return false;
+    }
     ui->lb_chapter_preview->setText(complete ? tr("在当前的书中找到 %1 章").arg(count)
                                              : tr("在当前的书中已找到 %1 章以上").arg(count));
+    return true;
 }

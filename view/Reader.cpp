@@ -25,13 +25,17 @@ Reader::Reader(ReaderConfig *config) : QObject(nullptr), config_(config)
     connect(&book_, &Book::textCompleted, this, &Reader::onTextCompleted);
 }
 
-// The rest of a long book has been read. Only a file that changed meanwhile
-// (and became shorter) moves the page.
+// The rest of a long book has been read. Only a file that changed since it
+// was indexed moves the page: to the same words, or to the end of a book
+// that became shorter.
 void Reader::onTextCompleted()
 {
-    if (position_ < book_.length())
+    const int shift = book_.placeShift();
+    if (shift == 0 && position_ < book_.length())
         return;
-    position_ = book_.length() > 0 ? startOfPageEndingAt(book_.length()) : 0;
+    position_ = qBound(0, position_ + shift, book_.length());
+    if (position_ < book_.length())
+        position_ = graphemes_.clusterStart(book_.text(), position_);
     refresh();
 }
 
@@ -43,10 +47,6 @@ bool Reader::openBook(const QString &path, TextEncoding encoding)
     if (position_ < book_.length())
         position_ = graphemes_.clusterStart(book_.text(), position_, book_.readFrom());
     pageLength_ = 0;
-    // A bookmark from a book that has since become shorter: its last page,
-    // rather than an empty page that looks as if no book were open.
-    if (book_.hasText() && position_ >= book_.length())
-        position_ = startOfPageEndingAt(book_.length());
     refresh();
     return opened;
 }
@@ -56,10 +56,15 @@ bool Reader::reopenIn(TextEncoding encoding)
     if (!book_.isOpen())
         return false;
     book_.waitForText();
-    const int place = BookText::translateOffset(book_.path(), book_.text(), book_.textEncoding(), position_, encoding);
+    // The same bytes of the file, whatever the two readings make of them.
+    // Back and forth without a move in between, the very same byte: a
+    // coarser reading (UTF-16's pairs) must not wear the place away.
+    const qint64 byte = position_ == switchedAt.first ? switchedAt.second : book_.byteOffsetOf(position_);
     if (!openBook(book_.path(), encoding))
         return false;
-    jumpTo(qBound(0, place, qMax(0, book_.length() - 1)));
+    book_.waitForText();
+    jumpTo(qBound(0, book_.offsetAtByte(byte), qMax(0, book_.length() - 1)));
+    switchedAt = {position_, byte};
     return true;
 }
 
@@ -73,8 +78,14 @@ void Reader::closeBook()
 
 void Reader::refresh()
 {
-    if (book_.hasText())
+    if (book_.hasText()) {
+        // A bookmark from a book that has since become shorter: its last
+        // page, rather than an empty page that looks as if no book were
+        // open, once the page has room for text.
+        if (position_ >= book_.length() && layoutPage(book_.text(), 0, INT_MAX, false) > 0)
+            position_ = startOfPageEndingAt(book_.length());
         layoutPage(book_.text(), position_, INT_MAX, true);
+    }
     emit changed();
 }
 

@@ -86,6 +86,7 @@ private:
     QList<int> hangingLines_; // indexes of lines that keep a mark past the page width
     int position_ = 0;
     int pageLength_ = 0;
+    QPair<int, qint64> switchedAt{-1, 0}; // where the last change of encoding left the page, and its byte
     Book book_;
     ReaderConfig *config_;
 };

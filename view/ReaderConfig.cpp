@@ -1,5 +1,6 @@
 #include "ReaderConfig.h"
 
+#include "FileNameCodec.h"
 #include "configSettings.h"
 
 #include <QApplication>
@@ -82,7 +83,8 @@ public:
         if (!has(key) || (value.type() != QVariant::StringList && value.type() != QVariant::String))
             return;
         QStringList paths;
-        for (const QString &path : value.toStringList()) {
+        for (const QString &stored : value.toStringList()) {
+            const QString path = FileNameCodec::fromStored(stored);
             if (!path.isEmpty() && !paths.contains(path) && paths.size() < kHistoryLength)
                 paths << path;
         }
@@ -95,6 +97,15 @@ private:
 
     QSettings *settings;
 };
+
+// Paths as the settings file can keep them (see FileNameCodec).
+QStringList storedPaths(const QStringList &paths)
+{
+    QStringList stored;
+    for (const QString &path : paths)
+        stored << FileNameCodec::toStored(path);
+    return stored;
+}
 
 } // namespace
 
@@ -338,7 +349,7 @@ void ReaderConfig::setAutoTurnSeconds(int seconds)
 TextEncoding ReaderConfig::bookEncoding(const QString &path) const
 {
     for (const QString &entry : bookEncodings_) {
-        if (entry.section(QLatin1Char('|'), 1) == path)
+        if (entry.section(QLatin1Char('|'), 1) == FileNameCodec::toStored(path))
             return textEncodingFromName(entry.section(QLatin1Char('|'), 0, 0));
     }
     return TextEncoding::Auto;
@@ -348,11 +359,11 @@ void ReaderConfig::setBookEncoding(const QString &path, TextEncoding encoding)
 {
     QStringList kept;
     for (const QString &entry : qAsConst(bookEncodings_)) {
-        if (entry.section(QLatin1Char('|'), 1) != path)
+        if (entry.section(QLatin1Char('|'), 1) != FileNameCodec::toStored(path))
             kept << entry;
     }
     if (encoding != TextEncoding::Auto)
-        kept.prepend(textEncodingName(encoding) + QLatin1Char('|') + path);
+        kept.prepend(textEncodingName(encoding) + QLatin1Char('|') + FileNameCodec::toStored(path));
     bookEncodings_ = kept.mid(0, kRememberedEncodings);
     write(QStringLiteral("content/encodings"), bookEncodings_);
 }
@@ -385,7 +396,7 @@ QString ReaderConfig::lastFile() const
 void ReaderConfig::removeFileHistory(const QString &path)
 {
     fileHistory_.removeAll(path);
-    write(QStringLiteral("fileHistory"), fileHistory_);
+    write(QStringLiteral("fileHistory"), storedPaths(fileHistory_));
 }
 
 void ReaderConfig::addFileHistory(const QString &path)
@@ -394,5 +405,5 @@ void ReaderConfig::addFileHistory(const QString &path)
     fileHistory_.prepend(path);
     while (fileHistory_.size() > kHistoryLength)
         fileHistory_.removeAt(kHistoryLength);
-    write(QStringLiteral("fileHistory"), fileHistory_);
+    write(QStringLiteral("fileHistory"), storedPaths(fileHistory_));
 }

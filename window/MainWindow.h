@@ -73,6 +73,8 @@ public slots:
     void startUpdateCheck();
     /// A request from another start of the reader: "show", or "open" and a path.
     void onRequest(const QStringList &request, InstanceChannel::Answer *answer);
+    /// Ends the reader, also from inside a message box or dialog left open.
+    void quit();
 
 protected:
     bool event(QEvent *event) override;

@@ -4,6 +4,7 @@
 
 #include "BrowseCommands.h"
 #include "BuildSettings.h"
+#include "FileNameCodec.h"
 #include "HotKeyManager.h"
 #include "JumpTarget.h"
 #include "PreferenceDialog.h"
@@ -19,6 +20,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QScreen>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 
@@ -161,7 +163,7 @@ bool MainWindow::navigate(bool (Reader::*move)(), const char *boundary)
 void MainWindow::onHotkeyPressed(int keyCode)
 {
     if (keyCode == kQuit) {
-        close();
+        quit();
         return;
     }
     const int command = keyCode > HotKeyManager::GlobalIdOffset ? keyCode - HotKeyManager::GlobalIdOffset : keyCode;
@@ -239,6 +241,19 @@ void MainWindow::onHotkeyPressed(int keyCode)
     }
 }
 
+void MainWindow::quit()
+{
+    close();
+    if (QThread::currentThread()->loopLevel() == 0)
+        return; // nothing runs yet that could keep the reader alive
+    // Ends every event loop, those of open boxes and dialogs too: a box
+    // left open would keep the reader running behind a closed window. A box
+    // shown before the main loop began (at start) lets it begin: the queued
+    // quit ends that one too.
+    QCoreApplication::exit(0);
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+}
+
 void MainWindow::openFileCommand()
 {
     // Caption and filter stay untranslated, as the reader has always shown them.
@@ -265,7 +280,7 @@ void MainWindow::onRequest(const QStringList &request, InstanceChannel::Answer *
     *answer = InstanceChannel::Done;
     // Answered at once; the work (which may show a message box) follows
     // once the socket's handler has returned.
-    const QString path = open ? request.at(1) : QString();
+    const QString path = open ? FileNameCodec::fromStored(request.at(1)) : QString();
     QTimer::singleShot(0, this, [this, path] {
         showWindow(true);
         activateWindow();
@@ -282,12 +297,13 @@ void MainWindow::addBookmarkCommand()
     else if (reader->addBookmark())
         message(tr("书签添加成功"));
     else
-        message(tr("书签添加失败：%1").arg(book->lastSaveError()));
+        message(tr("书签已添加，但暂时无法保存：%1\n书签已记下，磁盘可以写入时会随下一次翻页保存。")
+                    .arg(book->lastSaveError()));
 }
 
 QString MainWindow::openErrorText(int error, const QString &path)
 {
-    const QString name = QDir::toNativeSeparators(path);
+    const QString name = QDir::toNativeSeparators(FileNameCodec::displayed(path));
     switch (error) {
     case Book::NotFound:
         return tr("无法打开文件：找不到“%1”").arg(name);
@@ -298,7 +314,7 @@ QString MainWindow::openErrorText(int error, const QString &path)
     case Book::NoPermission:
         return tr("无法打开文件：没有读取“%1”的权限").arg(name);
     case Book::TooLarge:
-        return tr("无法打开文件：“%1”大于 1 GiB").arg(name);
+        return tr("无法打开文件：“%1”大于 1023 MiB").arg(name);
     default:
         return tr("无法打开文件：读取“%1”时出错").arg(name);
     }
@@ -328,9 +344,10 @@ void MainWindow::openFile(const QString &given, bool report)
 void MainWindow::connectBookNotices()
 {
     Book *book = reader->book();
+    BookmarkStore *store = book->bookmarkStore();
     // Queued: the box must not open in the middle of the book's own work.
     connect(
-        book, &Book::bookmarkSaveFailed, this,
+        store, &BookmarkStore::saveFailed, this,
         [this, book](const QString &reason) {
             if (warnedSaveFailures.contains(book->path()))
                 return;
@@ -339,7 +356,17 @@ void MainWindow::connectBookNotices()
         },
         Qt::QueuedConnection);
     connect(
-        book, &Book::bookmarksRelocated, this,
+        store, &BookmarkStore::foreignFileKept, this,
+        [this](const QString &foreign, const QString &path) {
+            if (toldRelocations.contains(path))
+                return;
+            toldRelocations.insert(path);
+            message(tr("“%1”不是书签文件，阅读器不会改动它。\n这本书的书签保存在：\n%2")
+                        .arg(QDir::toNativeSeparators(foreign), QDir::toNativeSeparators(path)));
+        },
+        Qt::QueuedConnection);
+    connect(
+        store, &BookmarkStore::relocated, this,
         [this](const QString &path) {
             if (toldRelocations.contains(path))
                 return;
@@ -348,7 +375,14 @@ void MainWindow::connectBookNotices()
         },
         Qt::QueuedConnection);
     connect(
-        book, &Book::bookmarksDamaged, this,
+        book, &Book::chapterRuleTooSlow, this,
+        [this](int found) {
+            message(
+                tr("自定义的章节规则太慢，已停止查找章节（找到了前 %1 章）。请在设置中把规则改得简单些。").arg(found));
+        },
+        Qt::QueuedConnection);
+    connect(
+        store, &BookmarkStore::damaged, this,
         [this](int kept, const QString &backup) {
             const QString first = tr("书签文件已损坏，保留了其中完好的 %n 条书签。", nullptr, kept);
             message(backup.isEmpty() ? first + QLatin1Char('\n') + tr("损坏的文件无法备份，因此不会被覆盖。")
@@ -418,8 +452,8 @@ QMenu *MainWindow::buildRecentMenu()
         menu->clear();
         for (const QString &path : config->fileHistory()) {
             const QFileInfo info(path);
-            QAction *action = menu->addAction(info.baseName());
-            action->setToolTip(QDir::toNativeSeparators(info.absolutePath()));
+            QAction *action = menu->addAction(FileNameCodec::displayed(info.baseName()));
+            action->setToolTip(QDir::toNativeSeparators(FileNameCodec::displayed(info.absolutePath())));
             action->setData(path);
             action->setEnabled(info.exists());
             connect(action, &QAction::triggered, this, [this, path] { openRecent(path); });

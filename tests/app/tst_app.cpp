@@ -10,6 +10,8 @@
 #include <QtConcurrent>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 class TestApp : public QObject
@@ -20,10 +22,10 @@ class TestApp : public QObject
     QString channel() const { return dir.filePath(QStringLiteral("channel")); }
 
     // send() blocks: the sending start runs on another thread while this one answers.
-    InstanceChannel::Answer sendFromElsewhere(const QStringList &request)
+    InstanceChannel::Answer sendFromElsewhere(const QStringList &request, int timeout = 2000)
     {
         QFuture<InstanceChannel::Answer> answer =
-            QtConcurrent::run([this, request] { return InstanceChannel::send(channel(), request, 2000); });
+            QtConcurrent::run([this, request, timeout] { return InstanceChannel::send(channel(), request, timeout); });
         while (!answer.isFinished())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         return answer.result();
@@ -110,6 +112,86 @@ private slots:
             QCOMPARE(socket.readLine(), QByteArray("1\n"));
         }
         QCOMPARE(seen, (QList<QStringList>{{"open", "/书/三国, 上.txt"}, {"dance"}}));
+    }
+
+    // Idle clients beyond the few taken at once are let go, and one that cannot be accepted (no descriptors
+    // left) never leaves the reader deaf: the next request is answered.
+    void idleClientsNeverDeafenTheReader()
+    {
+        InstanceChannel reader(channel());
+        QVERIFY(reader.listen());
+        connect(&reader, &InstanceChannel::requested, this, [](const QStringList &, auto *answer) {
+            *answer = InstanceChannel::Done;
+        });
+        rlimit saved{};
+        getrlimit(RLIMIT_NOFILE, &saved);
+        rlimit raised{qMin<rlim_t>(saved.rlim_max, 4096), saved.rlim_max};
+        setrlimit(RLIMIT_NOFILE, &raised);
+        std::vector<std::unique_ptr<QLocalSocket>> idle;
+        for (int i = 0; i < 1100; ++i) {
+            idle.push_back(std::make_unique<QLocalSocket>());
+            idle.back()->connectToServer(channel());
+            QCoreApplication::processEvents();
+        }
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(sendFromElsewhere({"show"}, 8000), InstanceChannel::Done);
+        QVERIFY(clock.elapsed() < InstanceChannel::RequestTime * 3);
+        idle.clear();
+        QTest::qWait(100); // the reader lets go of its side
+        // Out of descriptors when a client calls: Qt closes a server whose accept fails; the reader listens again.
+        idle.push_back(std::make_unique<QLocalSocket>());
+        idle.back()->connectToServer(channel());
+        std::vector<int> taken;
+        for (int fd; (fd = ::open("/dev/null", O_RDONLY)) >= 0;)
+            taken.push_back(fd);
+        QTest::qWait(100);
+        const bool closed = !reader.isListening();
+        for (int fd : taken)
+            ::close(fd);
+        idle.clear();
+        setrlimit(RLIMIT_NOFILE, &saved);
+        QVERIFY(closed);
+        QTRY_VERIFY_WITH_TIMEOUT(reader.isListening(), 10000);
+        QCOMPARE(sendFromElsewhere({"show"}), InstanceChannel::Done);
+    }
+
+    // Without a runtime folder of the session's, the channel lives in a folder only the user reaches; folders that
+    // others can write or own are passed over, and with none left the reader does not start.
+    void theChannelLivesWhereOnlyTheUserReaches()
+    {
+        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+        const QByteArray temp = qgetenv("TMPDIR");
+        QTemporaryDir folders;
+        qputenv("TMPDIR", QFile::encodeName(folders.path()));
+        const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/tavril-run";
+        const QString last = folders.filePath(QStringLiteral("tavril-%1").arg(getuid()));
+        const QString open = folders.filePath("open");
+        QDir().mkpath(open);
+        QFile::setPermissions(open, QFileDevice::Permissions(0x7777));
+        QDir(cache).removeRecursively();
+        const auto folderOf = [] {
+            QString error;
+            const QString name = InstanceChannel::defaultName(&error);
+            return name.isEmpty() ? error : QFileInfo(name).absolutePath();
+        };
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(open)); // writable by all: not used
+        QCOMPARE(folderOf(), cache);
+        QCOMPARE(QFileInfo(cache).permissions() & 0x0077, QFileDevice::Permissions());
+        QFile::setPermissions(cache, QFileDevice::Permissions(0x7777));
+        qunsetenv("XDG_RUNTIME_DIR");
+        QCOMPARE(folderOf(), last);
+        if (geteuid() == 0) { // another user's folder, planted first
+            QVERIFY(lchown(QFile::encodeName(last).constData(), 65534, 65534) == 0);
+            QVERIFY(folderOf().startsWith("no private folder"));
+        }
+        QDir(cache).removeRecursively();
+        qputenv("XDG_RUNTIME_DIR", runtime);
+        qputenv("TMPDIR", temp);
+        if (runtime.isNull())
+            qunsetenv("XDG_RUNTIME_DIR");
+        if (temp.isNull())
+            qunsetenv("TMPDIR");
     }
 
     // A killed reader leaves its socket and a lock naming a gone process.

@@ -28,6 +28,17 @@ run 0 bookmarks "$w/book.bmk"
 test "$(cut -f1,2 "$w/out")" = "$(printf '0\t（自动保存）')" || fail "bookmarks: $(cat "$w/out")"
 printf '\000\000\000\002\000' > "$w/bad.bmk"
 run 1 bookmarks "$w/bad.bmk" && out 'damaged\n'
+printf '\000\000\000\000\000\000\000\007\377\377\377\377\377\377\377\377' > "$w/zeroed.bmk" # count zeroed
+run 1 bookmarks "$w/zeroed.bmk" && out '7\t\t\ndamaged\n'
+run 1 bookmarks "$w/gbk.txt" && out 'not a bookmark file\n'
+# A long book opened before comes from its index: every command still sees the whole of it.
+export XDG_CACHE_HOME="$w/cache"
+awk 'BEGIN { for (i = 1; i <= 20000; i++) { printf "第%d章 标题\n", i
+    for (j = 0; j < 8; j++) print "正文正文正文正文正文正文正文正文正文正文正文正文正文正文正文正文正文正文正文正文" } }' > "$w/long.txt"
+for round in first second; do
+    run 0 chapters "$w/long.txt"
+    test "$(wc -l < "$w/out")" -eq 20000 || fail "chapters of a long book, $round time: $(wc -l < "$w/out")"
+done
 for command in decode chapters open bookmarks layout; do run 2 $command "$w/missing"; done
 printf '第一段\n\n第二段' > "$w/paras.txt"
 run 0 layout "$w/paras.txt" 400 300 "Noto Sans CJK SC" 12 && out 'lines 4 1 3\nlength 8\n'

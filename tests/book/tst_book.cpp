@@ -4,8 +4,9 @@
 #include "BookIndex.h"
 #include "BookmarkRecords.h"
 #include "ChapterScanner.h"
+#include "FileNameCodec.h"
 #include "FileSizeLimit.h"
-#include "TestFiles.h"
+#include "ReaderFiles.h"
 
 #include <QtTest>
 
@@ -48,7 +49,7 @@ QString scan(const QString &text, const ChapterRule &rule = ChapterRule())
 {
     QStringList found;
     const auto add = [&](const Chapter &c) { found << QStringLiteral("%1:%2").arg(c.offset).arg(c.title); };
-    ChapterScanner(rule).scan(text, add, [] { return true; });
+    ChapterScanner(rule).scan(text, add, [](int) { return true; });
     return found.join(QStringLiteral(" | "));
 }
 
@@ -96,6 +97,9 @@ private slots:
             {"count cut short", QByteArray("\x00\x00", 2), false, ""},
             {"negative count", QByteArray::fromHex("fffffffe") + good.mid(4), false, ""},
             {"count beyond the records", QByteArray::fromHex("7fffffff") + good.mid(4), false, "1 一|2 二"},
+            {"count zeroed", QByteArray(4, 0) + good.mid(4), false, "1 一|2 二"},
+            {"a record too many", QByteArray::fromHex("00000001") + good.mid(4), false, "1 一|2 二"},
+            {"garbage after the records", good + "xy", false, "1 一|2 二"},
             {"huge string length", QByteArray::fromHex("00000001 00000000 fffffff0 4e00"), false, ""}};
         for (const auto &[name, bytes, whole, kept] : files) {
             bool read = !whole;
@@ -116,13 +120,29 @@ private slots:
             QCOMPARE(BookmarkFile::pathFor(path.at(0)), path.at(1));
     }
 
-    // A save replaces the file whole, clears a killed save's leftovers; a full disk leaves the old file whole.
+    // A save replaces the file whole or not at all, and removes only what a killed save of ours left behind.
     void savesReplaceTheFileWholeOrNotAtAll()
     {
+        QProcess ended, running;
+        ended.start("true", QStringList());
+        running.start("sleep", {"30"});
+        QVERIFY(ended.waitForStarted() && running.waitForStarted());
+        const qint64 endedId = ended.processId();
+        QVERIFY(ended.waitForFinished());
+        const auto leftover = [](const char *name, qint64 owner) {
+            return QStringLiteral(".%1.%2-0.tavril-save").arg(QString::fromUtf8(name)).arg(owner);
+        };
+        QStringList kept = {"book.bmk.backup", "book.bmk.Ab12Cd", "book.bmk.bak", "other.bmk.Ab12Cd",
+                            leftover("book.bmk", running.processId()), leftover("[精校]book.bmk", running.processId())};
+        for (const QString &name : kept + QStringList{leftover("book.bmk", endedId), leftover("[精校]book.bmk", endedId)})
+            writeFile(dir->filePath(name), "a user's file, or a save in progress");
+        for (const char *name : {"book.bmk", "[精校]book.bmk"})
+            QVERIFY(BookmarkFile::save(dir->filePath(name), {{1, "a", "b"}, {2, "c", "d"}}));
+        kept << "book.bmk" << "[精校]book.bmk";
+        kept.sort();
+        QCOMPARE(QDir(dir->path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), kept);
+
         const QString path = dir->filePath("book.bmk");
-        for (const char *name : {"book.bmk.Ab12Cd", "book.bmk.bak", "other.bmk.Ab12Cd"})
-            QVERIFY(QFile(dir->filePath(name)).open(QIODevice::WriteOnly));
-        QVERIFY(BookmarkFile::save(path, {{1, "a", "b"}, {2, "c", "d"}}));
         const QByteArray before = BookmarkFile::serialize({{7, QString(200, u'文'), QString()}});
         QVERIFY(BookmarkFile::saveBytes(path, before).ok);
         BookmarkFile::SaveResult result;
@@ -130,11 +150,13 @@ private slots:
             const FileSizeLimit disk(100);
             result = BookmarkFile::saveBytes(path, before + before);
         }
-        QVERIFY(!result.ok && !result.cannotCreate && !result.error.isEmpty() && readFile(path) == before);
-        QCOMPARE(QDir(dir->path()).entryList(QDir::Files, QDir::Name),
-                 (QStringList{"book.bmk", "book.bmk.bak", "other.bmk.Ab12Cd"}));
+        QVERIFY(!result.ok && !result.cannotCreate && !result.error.isEmpty());
+        QCOMPARE(readFile(path), before);
+        QCOMPARE(QDir(dir->path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), kept);
         result = BookmarkFile::saveBytes(dir->filePath("missing/book.bmk"), "x");
         QVERIFY(!result.ok && result.cannotCreate && !result.error.isEmpty());
+        running.kill();
+        running.waitForFinished();
     }
 
     // One line feed per line end; bookmarks take the chapter title, the text after the heading, no read outside.
@@ -168,25 +190,57 @@ private slots:
         QCOMPARE(marks(readFile(bmk)), QStringLiteral("30 第2章 风起（自动保存）|-50 |999999 第2章 风起"));
     }
 
-    void damagedBookmarkFileKeepsItsWholeRecordsAndABackup()
+    // Damage keeps every whole record and a copy of the file, never over an earlier copy; a foreign file is left alone.
+    void damagedOrForeignBookmarkFiles_data()
     {
-        const QString path = writeFile(dir->filePath("damaged.txt"), "some text");
-        QByteArray damaged = BookmarkFile::serialize({{7, "a", "b"}, {8, "c", "d"}, {9, "e", "f"}});
-        damaged.chop(1);
-        const QString bmk = writeFile(dir->filePath("damaged.bmk"), damaged);
-        const QString bak = writeFile(bmk + QStringLiteral(".bak"), "older backup");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("kept"); // -1: a foreign file
+        const QByteArray three = BookmarkFile::serialize({{7, "a", "b"}, {8, "c", "d"}, {9, "e", "f"}});
+        QTest::newRow("cut short") << three.left(three.size() - 1) << 2;
+        QTest::newRow("count zeroed") << QByteArray(4, 0) + three.mid(4) << 3;
+        QTest::newRow("count only") << QByteArray::fromHex("00000002") << 0;
+        QTest::newRow("a novel in UTF-8") << QStringLiteral("第一章 风起\n").repeated(20000).toUtf8() << -1;
+        QTest::newRow("a novel in GBK") << gbk(QStringLiteral("第一章 风起\n").repeated(200)) << -1;
+        QTest::newRow("English text") << QByteArray("Chapter one\n").repeated(100) << -1;
+        QTest::newRow("zeros, then text") << QByteArray(4, 0) + QByteArray("Chapter one\n") << -1;
+    }
+    void damagedOrForeignBookmarkFiles()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(int, kept);
+        const QString path = writeFile(dir->filePath("story.txt"), "some text");
+        const QString bmk = writeFile(dir->filePath("story.bmk"), file);
+        const QString bak = writeFile(bmk + ".bak", "an earlier backup");
         Book book;
-        QSignalSpy told(&book, &Book::bookmarksDamaged);
-        QVERIFY(book.open(path));
-        QCOMPARE(QList<QVariantList>(told), (QList<QVariantList>{{2, bak}}));
-        QVERIFY(readFile(bak) == damaged && readFile(bmk) == damaged); // backed up before anything is written
-        QVERIFY(book.autoSaveBookmark(4));
+        QSignalSpy damaged(book.bookmarkStore(), &BookmarkStore::damaged);
+        QSignalSpy foreign(book.bookmarkStore(), &BookmarkStore::foreignFileKept);
+        QVERIFY(book.open(path) && book.autoSaveBookmark(4));
         book.flushBookmarks();
-        QCOMPARE(marks(readFile(bmk)), QStringLiteral("4 （自动保存）|8 c"));
+        QCOMPARE(readFile(bak), QByteArray("an earlier backup"));
+        const QString fallback = BookmarkFile::fallbackPathFor(path);
+        if (kept < 0) {
+            QCOMPARE(QList<QVariantList>(foreign), (QList<QVariantList>{{bmk, fallback}}));
+            QVERIFY(damaged.isEmpty() && readFile(bmk) == file && !QFile::exists(bmk + ".2.bak"));
+            QCOMPARE(marks(readFile(fallback)), QStringLiteral("4 （自动保存）"));
+            book.clear();
+            QVERIFY(book.open(path) && book.lastReadOffset() == 4 && book.bookmarkPath() == fallback);
+            return;
+        }
+        QCOMPARE(QList<QVariantList>(damaged), (QList<QVariantList>{{kept, bmk + ".2.bak"}}));
+        QVERIFY(foreign.isEmpty() && readFile(bmk + ".2.bak") == file);
+        QCOMPARE(book.bookmarks().size(), qMax(1, kept));
+        QCOMPARE(storedOffset(bmk), 4);
+    }
 
-        writeFile(bmk, QByteArray()); // an empty file is no damage: no backup
-        QVERIFY(QFile::remove(bak) && book.open(path) && book.autoSaveBookmark(2));
-        QVERIFY(marks(readFile(bmk)) == QStringLiteral("2 （自动保存）") && !QFile::exists(bak));
+    void anEmptyBookmarkFileIsNoDamage()
+    {
+        const QString path = writeFile(dir->filePath("empty.txt"), "some text");
+        const QString bmk = writeFile(dir->filePath("empty.bmk"), QByteArray());
+        Book book;
+        QSignalSpy damaged(book.bookmarkStore(), &BookmarkStore::damaged);
+        QVERIFY(book.open(path) && book.autoSaveBookmark(2));
+        book.flushBookmarks();
+        QVERIFY(marks(readFile(bmk)) == QStringLiteral("2 （自动保存）") && damaged.isEmpty());
     }
 
     void aReadOnlyFolderKeepsTheBookmarksPerUser()
@@ -198,19 +252,20 @@ private slots:
         const QString fallback = BookmarkFile::fallbackPathFor(book);
         const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/bookmarks";
         Book reading;
-        QSignalSpy moved(&reading, &Book::bookmarksRelocated);
+        QSignalSpy moved(reading.bookmarkStore(), &BookmarkStore::relocated);
         QVERIFY(reading.open(book) && reading.autoSaveBookmark(50)); // cannot replace the file beside: moves
         reading.clear();
         QVERIFY(fallback.startsWith(data) && QList<QVariantList>(moved) == QList<QVariantList>{{fallback}});
         QCOMPARE(marks(readFile(fallback)), QStringLiteral("50 （自动保存）|20 u"));
-        QVERIFY(reading.open(book) && reading.lastReadOffset() == 50); // the newer copy, not the stale one beside
-        // Back where the folder is writable, a newer file beside wins again.
+        // The copy that took over, not the stale file beside, also when both have the same time (FAT's 2 s steps).
+        QFile copy(fallback);
+        QVERIFY(copy.open(QIODevice::ReadWrite) &&
+                copy.setFileTime(QFileInfo(beside).lastModified(), QFileDevice::FileModificationTime));
+        copy.close();
+        QVERIFY(reading.open(book) && reading.lastReadOffset() == 50);
+        // Back where the folder is writable, a file beside written since wins again, in the same second too.
         setWritable(dir->path(), true);
         QVERIFY(BookmarkFile::save(beside, {{70, "w", "x"}}));
-        QFile newer(beside);
-        QVERIFY(newer.open(QIODevice::ReadWrite) &&
-                newer.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime));
-        newer.close();
         QVERIFY(reading.open(book) && reading.lastReadOffset() == 70);
 
         // Nowhere to save: no success, and the reason.
@@ -218,10 +273,184 @@ private slots:
         setWritable(dir->path(), false);
         setWritable(data, false);
         QVERIFY(reading.open(book));
-        QSignalSpy failed(&reading, &Book::bookmarkSaveFailed);
+        QSignalSpy failed(reading.bookmarkStore(), &BookmarkStore::saveFailed);
         QVERIFY(!reading.addBookmark(5, false) && !reading.lastSaveError().isEmpty());
         QTRY_VERIFY(!failed.isEmpty());
         setWritable(data, true);
+    }
+
+    // Three-way merges as "place bookmarks...": what either side added stays, what either removed goes.
+    void mergesKeepWhatEachSideDid_data()
+    {
+        QTest::addColumn<QString>("base");
+        QTest::addColumn<QString>("ours");
+        QTest::addColumn<QString>("theirs");
+        QTest::addColumn<bool>("oursNewer");
+        QTest::addColumn<QString>("merged");
+        QTest::newRow("they added") << "0 1" << "5 1" << "0 1 2" << true << "5 1 2";
+        QTest::newRow("both added, one of them the same") << "0" << "0 3 4" << "0 4 2" << true << "0 3 4 2";
+        QTest::newRow("they removed, we added") << "0 1 2" << "0 1 2 3" << "0 2" << true << "0 2 3";
+        QTest::newRow("we removed") << "0 1 2" << "0 2" << "7 1 2" << false << "7 2";
+        QTest::newRow("both moved: ours later") << "0" << "5" << "9" << true << "5";
+        QTest::newRow("both moved: theirs later") << "0" << "5" << "9" << false << "9";
+        QTest::newRow("only they moved") << "0 1" << "0 1 3" << "9 1" << true << "9 1 3";
+        QTest::newRow("twins stay twins") << "0 1 1" << "0 1 1" << "0 1 1 1" << true << "0 1 1 1";
+        QTest::newRow("their file was new") << "" << "4 1" << "6 2" << true << "4 1 2";
+    }
+    void mergesKeepWhatEachSideDid()
+    {
+        QFETCH(QString, base);
+        QFETCH(QString, ours);
+        QFETCH(QString, theirs);
+        QFETCH(bool, oursNewer);
+        QFETCH(QString, merged);
+        const auto list = [](const QString &offsets) {
+            QList<Bookmark> bookmarks;
+            for (const QString &offset : offsets.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+                bookmarks << Bookmark{offset.toInt(), QString(), QString()};
+            return bookmarks;
+        };
+        QStringList offsets;
+        for (const Bookmark &bookmark : BookmarkStore::merge(list(base), list(ours), list(theirs), oursNewer))
+            offsets << QString::number(bookmark.offset);
+        QCOMPARE(offsets.join(QLatin1Char(' ')), merged);
+    }
+
+    // Two readers of one book (two portable copies): neither undoes what the other saved.
+    void twoReadersOfOneBookKeepEachOthersBookmarks()
+    {
+        const QString path = writeFile(dir->filePath("shared.txt"), QByteArray(9000, 'a'));
+        const QString bmk = dir->filePath("shared.bmk");
+        Book a, b;
+        QVERIFY(a.open(path) && b.open(path));
+        QSignalSpy merged(b.bookmarkStore(), &BookmarkStore::changed);
+        QVERIFY(a.addBookmark(100, false) && b.autoSaveBookmark(500));
+        b.flushBookmarks();
+        QCOMPARE(marks(readFile(bmk)), QStringLiteral("500 （自动保存）|100 "));
+        QVERIFY(merged.size() == 1 && b.bookmarks().size() == 2);
+        QVERIFY(b.removeBookmark(1) && a.autoSaveBookmark(600));
+        a.flushBookmarks();
+        QCOMPARE(marks(readFile(bmk)), QStringLiteral("600 （自动保存）"));
+    }
+
+    // A damaged index, field by field: the book still opens whole and right, and the index is made again.
+    void aDamagedIndexIsMadeAgain_data()
+    {
+        QTest::addColumn<int>("at");
+        QTest::addColumn<int>("bits");
+        // magic 0, version 4, size 6, time 14, fingerprint 22 (length) and 26, encodings 46 and 47, count 48,
+        // checkpoints (byte, character) from 52, 12 bytes each, then a digest of 20 bytes.
+        const QList<std::tuple<const char *, int, int>> fields = {
+            {"magic", 0, 0x01},          {"version", 5, 0x04},       {"size", 8, 0x40},
+            {"time", 20, 0x01},          {"fingerprint length", 24, 0x80}, {"fingerprint", 30, 0x01},
+            {"encoding asked", 46, 0x07}, {"encoding read", 47, 0x20}, {"count, high", 48, 0x10},
+            {"count, low", 51, 0x01},    {"a checkpoint's byte", 66, 0x10}, {"a checkpoint's character", 72, 0x40},
+            {"a checkpoint's character, low", 75, 0x04}, {"the last checkpoint's byte", -26, 0x01}, {"the last checkpoint's character", -22, 0x40},
+            {"the digest", -3, 0x01}};
+        for (const auto &[name, at, bits] : fields)
+            QTest::newRow(name) << at << bits;
+    }
+    void aDamagedIndexIsMadeAgain()
+    {
+        QFETCH(int, at);
+        QFETCH(int, bits);
+        static const QString text = manyChapters(QStringLiteral("长"), 250000);
+        const QString path = dir->filePath("long.txt");
+        if (!QFile::exists(path))
+            writeFile(path, gbk(text));
+        const QString cache = BookIndex::pathFor(path);
+        Book book;
+        if (!QFile::exists(cache)) {
+            QVERIFY(book.open(path));
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(cache), 20000);
+        }
+        const QByteArray good = readFile(cache);
+        QByteArray damaged = good;
+        damaged[at < 0 ? damaged.size() + at : at] = char(damaged.at(at < 0 ? damaged.size() + at : at) ^ bits);
+        writeFile(cache, damaged);
+        BookmarkFile::save(BookmarkFile::pathFor(path), {{text.size() / 2, QString(), QString()}});
+        QVERIFY(book.open(path));
+        book.waitForText();
+        QCOMPARE(book.text().size(), text.size());
+        QCOMPARE(book.text().mid(text.size() / 2, 3000), text.mid(text.size() / 2, 3000));
+        QTRY_VERIFY_WITH_TIMEOUT(readFile(cache) == good, 20000);
+    }
+
+    // Edited in place to the same size and time, between the samples of its fingerprint: when the whole text
+    // comes, the page keeps its words; the index is made again.
+    void aBookEditedInPlaceKeepsItsWords()
+    {
+        const QString text = manyChapters(QStringLiteral("改"), 250000);
+        const QString path = writeFile(dir->filePath("edited.txt"), gbk(text));
+        Book book;
+        QVERIFY(book.open(path));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(BookIndex::pathFor(path)), 20000);
+        const int place = text.size() * 3 / 4;
+        QVERIFY(book.autoSaveBookmark(place));
+        book.clear();
+        const QDateTime time = QFileInfo(path).lastModified();
+        QByteArray bytes = gbk(text);
+        const int between = (bytes.size() - 4096) / 30; // halfway to the second sample
+        const int line = bytes.indexOf(gbk(QStringLiteral("正文")), between);
+        bytes.replace(line, 4, "abcd"); // two characters become four, in as many bytes
+        QFile file(writeFile(path, bytes));
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.setFileTime(time, QFileDevice::FileModificationTime));
+        file.close();
+        QVERIFY(book.open(path) && !book.isComplete());
+        const QString shown = book.text().mid(place, 20);
+        book.waitForText();
+        QCOMPARE(book.placeShift(), 2);
+        QCOMPARE(book.text().mid(place + 2, 20), shown);
+        QVERIFY(book.open(path)); // the stale index is not used again
+        book.waitForText();
+        QCOMPARE(book.placeShift(), 0);
+    }
+
+    void theIndexCacheKeepsTheMostRecentBooks()
+    {
+        QByteArray bytes("a\n");
+        for (int i = 0; i < BookIndex::MostBooks + 5; ++i) {
+            const QString path = writeFile(dir->filePath(QStringLiteral("tiny%1.txt").arg(i)), bytes);
+            QVERIFY(BookIndex::build(bytes, "a\n", TextReading::Utf8, TextEncoding::Auto, QFileInfo(path)).save(path));
+        }
+        const QString folder = QFileInfo(BookIndex::pathFor(dir->filePath("tiny0.txt"))).absolutePath();
+        QCOMPARE(QDir(folder).entryList({"*.idx"}, QDir::Files).size(), BookIndex::MostBooks);
+    }
+
+    // A user's pattern that backtracks on every line stops in its time; the chapters found so far stay, and it says so.
+    void aSlowChapterRuleStopsInTime()
+    {
+        const QString text = QStringLiteral("第一章 开始\n") + (QString(40, QLatin1Char('a')) + "b\n").repeated(4000);
+        const QString path = writeFile(dir->filePath("slow.txt"), text.toUtf8());
+        Book book;
+        book.setCustomRuleBudget(300);
+        QVERIFY(book.open(path));
+        book.waitForChapters();
+        QSignalSpy tooSlow(&book, &Book::chapterRuleTooSlow);
+        QElapsedTimer clock;
+        clock.start();
+        book.setChapterRule(ChapterRule::custom(QStringLiteral("^(a|aa)+$|^第")));
+        QTRY_COMPARE_WITH_TIMEOUT(tooSlow.size(), 1, 5000);
+        QVERIFY(clock.elapsed() < 3000);
+        QCOMPARE(tooSlow.first().first().toInt(), 1);
+        QCOMPARE(book.chapter(0).title, QStringLiteral("第一章 开始"));
+    }
+
+    // A name that is not UTF-8 (GBK from a zip): opened, its bookmarks beside it under the same bytes, shown in GBK.
+    void aNameThatIsNotUtf8()
+    {
+        FileNameCodec::install();
+        const QByteArray raw = QFile::encodeName(dir->path()) + "/" + gbk(QStringLiteral("斗罗大陆"));
+        const QString path = QFile::decodeName(raw + ".txt");
+        QVERIFY(FileNameCodec::hasStrayBytes(path));
+        writeFile(path, "some text");
+        Book book;
+        QVERIFY(book.open(path) && book.autoSaveBookmark(3));
+        book.flushBookmarks();
+        QCOMPARE(storedOffset(QFile::decodeName(raw + ".bmk")), 3);
+        QCOMPARE(book.title(), QStringLiteral("斗罗大陆"));
+        QCOMPARE(FileNameCodec::fromStored(FileNameCodec::toStored(path)), path);
+        QVERIFY(!FileNameCodec::toStored(path).contains(QChar(0xDC80 + 0xB6)));
     }
 
     // A long book opened before shows the stretch around the reading place first, then the whole book.

@@ -12,6 +12,7 @@ using Setter = std::function<void(C &)>;
 Q_DECLARE_METATYPE(Setter)
 struct Page { QFont font; int width, lineSpace; bool rules; };
 Q_DECLARE_METATYPE(Page)
+Q_DECLARE_METATYPE(TextEncoding)
 
 namespace {
 
@@ -360,6 +361,11 @@ private slots:
         reader.openBook(path);
         // Beyond the end of a book that became shorter: its last page.
         QCOMPARE(reader.position() + reader.pageLength(), text.size());
+        config->setPageRect(QRect()); // opened before the window has its size (a book named at start)
+        reader.openBook(path);
+        config->setPageRect(QRect(2, 2, 400, 300));
+        reader.refresh();
+        QCOMPARE(reader.position() + reader.pageLength(), text.size());
         QVERIFY(!reader.nextPage() && reader.previousPage());
         reader.book()->flushBookmarks(); // before the file is changed from outside
         BookmarkFile::save(BookmarkFile::pathFor(path), {Bookmark{-40, QString(), QString()}});
@@ -391,6 +397,39 @@ private slots:
         config->setPageRect(QRect(0, 0, QFontMetrics(config->font()).horizontalAdvance(flag) - 1, 50));
         QCOMPARE(reader.layoutPage(flag + flag, 0, INT_MAX, true), 0);
         QVERIFY(!reader.lines().isEmpty() && reader.lines().count(0) == reader.lines().size());
+    }
+
+    // A wrong encoding tried and taken back: the place stays at the same bytes, so the same words come back.
+    void anEncodingTriedAndTakenBackKeepsThePlace_data()
+    {
+        QTest::addColumn<QByteArray>("codec");
+        QTest::addColumn<TextEncoding>("tried");
+        QTest::newRow("GBK read as UTF-8") << QByteArray("GBK") << TextEncoding::Utf8;
+        QTest::newRow("GBK read as Big5") << QByteArray("GBK") << TextEncoding::Big5;
+        QTest::newRow("GBK read as UTF-16") << QByteArray("GBK") << TextEncoding::Utf16Le;
+        QTest::newRow("UTF-8 read as GB18030") << QByteArray("UTF-8") << TextEncoding::Gb18030;
+    }
+    void anEncodingTriedAndTakenBackKeepsThePlace()
+    {
+        QFETCH(QByteArray, codec);
+        QFETCH(TextEncoding, tried);
+        const QString text = novel(400).replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+        const QString path = dir.filePath(QStringLiteral("encodings.txt"));
+        QFile::remove(BookmarkFile::pathFor(path));
+        writeFile(path, QTextCodec::codecForName(codec)->fromUnicode(text));
+        const QString heading = QStringLiteral("第17章");
+        const qint64 byte = QTextCodec::codecForName(codec)->fromUnicode(text.left(text.indexOf(heading))).size();
+        Reader reader(config.get());
+        reader.openBook(path);
+        reader.jumpTo(reader.book()->text().indexOf(heading));
+        const int place = reader.position();
+        for (int round = 0; round < 3; ++round) {
+            QVERIFY(reader.reopenIn(tried));
+            if (tried != TextEncoding::Utf16Le) // no character of UTF-16 starts at an odd byte
+                QCOMPARE(reader.book()->byteOffsetOf(reader.position()), byte);
+            QVERIFY(reader.reopenIn(TextEncoding::Auto));
+            QCOMPARE(reader.position(), place);
+        }
     }
 
     // A place by percentage or chapter, in 1000 characters of 12 chapters of 80; anything else is refused.

@@ -1,6 +1,7 @@
 // The built reader on a real X server, driven by real key presses and global hot keys, restarted, killed and scaled.
 
 #include "BookmarkFile.h"
+#include "FileNameCodec.h"
 #include "ReaderFiles.h"
 
 #include <QtTest>
@@ -54,6 +55,7 @@ class TestReaderX11 : public QObject
 private slots:
     void initTestCase()
     {
+        FileNameCodec::install(); // names that are not UTF-8 reach the reader as they are
         QVERIFY(QFile::copy(QStringLiteral(TAVRIL_EXECUTABLE), dir.filePath("tavril")));
         QVERIFY(writeChapters(dir.filePath("book.txt"), 60, "GBK"));
         set({{"window/openLastFile", true}, {"window/isTop", true}, {"window/bgColor", QColor(Qt::white)},
@@ -97,6 +99,13 @@ private slots:
         QTRY_VERIFY(QFile::exists(dir.filePath("other.bmk")));
         QTRY_COMPARE(ini().value("fileHistory").toStringList().value(0), dir.filePath("other.txt"));
         QVERIFY(reader.state() == QProcess::Running && storedOffset(bmk) == offset);
+        // A name that is not UTF-8 (GBK, from a zip archive): opened, remembered, its bookmarks beside it.
+        const QByteArray gbkName = QFile::encodeName(dir.path()) + "/\xb6\xb7\xc2\xde";
+        QVERIFY(writeChapters(QFile::decodeName(gbkName + ".txt"), 1));
+        QCOMPARE(runToEnd(dir.filePath("tavril"), {QFile::decodeName(gbkName + ".txt")}), 0);
+        QTRY_VERIFY(QFile::exists(QFile::decodeName(gbkName + ".bmk")));
+        QTRY_COMPARE(FileNameCodec::fromStored(ini().value("fileHistory").toStringList().value(0)),
+                     QFile::decodeName(gbkName + ".txt"));
         ini().setValue("fileHistory", QStringList{dir.filePath("book.txt")});
 
         // Quit and start again: the same page.
@@ -114,6 +123,38 @@ private slots:
         QList<Bookmark> kept;
         QVERIFY(file.open(QIODevice::ReadOnly) && BookmarkFile::read(file, &kept));
         QVERIFY(kept.value(0).offset >= offset);
+    }
+
+    // Logging out (SIGTERM) on a slow disk: the last of quick page turns is written before the reader ends.
+    void theLastMoveSurvivesALogoutOnASlowDisk()
+    {
+        const QString bmk = dir.filePath("book.bmk");
+        const auto turnThenTerminate = [&](const QProcessEnvironment &env) {
+            BookmarkFile::save(bmk, {Bookmark{0, QString(), QString()}});
+            if (!start(env))
+                return -2;
+            xdotool({"windowfocus", "--sync", windowId, "key", "--delay", "1", "Right", "Right", "Right", "Right",
+                     "Right", "Right", "Right", "Right"});
+            stopReader(reader);
+            return storedOffset(bmk);
+        };
+        const int fast = turnThenTerminate(QProcessEnvironment::systemEnvironment());
+        QProcessEnvironment slow = QProcessEnvironment::systemEnvironment();
+        slow.insert("LD_PRELOAD", TAVRIL_FSYNC_DELAY);
+        slow.insert("TAVRIL_FSYNC_DELAY_MS", "400");
+        QVERIFY(fast > 0);
+        QCOMPARE(turnThenTerminate(slow), fast);
+    }
+
+    // Quit from outside while a message box is open: the reader ends, and another can start.
+    void quitEndsAReaderThatShowsABox()
+    {
+        QProcess boxed;
+        boxed.start(dir.filePath("tavril"), {dir.filePath("missing.txt")});
+        QVERIFY(!xdotool({"search", "--sync", "--onlyvisible", "--name", "提示"}).isEmpty());
+        QCOMPARE(runToEnd(dir.filePath("tavril"), {"--command", "quit"}), 0);
+        QVERIFY(boxed.waitForFinished(5000));
+        QCOMPARE(runToEnd(dir.filePath("tavril"), {"--command", "show"}), 1); // no reader runs
     }
 
     // At 200 % the window and text double, the stored rectangle does not; screenshots in build/screenshots.
