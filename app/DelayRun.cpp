@@ -17,13 +17,30 @@ qint64 DelayRun::now()
 
 void DelayRun::trigger()
 {
-    deadline.store(now() + delay);
-    if (!isRunning())
+    QMutexLocker locker(&lock);
+    deadline = now() + delay;
+    // A run that has seen its deadline pass is on its way out and would not
+    // see this one: it is let finish, and a new run waits for this deadline.
+    if (leaving) {
+        locker.unlock();
+        wait();
+        locker.relock();
+    }
+    if (!isRunning()) {
+        leaving = false;
         start(QThread::InheritPriority);
+    }
 }
 
 void DelayRun::run()
 {
-    while (now() < deadline.load())
-        QThread::msleep(1);
+    QMutexLocker locker(&lock);
+    // Sleeps until the deadline; a trigger meanwhile moves it, so the sleep
+    // is taken again for what is left.
+    for (qint64 left = deadline - now(); left > 0; left = deadline - now()) {
+        locker.unlock();
+        QThread::msleep(ulong(left));
+        locker.relock();
+    }
+    leaving = true;
 }

@@ -1,8 +1,7 @@
 #pragma once
 
+#include <QMutex>
 #include <QThread>
-
-#include <atomic>
 
 /// Emits the inherited finished() once, `delay` ms after the last of a burst
 /// of trigger() calls.
@@ -25,7 +24,9 @@ private:
     static qint64 now();
 
     const int delay;
+    QMutex lock;
     // Milliseconds on a monotonic clock, so a burst across midnight or a
     // change of the wall clock still waits its full delay. -1: never armed.
-    std::atomic<qint64> deadline{-1};
+    qint64 deadline = -1;
+    bool leaving = false; // the run has seen its deadline pass
 };

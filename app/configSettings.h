@@ -4,8 +4,10 @@
 #include <QSharedPointer>
 #include <QString>
 
-/// A new QSettings on the program's ini file; every reader and writer takes
-/// its own and lets it go, so each sees the others' writes.
+/// The program's settings on its ini file. Every reader and writer takes it
+/// and lets it go: what it changed is then written, and changes another
+/// program made to the file are read before it is handed out again. One
+/// object for the whole program (GUI thread only).
 QSharedPointer<QSettings> configSettings();
 
 /// Where the ini file lives for an executable in @p appDir: beside it when

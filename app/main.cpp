@@ -1,5 +1,5 @@
 #include "FileNameCodec.h"
-#include "HotKeyManager.h"
+#include "CommandTable.h"
 #include "InstanceChannel.h"
 #include "MainWindow.h"
 #include "Reader.h"
@@ -36,16 +36,15 @@ int help()
                                  "it hands the book\nto the running reader and brings it to the front.\n\n"
                                  "--command NAME runs a command in the running reader, for the desktop's own "
                                  "keyboard settings:\n");
-    for (const QString &name : HotKeyManager::commandNames())
-        text +=
-            QStringLiteral("  %1%2\n").arg(name, -18).arg(HotKeyManager::commandLabel(HotKeyManager::commandId(name)));
+    for (const CommandInfo &command : CommandTable::rows())
+        text += QStringLiteral("  %1%2\n").arg(QLatin1String(command.name), -18).arg(CommandTable::label(command.command));
     print(stdout, text);
     return 0;
 }
 
 int sendCommand(const QString &name)
 {
-    if (HotKeyManager::commandId(name) < 0) {
+    if (!CommandTable::byName(name)) {
         print(stderr, QStringLiteral("tavril: unknown command \"%1\" (tavril --help lists them)\n").arg(name));
         return 2;
     }

@@ -102,18 +102,18 @@ void trimHeap()
 bool residentMemory(const QString &path)
 {
     ReaderConfig config;
-    config.setPageRect(QRect(0, 0, 1280, 800));
     Reader reader(&config);
-    if (!reader.openBook(path))
+    reader.setPageRect(QRect(0, 0, 1280, 800));
+    if (!reader.session()->openBook(path))
         return false;
     reader.book()->waitForChapters();
     // A long book is indexed in the background after its first opening:
     // that work's memory is not the dialog's.
     QThreadPool::globalInstance()->waitForDone();
-    reader.jumpTo(reader.book()->length() / 2);
+    reader.session()->jumpTo(reader.book()->length() / 2);
     // The reading window is on screen with a page of the book: the window
     // system's libraries and the font files are in memory.
-    QImage page(config.pageRect().size(), QImage::Format_ARGB32_Premultiplied);
+    QImage page(reader.pageRect().size(), QImage::Format_ARGB32_Premultiplied);
     {
         QPainter painter(&page);
         reader.paint(&painter);
@@ -145,7 +145,7 @@ bool residentMemory(const QString &path)
         dialog->reject();
     });
     poll.start(10);
-    showFind(nullptr, &reader);
+    showFind(nullptr, reader.session());
     QCoreApplication::processEvents();
     const qint64 after = bench::residentBytes();
 
@@ -189,7 +189,7 @@ int main(int argc, char *argv[])
     {
         ReaderConfig config;
         Reader reader(&config);
-        if (!reader.openBook(path))
+        if (!reader.session()->openBook(path))
             return 2;
         reader.book()->waitForText(); // opened before: read whole in the background
         ok = openTimes(small, reader.book()->text()) && ok;

@@ -26,12 +26,15 @@ double bindDefaultsMs(int *bound)
 {
     std::vector<std::unique_ptr<QxtGlobalShortcut>> shortcuts;
     const double ms = bench::timeMs([&] {
-        for (int id : HotKeyManager::actionIds()) {
-            if (id < HotKeyManager::GlobalIdOffset)
+        for (const KeyBinding &binding : HotKeyManager::bindings()) {
+            if (binding.scope != KeyScope::Global)
                 continue;
             shortcuts.emplace_back(new QxtGlobalShortcut);
-            shortcuts.back()->setTag(id);
-            *bound += shortcuts.back()->setShortcut(QKeySequence(HotKeyManager::defaultHotKey(id))) ? 1 : 0;
+            shortcuts.back()->setTag(int(binding.command));
+            *bound +=
+                shortcuts.back()->setShortcut(QKeySequence(CommandTable::defaultKey(binding.command, binding.scope)))
+                    ? 1
+                    : 0;
         }
     });
     return ms;

@@ -51,18 +51,18 @@ bool run(const QString &bookPath, int points, bool rules = false)
     ReaderConfig config;
     config.setFont(QFont(QStringLiteral("Noto Sans CJK SC"), points));
     config.setPunctuationRules(rules);
-    config.setPageRect(kPage);
     Reader reader(&config);
-    reader.openBook(bookPath);
+    reader.setPageRect(kPage);
+    reader.session()->openBook(bookPath);
 
     QVector<double> turns;
     QVector<int> starts;
     for (int i = 0; i < 2000; ++i) {
         starts << reader.position();
-        turns << bench::timeMs([&] { reader.nextPage(); });
+        turns << bench::timeMs([&] { reader.session()->nextPage(); });
     }
     for (int i = 0; i < 500; ++i)
-        turns << bench::timeMs([&] { reader.previousPage(); });
+        turns << bench::timeMs([&] { reader.session()->previousPage(); });
 
     const QString &text = reader.book()->text();
     QVector<int> lengths;

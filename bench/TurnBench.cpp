@@ -33,13 +33,13 @@ int turnPages(const QString &book, const QString &scratch)
     overrideSettingsFile(scratch);
     ReaderConfig config;
     config.setFont(QFont(QStringLiteral("Noto Sans CJK SC"), 14));
-    config.setPageRect(QRect(0, 0, 600, 400));
     Reader reader(&config);
-    reader.openBook(book);
+    reader.setPageRect(QRect(0, 0, 600, 400));
+    reader.session()->openBook(book);
     reader.book()->waitForText();
     QVector<double> turns;
     for (int i = 0; i < kTurns; ++i) {
-        turns << bench::timeMs([&] { reader.nextPage(); });
+        turns << bench::timeMs([&] { reader.session()->nextPage(); });
         QCoreApplication::processEvents();
     }
     reader.book()->flushBookmarks();

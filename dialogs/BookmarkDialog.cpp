@@ -5,7 +5,7 @@
 #include "BookmarkItemDelegate.h"
 #include "BookmarkModel.h"
 
-#include <QMessageBox>
+#include "Prompter.h"
 
 BookmarkDialog::BookmarkDialog(Book *book, QWidget *parent) : QDialog(parent), ui(new Ui::BookmarkDialog), book(book)
 {
@@ -25,7 +25,7 @@ int BookmarkDialog::currentRowOrWarn()
 {
     const QModelIndex current = ui->listView->currentIndex();
     if (!current.isValid() || current.row() >= model->rowCount()) {
-        QMessageBox::warning(this, QStringLiteral("提示"), QStringLiteral("请先选择书签!"), QMessageBox::Ok);
+        Prompter::current()->warning(this, QStringLiteral("请先选择书签!"));
         return -1;
     }
     return current.row();
@@ -37,11 +37,9 @@ void BookmarkDialog::on_btn_del_clicked()
     // Row 0 is the reading position the reader saves by itself.
     if (row <= 0)
         return;
-    const QMessageBox::StandardButton answer =
-        QMessageBox::question(this, QStringLiteral("提示"), QStringLiteral("确认删除此书签吗？"),
-                              QMessageBox::Yes | QMessageBox::No, QMessageBox::NoButton);
+    const bool yes = Prompter::current()->confirm(this, QStringLiteral("确认删除此书签吗？"));
     // The book may have been closed or replaced while the question was open.
-    if (answer != QMessageBox::Yes || !book || book->serial() != serial)
+    if (!yes || !book || book->serial() != serial)
         return;
     model->removeBookmark(row);
 }

@@ -3,7 +3,7 @@
 #include "BookmarkDialog.h"
 #include "ContentsDialog.h"
 #include "FindDialog.h"
-#include "Reader.h"
+#include "ReadingSession.h"
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -23,38 +23,38 @@ bool runFor(Book *book, QDialog *dialog)
 
 } // namespace
 
-void showContents(QWidget *window, Reader *reader)
+void showContents(QWidget *window, ReadingSession *session)
 {
-    if (!reader)
+    if (!session)
         return;
-    Book *book = reader->book();
+    Book *book = session->book();
     book->waitForText(); // the chapters come from the whole text
-    const Chapter current = book->chapterAt(reader->position());
+    const Chapter current = book->chapterAt(session->position());
     // Parented to the window, unlike a free-standing dialog, so that it
     // stays in front of a reading window kept above other windows.
     ContentsDialog dialog(book->title(true), book, current.valid ? current.offset : -1, window);
     if (runFor(book, &dialog) && dialog.selectedOffset() != -1)
-        reader->jumpTo(dialog.selectedOffset());
+        session->jumpTo(dialog.selectedOffset());
 }
 
-void showBookmarks(QWidget *window, Reader *reader)
+void showBookmarks(QWidget *window, ReadingSession *session)
 {
-    if (!reader)
+    if (!session)
         return;
-    BookmarkDialog dialog(reader->book(), window);
-    if (runFor(reader->book(), &dialog) && dialog.selectedOffset() != -1)
-        reader->jumpTo(dialog.selectedOffset());
+    BookmarkDialog dialog(session->book(), window);
+    if (runFor(session->book(), &dialog) && dialog.selectedOffset() != -1)
+        session->jumpTo(dialog.selectedOffset());
 }
 
-void showFind(QWidget *window, Reader *reader)
+void showFind(QWidget *window, ReadingSession *session)
 {
-    if (!reader)
+    if (!session)
         return;
-    reader->book()->waitForText();
+    session->book()->waitForText();
     {
-        FindDialog dialog(reader->book()->text(), reader->position(), window);
-        if (runFor(reader->book(), &dialog) && dialog.foundOffset() != -1)
-            reader->jumpTo(dialog.foundOffset());
+        FindDialog dialog(session->book()->text(), session->position(), window);
+        if (runFor(session->book(), &dialog) && dialog.foundOffset() != -1)
+            session->jumpTo(dialog.foundOffset());
     }
     // glibc keeps freed memory in the heap; a search of a big book leaves
     // megabytes there that the reader would hold until it quits.

@@ -1,11 +1,11 @@
 #pragma once
 
 class QWidget;
-class Reader;
+class ReadingSession;
 
-/// The contents, bookmark-list and find commands of the reading window: each
-/// runs its dialog modally over `window` and, when the user confirms, moves
-/// the reader to the chosen place. A null reader does nothing.
-void showContents(QWidget *window, Reader *reader);
-void showBookmarks(QWidget *window, Reader *reader);
-void showFind(QWidget *window, Reader *reader);
+/// The contents, bookmark-list and find commands: each runs its dialog
+/// modally over `window` and, when the user confirms, moves the session to
+/// the chosen place. A null session does nothing.
+void showContents(QWidget *window, ReadingSession *session);
+void showBookmarks(QWidget *window, ReadingSession *session);
+void showFind(QWidget *window, ReadingSession *session);

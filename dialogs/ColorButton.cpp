@@ -1,6 +1,6 @@
 #include "ColorButton.h"
 
-#include <QColorDialog>
+#include "Prompter.h"
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -18,7 +18,7 @@ void ColorButton::setColor(const QColor &color)
 void ColorButton::onClicked()
 {
     // Parented, so that it opens above a reading window kept on top.
-    const QColor chosen = QColorDialog::getColor(color_, window(), QString(), QColorDialog::ColorDialogOptions());
+    const QColor chosen = Prompter::current()->color(window(), color_);
     if (!chosen.isValid())
         return; // cancelled
     setColor(chosen);

@@ -4,7 +4,7 @@
 #include "Book.h"
 #include "ContentModel.h"
 
-#include <QMessageBox>
+#include "Prompter.h"
 
 ContentsDialog::ContentsDialog(const QString &title, const Book *book, int currentOffset, QWidget *parent)
     : QDialog(parent), ui(new Ui::ContentsDialog), book(book), currentOffset(currentOffset)
@@ -62,7 +62,7 @@ void ContentsDialog::on_btn_jump_clicked()
 {
     const QVariant offset = ui->listView->currentIndex().data(ContentModel::OffsetRole);
     if (!offset.isValid()) {
-        QMessageBox::warning(this, tr("提示"), tr("请先选择章节"), QMessageBox::Ok);
+        Prompter::current()->warning(this, tr("请先选择章节"));
         return;
     }
     selected = offset.toInt();

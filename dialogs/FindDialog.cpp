@@ -1,7 +1,7 @@
 #include "FindDialog.h"
 #include "ui_FindDialog.h"
 
-#include <QMessageBox>
+#include "Prompter.h"
 
 namespace {
 
@@ -55,7 +55,7 @@ void FindDialog::setViewCursor(int position)
 
 void FindDialog::inform(const QString &message)
 {
-    QMessageBox::information(this, QStringLiteral("提示"), message, QMessageBox::Ok);
+    Prompter::current()->information(this, message);
 }
 
 void FindDialog::prepareSearch()

@@ -1,6 +1,6 @@
 #include "LinkLabel.h"
 
-#include <QDesktopServices>
+#include "Prompter.h"
 #include <QUrl>
 
 LinkLabel::LinkLabel(QWidget *parent, Qt::WindowFlags flags) : QLabel(parent, flags)
@@ -19,5 +19,5 @@ void LinkLabel::mousePressEvent(QMouseEvent *)
     emit clicked();
     // Anything else (file:, mailto:, a bare path) could start an arbitrary program.
     if (!url_.isEmpty() && url_.toLower().startsWith(QLatin1String("http")))
-        QDesktopServices::openUrl(QUrl(url_, QUrl::TolerantMode));
+        Prompter::current()->openUrl(QUrl(url_, QUrl::TolerantMode));
 }

@@ -3,24 +3,16 @@
 
 #include "BuildSettings.h"
 #include "HotKeyManager.h"
+#include "Prompter.h"
 #include "ReaderConfig.h"
 #include "WhatsNewDlg.h"
 #include "WindowSystem.h"
 
-#include <QDesktopServices>
-#include <QFontDialog>
-#include <QMessageBox>
 #include <QUrl>
 
 #include <algorithm>
 
 namespace {
-// Must match what the reading window gives its own update check.
-const char kAppId[] = "QX7RD";
-const int kVersionCode = 6;
-// The version text names one build: these three always change together.
-const char kVersionName[] = "2.0.4";
-const char kCommit[] = "55b322f";
 const int kShortcutTab = 1;
 
 QString helpAddress()
@@ -42,9 +34,12 @@ PreferenceDialog::PreferenceDialog(ReaderConfig *config, HotKeyManager *hotKeyMa
     initLists();
     loadSettings();
     loadChapterRule();
+    setupKeyFields();
     loadHotKeys();
-    ui->tv_version->setText(
-        tr("版本号 v%1 (%2-%3)").arg(QLatin1String(kVersionName)).arg(kVersionCode).arg(QLatin1String(kCommit)));
+    ui->tv_version->setText(tr("版本号 v%1 (%2-%3)")
+                                .arg(QStringLiteral(TAVRIL_VERSION))
+                                .arg(TAVRIL_VERSION_CODE)
+                                .arg(QStringLiteral(TAVRIL_COMMIT)));
     connectWidgets();
     fitToTab(ui->tabWidget->currentIndex());
     // The site is a build setting, so the link's text follows it too.
@@ -149,8 +144,7 @@ void PreferenceDialog::connectWidgets()
 
 bool PreferenceDialog::confirm(const QString &text)
 {
-    return QMessageBox::question(this, tr("提示"), text, QMessageBox::Ok | QMessageBox::Cancel,
-                                 QMessageBox::NoButton) == QMessageBox::Ok;
+    return Prompter::current()->question(this, text);
 }
 
 void PreferenceDialog::on_cbb_font_size_textActivated(const QString &text)
@@ -182,7 +176,7 @@ void PreferenceDialog::onCbbFontClicked()
 {
     bool ok = false;
     // Parented, so that it opens above a reading window kept on top.
-    QFont chosen = QFontDialog::getFont(&ok, config->font(), this, QString(), QFontDialog::FontDialogOptions());
+    QFont chosen = Prompter::current()->font(this, config->font(), &ok);
     if (!ok)
         return;
     ui->cbb_font->clear();
@@ -286,17 +280,17 @@ void PreferenceDialog::fitToTab(int index)
 
 void PreferenceDialog::on_btn_check_update_clicked()
 {
-    WhatsNewDlg dialog(QString::fromLatin1(kAppId), kVersionCode, config->installId(), this);
+    WhatsNewDlg dialog(QStringLiteral(TAVRIL_APP_ID), TAVRIL_VERSION_CODE, config->installId(), this);
     dialog.checkUpdate(QStringLiteral(TAVRIL_UPDATE_URL), true);
     dialog.exec();
 }
 
 void PreferenceDialog::on_btn_feedback_clicked()
 {
-    QDesktopServices::openUrl(QUrl(helpAddress() + QStringLiteral("#commentszbplb")));
+    Prompter::current()->openUrl(QUrl(helpAddress() + QStringLiteral("#commentszbplb")));
 }
 
 void PreferenceDialog::on_btn_help_clicked()
 {
-    QDesktopServices::openUrl(QUrl(helpAddress()));
+    Prompter::current()->openUrl(QUrl(helpAddress()));
 }

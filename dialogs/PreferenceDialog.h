@@ -1,11 +1,13 @@
 #pragma once
 
+#include "HotKeyManager.h"
+
 #include <QDialog>
+#include <QHash>
 #include <QList>
 #include <QScopedPointer>
 
 class Book;
-class HotKeyManager;
 class KeyLineLabel;
 class ReaderConfig;
 
@@ -78,6 +80,7 @@ private:
     void loadSettings();
     void connectWidgets();
     void fitToTab(int index);
+    void setupKeyFields();
     void loadHotKeys();
     QList<KeyLineLabel *> hotKeyFields() const;
     /// Asks "OK or Cancel?" titled "提示"; true only for OK.
@@ -90,5 +93,6 @@ private:
     HotKeyManager *hotKeyManager;
     QScopedPointer<Ui::PreferenceDialog> ui;
     QList<int> fontSizes;
+    QHash<KeyLineLabel *, KeyBinding> keyFields;
     Book *previewBook = nullptr;
 };

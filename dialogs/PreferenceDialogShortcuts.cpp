@@ -7,80 +7,58 @@
 #include "HotKeyManager.h"
 #include "ReaderConfig.h"
 
+#include "Prompter.h"
+
+#include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 
 #ifdef TAVRIL_HAVE_DBUS
 #include "PortalShortcuts.h"
 #endif
 
 namespace {
-struct HotKeyField
-{
-    KeyLineLabel *Ui::PreferenceDialog::*field;
-    int id;
-};
-
-// A field's action never changes; the form only places it.
-const HotKeyField kFields[] = {
-    {&Ui::PreferenceDialog::hotkey_open, HotKeyManager::Open},
-    {&Ui::PreferenceDialog::hotkey_close, HotKeyManager::Close},
-    {&Ui::PreferenceDialog::hotkey_content, HotKeyManager::Content},
-    {&Ui::PreferenceDialog::hotkey_bookmark_list, HotKeyManager::BookmarkList},
-    {&Ui::PreferenceDialog::hotkey_add_bookmark, HotKeyManager::AddBookmark},
-    {&Ui::PreferenceDialog::hotkey_find, HotKeyManager::Find},
-    {&Ui::PreferenceDialog::hotkey_back, HotKeyManager::Back},
-    {&Ui::PreferenceDialog::hotkey_next, HotKeyManager::Next},
-    {&Ui::PreferenceDialog::hotkey_back_chapter, HotKeyManager::BackChapter},
-    {&Ui::PreferenceDialog::hotkey_next_chapter, HotKeyManager::NextChapter},
-    {&Ui::PreferenceDialog::hotkey_hide, HotKeyManager::Hide},
-    {&Ui::PreferenceDialog::hotkey_show, HotKeyManager::Show},
-    {&Ui::PreferenceDialog::hotkey_center_win, HotKeyManager::CenterWin},
-    {&Ui::PreferenceDialog::hotkey_menu, HotKeyManager::Menu},
-    {&Ui::PreferenceDialog::hotkey_preference, HotKeyManager::Preference},
-    {&Ui::PreferenceDialog::hotkey_help, HotKeyManager::Help},
-    {&Ui::PreferenceDialog::hotkey_auto_turn, HotKeyManager::AutoTurn},
-    {&Ui::PreferenceDialog::hotkey_jump, HotKeyManager::Jump},
-};
-const int kGlobal = HotKeyManager::GlobalIdOffset;
-
-const HotKeyField kGlobalFields[] = {
-    {&Ui::PreferenceDialog::hotkey_open_g, HotKeyManager::Open + kGlobal},
-    {&Ui::PreferenceDialog::hotkey_close_g, HotKeyManager::Close + kGlobal},
-    {&Ui::PreferenceDialog::hotkey_content_g, HotKeyManager::Content + kGlobal},
-    {&Ui::PreferenceDialog::hotkey_bookmark_list_g, HotKeyManager::BookmarkList + kGlobal},
-    {&Ui::PreferenceDialog::hotkey_add_bookmark_g, HotKeyManager::AddBookmark + kGlobal},
-    {&Ui::PreferenceDialog::hotkey_find_g, HotKeyManager::Find + kGlobal},
-    {&Ui::PreferenceDialog::hotkey_back_g, HotKeyManager::Back + kGlobal},
-    {&Ui::PreferenceDialog::hotkey_next_g, HotKeyManager::Next + kGlobal},
-    {&Ui::PreferenceDialog::hotkey_back_chapter_g, HotKeyManager::BackChapter + kGlobal},
-    {&Ui::PreferenceDialog::hotkey_next_chapter_g, HotKeyManager::NextChapter + kGlobal},
-    {&Ui::PreferenceDialog::hotkey_hide_g, HotKeyManager::Hide + kGlobal},
-    {&Ui::PreferenceDialog::hotkey_show_g, HotKeyManager::Show + kGlobal},
-    {&Ui::PreferenceDialog::hotkey_center_win_g, HotKeyManager::CenterWin + kGlobal},
-    {&Ui::PreferenceDialog::hotkey_menu_g, HotKeyManager::Menu + kGlobal},
-    {&Ui::PreferenceDialog::hotkey_preference_g, HotKeyManager::Preference + kGlobal},
-    {&Ui::PreferenceDialog::hotkey_help_g, HotKeyManager::Help + kGlobal},
-    {&Ui::PreferenceDialog::hotkey_auto_turn_g, HotKeyManager::AutoTurn + kGlobal},
-};
+// Commands whose fields the form does not hold get rows from here on.
+const int kFirstAddedRow = 19;
 } // namespace
+
+// Each command of the table that takes keys gets its fields: the form's
+// hotkey_<stem> and hotkey_<stem>_g, or a row made here for a command the
+// form does not know.
+void PreferenceDialog::setupKeyFields()
+{
+    int added = kFirstAddedRow;
+    for (const CommandInfo &row : CommandTable::rows()) {
+        bool madeRow = false;
+        for (KeyScope scope : {KeyScope::InApp, KeyScope::Global}) {
+            if (!CommandTable::takesKey(row.command, scope))
+                continue;
+            const QString name = QStringLiteral("hotkey_%1%2")
+                                     .arg(QLatin1String(row.field ? row.field : row.name))
+                                     .arg(scope == KeyScope::Global ? QStringLiteral("_g") : QString());
+            auto *field = findChild<KeyLineLabel *>(name);
+            if (!field) {
+                if (!madeRow)
+                    ui->gridLayout_10->addWidget(new QLabel(CommandTable::label(row.command)), added, 0);
+                madeRow = true;
+                field = new KeyLineLabel(ui->tab_shortcut);
+                field->setObjectName(name);
+                ui->gridLayout_10->addWidget(field, added, scope == KeyScope::InApp ? 1 : 2);
+            }
+            keyFields.insert(field, {row.command, scope});
+        }
+        added += madeRow;
+    }
+}
 
 QList<KeyLineLabel *> PreferenceDialog::hotKeyFields() const
 {
-    QList<KeyLineLabel *> fields;
-    for (const HotKeyField &entry : kFields)
-        fields.append(ui.data()->*entry.field);
-    for (const HotKeyField &entry : kGlobalFields)
-        fields.append(ui.data()->*entry.field);
-    return fields;
+    return keyFields.keys();
 }
 
 void PreferenceDialog::loadHotKeys()
 {
-    for (const HotKeyField &entry : kFields)
-        (ui.data()->*entry.field)->setHotKeyText(entry.id, hotKeyManager->hotKey(entry.id));
-    for (const HotKeyField &entry : kGlobalFields)
-        (ui.data()->*entry.field)->setHotKeyText(entry.id, hotKeyManager->hotKey(entry.id));
+    for (auto it = keyFields.constBegin(); it != keyFields.constEnd(); ++it)
+        it.key()->setSequenceText(hotKeyManager->hotKey(it.value().command, it.value().scope));
     showGlobalKeys();
 }
 
@@ -95,9 +73,11 @@ void PreferenceDialog::showGlobalKeys()
     if (!portal)
         return;
     const bool bound = portal->state() == PortalShortcuts::Bound;
-    for (const HotKeyField &entry : kGlobalFields) {
-        KeyLineLabel *field = ui.data()->*entry.field;
-        const QString trigger = hotKeyManager->desktopTrigger(entry.id);
+    for (auto it = keyFields.constBegin(); it != keyFields.constEnd(); ++it) {
+        if (it.value().scope != KeyScope::Global)
+            continue;
+        KeyLineLabel *field = it.key();
+        const QString trigger = hotKeyManager->desktopTrigger(it.value().command);
         field->setSequenceText(QString());
         field->findChild<QLineEdit *>()->setText(bound ? (trigger.isEmpty() ? tr("未绑定") : trigger) : QString());
         field->setToolTip(tr("由桌面分配"));
@@ -131,7 +111,10 @@ void PreferenceDialog::onClickedHotKey(void *view)
         if (candidate == view)
             field = candidate;
     }
-    if (!field || (hotKeyManager->desktopPortal() && field->actionId() > HotKeyManager::GlobalIdOffset))
+    if (!field)
+        return;
+    const KeyBinding binding = keyFields.value(field);
+    if (hotKeyManager->desktopPortal() && binding.scope == KeyScope::Global)
         return;
     // With the reader's own grabs in place, re-entering a chord a global
     // field shows would run its command instead of reaching the dialog.
@@ -139,14 +122,14 @@ void PreferenceDialog::onClickedHotKey(void *view)
     CollectHotKeyDialog dialog(field->sequenceText(), this);
     const bool saved = dialog.exec() == QDialog::Accepted;
     const QString text = dialog.keySequence().toString(QKeySequence::PortableText);
-    const bool accepted = !saved || hotKeyManager->setHotKey(field->actionId(), text, true);
+    const bool accepted = !saved || hotKeyManager->setHotKey(binding.command, binding.scope, text, true);
     hotKeyManager->setGlobalSuspended(false);
     if (!saved)
         return;
     if (accepted)
         field->setSequenceText(text);
     else
-        QMessageBox::warning(this, tr("提示"), tr("此快捷键已被占用"), QMessageBox::Ok, QMessageBox::NoButton);
+        Prompter::current()->warning(this, tr("此快捷键已被占用"));
 }
 
 void PreferenceDialog::on_btn_reset_hotkey_clicked()

@@ -1,24 +1,18 @@
 #pragma once
 
-#include <QDialog>
-#include <QJsonObject>
-#include <QPointer>
-#include <QScopedPointer>
+#include "UpdateChecker.h"
 
-class QNetworkAccessManager;
-class QNetworkReply;
+#include <QDialog>
+#include <QScopedPointer>
 
 namespace Ui {
 class WhatsNewDlg;
 }
 
-/// Asks the update service whether a newer version exists and tells the
-/// user. A silent check shows the dialog only when there is something new; a
-/// manual one also says that the program is up to date or that the check
-/// failed. finished() comes when the dialog is done.
-///
-/// The service answers a GET with JSON: {"versionCode": 7, "versionName":
-/// "2.0.5", "notes": "...", "url": "https://...", "force": false}.
+/// Shows what the update check found. A silent check shows the dialog only
+/// when there is something new; a manual one also says that the program is
+/// up to date, or what kept the check from an answer. finished() comes when
+/// the dialog is done.
 class WhatsNewDlg : public QDialog
 {
     Q_OBJECT
@@ -33,31 +27,20 @@ public:
     /// True once an answer offers a newer version.
     bool hasUpdate() const { return newer; }
     /// How long a check may take before it counts as failed (10 s).
-    void setTimeout(int milliseconds) { timeout = milliseconds; }
-
-    /// Answers larger than this are not read (also a body that would inflate).
-    static constexpr qint64 kLargestAnswer = 64 * 1024;
+    void setTimeout(int milliseconds) { checker->setTimeout(milliseconds); }
 
 private slots:
-    void onReply();
-    void onReadyRead();
     void on_btn_download_clicked();
     void on_btn_close_clicked();
 
 private:
-    void showAnswer(const QJsonObject &answer);
-    void showProblem(const QString &text);
+    void showAnswer(const UpdateAnswer &answer);
+    void showProblem(UpdateChecker::Problem problem, const QString &detail);
 
     QScopedPointer<Ui::WhatsNewDlg> ui;
-    QNetworkAccessManager *network = nullptr; // made on the first check
-    QPointer<QNetworkReply> reply;
-    const QString appId;
-    const int versionCode;
-    const QString computerId;
+    UpdateChecker *checker; // a child, with its requests
     QString downloadPage;
-    int timeout = 10000;
     bool manual = false;
     bool newer = false;
     bool forceUpdate = false;
-    bool tooLarge = false;
 };

@@ -8,87 +8,38 @@
 #include "PortalShortcuts.h"
 #endif
 
-#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QSet>
 #include <QTimer>
-#include <QVector>
+
+#include <algorithm>
 
 namespace {
 
-struct DefaultKey
-{
-    int id;
-    const char *inApp;
-    const char *global;
-    const char *name;  // for `tavril --command` and the desktop's shortcut list
-    const char *label; // as the shortcut tab names it
-};
-
-// In the order defaults and stored keys are applied: every in-app id first,
-// so a global default never loses a conflict to an in-app one.
-const DefaultKey kDefaults[] = {
-    {HotKeyManager::Open, "O", "Ctrl+Shift+O", "open", QT_TRANSLATE_NOOP("HotKeyManager", "打开文件")},
-    {HotKeyManager::Close, "C", "Ctrl+Shift+C", "close", QT_TRANSLATE_NOOP("HotKeyManager", "关闭文件")},
-    {HotKeyManager::Content, "T", "Ctrl+Shift+T", "contents", QT_TRANSLATE_NOOP("HotKeyManager", "目录")},
-    {HotKeyManager::BookmarkList, "B", "Ctrl+Shift+B", "bookmarks", QT_TRANSLATE_NOOP("HotKeyManager", "书签列表")},
-    {HotKeyManager::AddBookmark, "V", "Ctrl+Shift+V", "add-bookmark", QT_TRANSLATE_NOOP("HotKeyManager", "添加书签")},
-    {HotKeyManager::Find, "F", "Ctrl+Shift+F", "find", QT_TRANSLATE_NOOP("HotKeyManager", "查找")},
-    {HotKeyManager::Back, "Left", "Ctrl+Shift+Left", "previous-page", QT_TRANSLATE_NOOP("HotKeyManager", "上一页")},
-    {HotKeyManager::Next, "Right", "Ctrl+Shift+Right", "next-page", QT_TRANSLATE_NOOP("HotKeyManager", "下一页")},
-    {HotKeyManager::Hide, "Down", "Ctrl+Shift+Down", "hide", QT_TRANSLATE_NOOP("HotKeyManager", "隐藏窗口")},
-    {HotKeyManager::Show, "Up", "Ctrl+Shift+Up", "show", QT_TRANSLATE_NOOP("HotKeyManager", "显示窗口")},
-    {HotKeyManager::CenterWin, "N", "Ctrl+Shift+N", "center", QT_TRANSLATE_NOOP("HotKeyManager", "窗口居中")},
-    {HotKeyManager::Menu, "M", "Ctrl+Shift+M", "menu", QT_TRANSLATE_NOOP("HotKeyManager", "显示菜单")},
-    {HotKeyManager::Preference, "P", "Ctrl+Shift+P", "preferences", QT_TRANSLATE_NOOP("HotKeyManager", "设置")},
-    {HotKeyManager::Help, "H", "Ctrl+Shift+H", "help", QT_TRANSLATE_NOOP("HotKeyManager", "帮助")},
-    {HotKeyManager::BackChapter, "[", "Ctrl+Shift+[", "previous-chapter", QT_TRANSLATE_NOOP("HotKeyManager", "上一章")},
-    {HotKeyManager::NextChapter, "]", "Ctrl+Shift+]", "next-chapter", QT_TRANSLATE_NOOP("HotKeyManager", "下一章")},
-    {HotKeyManager::AutoTurn, "A", "Ctrl+Shift+A", "auto-turn", QT_TRANSLATE_NOOP("HotKeyManager", "自动翻页")},
-    // Asks for a place: in the window only.
-    {HotKeyManager::Jump, "G", "", "jump", QT_TRANSLATE_NOOP("HotKeyManager", "跳转")},
-};
-
-// Commands without keys, reachable from the menu or from outside.
-const DefaultKey kKeyless[] = {
-    {HotKeyManager::Quit, "", "", "quit", QT_TRANSLATE_NOOP("HotKeyManager", "退出")},
-    {HotKeyManager::Toggle, "", "", "toggle", QT_TRANSLATE_NOOP("HotKeyManager", "隐藏或显示窗口")},
-};
-
 const char kGroup[] = "key";
 
-bool isGlobalId(int id)
+int tableIndex(Command command)
 {
-    return id > HotKeyManager::GlobalIdOffset;
-}
-
-// Every command, keyed ones first.
-QVector<const DefaultKey *> allCommands()
-{
-    QVector<const DefaultKey *> commands;
-    for (const DefaultKey &key : kDefaults)
-        commands << &key;
-    for (const DefaultKey &key : kKeyless)
-        commands << &key;
-    return commands;
-}
-
-// Only keyed commands have a global twin.
-const DefaultKey *findCommand(int id)
-{
-    const bool global = id > HotKeyManager::GlobalIdOffset;
-    for (const DefaultKey *key : allCommands()) {
-        if (key->id == (global ? id - HotKeyManager::GlobalIdOffset : id) && (!global || *key->global))
-            return key;
-    }
-    return nullptr;
+    const QList<CommandInfo> &rows = CommandTable::rows();
+    return int(std::find_if(rows.begin(), rows.end(), [command](const CommandInfo &row) {
+                   return row.command == command;
+               }) -
+               rows.begin());
 }
 
 } // namespace
 
-HotKeyManager::HotKeyManager(QObject *parent, Binding binding) : QObject(parent)
+bool KeyBinding::operator<(const KeyBinding &other) const
 {
+    if (scope != other.scope)
+        return scope == KeyScope::InApp;
+    return tableIndex(command) < tableIndex(other.command);
+}
+
+HotKeyManager::HotKeyManager(QObject *parent, BindTime binding) : QObject(parent)
+{
+    qRegisterMetaType<Command>("Command");
     // The whole table first, then one round of bindings: binding the
     // defaults and then each stored key would refuse stored keys that swap
     // two chords, and warn about defaults the user has long replaced.
@@ -99,6 +50,8 @@ HotKeyManager::HotKeyManager(QObject *parent, Binding binding) : QObject(parent)
     else
         bindFirstTime();
 }
+
+HotKeyManager::~HotKeyManager() = default;
 
 void HotKeyManager::bindFirstTime()
 {
@@ -114,33 +67,16 @@ void HotKeyManager::bindFirstTime()
     applyGlobalBindings();
 }
 
-QString HotKeyManager::commandName(int id)
+QList<KeyBinding> HotKeyManager::bindings()
 {
-    const DefaultKey *command = findCommand(id);
-    return command ? QString::fromLatin1(command->name) : QString();
-}
-
-QString HotKeyManager::commandLabel(int id)
-{
-    const DefaultKey *command = findCommand(id);
-    return command ? QCoreApplication::translate("HotKeyManager", command->label) : QString();
-}
-
-int HotKeyManager::commandId(const QString &name)
-{
-    for (const DefaultKey *key : allCommands()) {
-        if (name == QLatin1String(key->name))
-            return key->id;
+    QList<KeyBinding> list;
+    for (KeyScope scope : {KeyScope::InApp, KeyScope::Global}) {
+        for (const CommandInfo &row : CommandTable::rows()) {
+            if (CommandTable::takesKey(row.command, scope))
+                list.append({row.command, scope});
+        }
     }
-    return -1;
-}
-
-QStringList HotKeyManager::commandNames()
-{
-    QStringList names;
-    for (const DefaultKey *key : allCommands())
-        names << QString::fromLatin1(key->name);
-    return names;
+    return list;
 }
 
 void HotKeyManager::setPortal(PortalShortcuts *replacement)
@@ -153,9 +89,9 @@ void HotKeyManager::setPortal(PortalShortcuts *replacement)
     portal->setParent(this);
     offered.clear();
     connect(portal, &PortalShortcuts::activated, this, [this](const QString &name) {
-        const int id = commandId(name);
-        if (hotKeys.contains(id + GlobalIdOffset))
-            emit hotKeyPressed(id + GlobalIdOffset);
+        const CommandInfo *command = CommandTable::byName(name);
+        if (command && CommandTable::takesKey(command->command, KeyScope::Global))
+            emit hotKeyPressed(command->command);
     });
     connect(portal, &PortalShortcuts::changed, this, &HotKeyManager::globalKeysChanged);
     applyGlobalBindings();
@@ -164,12 +100,12 @@ void HotKeyManager::setPortal(PortalShortcuts *replacement)
 #endif
 }
 
-QString HotKeyManager::desktopTrigger(int id) const
+QString HotKeyManager::desktopTrigger(Command command) const
 {
 #ifdef TAVRIL_HAVE_DBUS
-    return portal ? portal->trigger(commandName(id)) : QString();
+    return portal ? portal->trigger(CommandTable::name(command)) : QString();
 #else
-    Q_UNUSED(id)
+    Q_UNUSED(command)
     return QString();
 #endif
 }
@@ -181,12 +117,12 @@ void HotKeyManager::offerToDesktop()
 #ifdef TAVRIL_HAVE_DBUS
     QList<PortalShortcuts::Shortcut> shortcuts;
     QStringList wishes;
-    for (const DefaultKey &key : kDefaults) {
-        if (!*key.global)
+    for (const KeyBinding &binding : bindings()) {
+        if (binding.scope != KeyScope::Global)
             continue;
-        const int id = key.id + GlobalIdOffset;
-        const QString wish = PortalShortcuts::toPortalTrigger(hotKeys.value(id));
-        shortcuts.append({commandName(id), commandLabel(id), wish});
+        const QString wish = PortalShortcuts::toPortalTrigger(hotKeys.value(binding));
+        shortcuts.append(
+            {CommandTable::name(binding.command), CommandTable::label(binding.command), wish});
         wishes << wish;
     }
     if (wishes == offered && portal->state() != PortalShortcuts::Idle)
@@ -196,71 +132,46 @@ void HotKeyManager::offerToDesktop()
 #endif
 }
 
-HotKeyManager::~HotKeyManager() = default;
-
-QList<int> HotKeyManager::actionIds()
-{
-    QList<int> ids;
-    for (const DefaultKey &key : kDefaults)
-        ids << key.id;
-    for (const DefaultKey &key : kDefaults) {
-        if (*key.global)
-            ids << key.id + GlobalIdOffset;
-    }
-    return ids;
-}
-
-QString HotKeyManager::defaultHotKey(int id)
-{
-    for (const DefaultKey &key : kDefaults) {
-        if (key.id == id)
-            return QString::fromLatin1(key.inApp);
-        if (key.id + GlobalIdOffset == id)
-            return QString::fromLatin1(key.global);
-    }
-    return QString();
-}
-
-int HotKeyManager::actionFor(const QKeyEvent *event) const
+bool HotKeyManager::bindingFor(const QKeyEvent *event, KeyBinding *binding) const
 {
     if (!event)
-        return -1;
+        return false;
     // The keypad digits must match the main-row ones.
     const int modifiers = int(event->modifiers() & ~Qt::KeypadModifier);
-    return findAction(QKeySequence(event->key() | modifiers).toString(QKeySequence::PortableText));
+    return findBinding(QKeySequence(event->key() | modifiers).toString(QKeySequence::PortableText), binding);
 }
 
 void HotKeyManager::handleKeyPress(QKeyEvent *event)
 {
-    const int id = actionFor(event);
-    if (id != -1)
-        emit hotKeyPressed(id);
+    KeyBinding binding{};
+    if (bindingFor(event, &binding))
+        emit hotKeyPressed(binding.command);
 }
 
-QString HotKeyManager::hotKey(int id) const
+QString HotKeyManager::hotKey(Command command, KeyScope scope) const
 {
-    return hotKeys.value(id);
+    return hotKeys.value({command, scope});
 }
 
-bool HotKeyManager::setHotKey(int id, const QString &text, bool save)
+bool HotKeyManager::setHotKey(Command command, KeyScope scope, const QString &text, bool save)
 {
-    if (defaultHotKey(id).isEmpty()) {
-        qWarning("HotKeyManager: no action has the id %d", id);
+    const KeyBinding binding{command, scope};
+    if (!CommandTable::takesKey(command, scope))
         return false;
-    }
-    if (hotKeys.value(id) == text)
+    if (hotKeys.value(binding) == text)
         return true;
-    if (!text.isEmpty() && findAction(text) != -1)
+    KeyBinding other{};
+    if (!text.isEmpty() && findBinding(text, &other))
         return false;
-    if (isGlobalId(id) && !suspended && !portal) {
-        bindGlobal(id, text);
+    if (scope == KeyScope::Global && !suspended && !portal) {
+        bindGlobal(command, text);
     } else {
-        hotKeys.insert(id, text);
-        if (isGlobalId(id) && portal)
+        hotKeys.insert(binding, text);
+        if (scope == KeyScope::Global && portal)
             offerToDesktop();
     }
     if (save)
-        saveHotKey(id, text);
+        saveHotKey(binding, text);
     return true;
 }
 
@@ -268,8 +179,8 @@ void HotKeyManager::resetToDefaults(bool save)
 {
     hotKeys = defaultTable();
     if (save) {
-        for (int id : actionIds())
-            saveHotKey(id, hotKeys.value(id));
+        for (const KeyBinding &binding : bindings())
+            saveHotKey(binding, hotKeys.value(binding));
     }
     applyGlobalBindings();
 }
@@ -280,39 +191,40 @@ void HotKeyManager::loadFromSettings()
     applyGlobalBindings();
 }
 
-QMap<int, QString> HotKeyManager::defaultTable()
+QMap<KeyBinding, QString> HotKeyManager::defaultTable()
 {
-    QMap<int, QString> table;
-    for (int id : actionIds())
-        table.insert(id, defaultHotKey(id));
+    QMap<KeyBinding, QString> table;
+    for (const KeyBinding &binding : bindings())
+        table.insert(binding, CommandTable::defaultKey(binding.command, binding.scope));
     return table;
 }
 
 // Stored keys win over defaults; of two stored keys with the same chord (an
-// edited file) the lower id keeps it and the other keeps its default, when
-// that is still free. Values are taken as text: one that is no sequence
+// edited file) the first in order keeps it and the other keeps its default,
+// when that is still free. Values are taken as text: one that is no sequence
 // stays in the table and matches nothing.
 void HotKeyManager::loadTable()
 {
     const QSharedPointer<QSettings> settings = configSettings();
     settings->beginGroup(QLatin1String(kGroup));
-    QMap<int, QString> table;
+    QMap<KeyBinding, QString> table;
     QSet<QString> taken;
-    for (int id : actionIds()) {
-        const QString key = QString::number(id);
+    for (const KeyBinding &binding : bindings()) {
+        const QString key = QString::number(CommandTable::storedId(binding.command, binding.scope));
         if (!settings->contains(key))
             continue;
         const QVariant value = settings->value(key);
         const QString text = value.type() == QVariant::String ? value.toString() : QString();
         if (value.type() != QVariant::String || (!text.isEmpty() && taken.contains(text)))
             continue;
-        table.insert(id, text);
+        table.insert(binding, text);
         taken.insert(text);
     }
     settings->endGroup();
-    for (int id : actionIds()) {
-        if (!table.contains(id))
-            table.insert(id, taken.contains(defaultHotKey(id)) ? QString() : defaultHotKey(id));
+    for (const KeyBinding &binding : bindings()) {
+        const QString fallback = CommandTable::defaultKey(binding.command, binding.scope);
+        if (!table.contains(binding))
+            table.insert(binding, taken.contains(fallback) ? QString() : fallback);
     }
     hotKeys = table;
 }
@@ -325,22 +237,22 @@ void HotKeyManager::applyGlobalBindings()
     }
     // Every chord that changes is released before any is bound: a swap of
     // two chords would otherwise find the other still held by ourselves.
-    QList<int> changed;
-    for (int id : actionIds()) {
-        if (!isGlobalId(id))
+    QList<Command> changed;
+    for (const KeyBinding &binding : bindings()) {
+        if (binding.scope != KeyScope::Global)
             continue;
-        const QSharedPointer<QxtGlobalShortcut> shortcut = globalShortcuts.value(id);
+        const QSharedPointer<QxtGlobalShortcut> shortcut = globalShortcuts.value(binding.command);
         const QString bound = shortcut ? shortcut->shortcut().toString(QKeySequence::PortableText) : QString();
-        if (!shortcut || suspended || bound != hotKeys.value(id) || !shortcut->isRegistered()) {
-            changed << id;
+        if (!shortcut || suspended || bound != hotKeys.value(binding) || !shortcut->isRegistered()) {
+            changed << binding.command;
             if (shortcut)
                 shortcut->setShortcut(QKeySequence());
         }
     }
     if (suspended)
         return;
-    for (int id : qAsConst(changed))
-        bindGlobal(id, hotKeys.value(id));
+    for (Command command : qAsConst(changed))
+        bindGlobal(command, hotKeys.value({command, KeyScope::Global}));
 }
 
 void HotKeyManager::setGlobalSuspended(bool suspend)
@@ -351,38 +263,46 @@ void HotKeyManager::setGlobalSuspended(bool suspend)
     applyGlobalBindings();
 }
 
-int HotKeyManager::findAction(const QString &text) const
+bool HotKeyManager::findBinding(const QString &text, KeyBinding *binding) const
 {
     // "No key" is not a key: an event whose chord has no text (an unknown
-    // key) must not run every action the user cleared.
+    // key) must not run every command the user cleared.
     if (text.isEmpty())
-        return -1;
+        return false;
     for (auto it = hotKeys.constBegin(); it != hotKeys.constEnd(); ++it) {
-        if (it.value() == text)
-            return it.key();
+        if (it.value() == text) {
+            *binding = it.key();
+            return true;
+        }
     }
-    return -1;
+    return false;
 }
 
-bool HotKeyManager::bindGlobal(int id, const QString &text)
+bool HotKeyManager::bindGlobal(Command command, const QString &text)
 {
     const QKeySequence sequence = QKeySequence::fromString(text, QKeySequence::NativeText);
-    QSharedPointer<QxtGlobalShortcut> &shortcut = globalShortcuts[id];
+    QSharedPointer<QxtGlobalShortcut> &shortcut = globalShortcuts[command];
     if (!shortcut) {
         shortcut.reset(new QxtGlobalShortcut());
-        shortcut->setTag(id);
+        shortcut->setTag(int(command));
         connect(shortcut.data(), &QxtGlobalShortcut::activated, this, &HotKeyManager::onGlobalKeyPressed);
     }
     const bool bound = shortcut->setShortcut(sequence);
-    hotKeys.insert(id, text);
+    hotKeys.insert({command, KeyScope::Global}, text);
     return bound;
 }
 
-void HotKeyManager::saveHotKey(int id, const QString &text)
+bool HotKeyManager::isGloballyBound(Command command) const
+{
+    const QSharedPointer<QxtGlobalShortcut> shortcut = globalShortcuts.value(command);
+    return shortcut && shortcut->isRegistered();
+}
+
+void HotKeyManager::saveHotKey(const KeyBinding &binding, const QString &text)
 {
     const QSharedPointer<QSettings> settings = configSettings();
     settings->beginGroup(QLatin1String(kGroup));
-    settings->setValue(QString::number(id), text);
+    settings->setValue(QString::number(CommandTable::storedId(binding.command, binding.scope)), text);
     settings->endGroup();
 }
 
@@ -390,9 +310,9 @@ void HotKeyManager::onGlobalKeyPressed(void *shortcut)
 {
     // Only a pointer we handed out is read: anything else is ignored rather
     // than dereferenced.
-    for (const QSharedPointer<QxtGlobalShortcut> &own : qAsConst(globalShortcuts)) {
-        if (own.data() == shortcut) {
-            emit hotKeyPressed(own->getTag());
+    for (auto it = globalShortcuts.constBegin(); it != globalShortcuts.constEnd(); ++it) {
+        if (it.value().data() == shortcut) {
+            emit hotKeyPressed(it.key());
             return;
         }
     }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "CommandTable.h"
+
+#include <QList>
 #include <QMap>
 #include <QObject>
 #include <QSharedPointer>
@@ -9,66 +12,53 @@ class PortalShortcuts;
 class QKeyEvent;
 class QxtGlobalShortcut;
 
-/// The table of reader commands and their key sequences: an in-app column
-/// matched against key presses in the main window, and a global column bound
-/// for the whole desktop. Both end in hotKeyPressed().
+/// A command's key in one scope.
+struct KeyBinding
+{
+    Command command;
+    KeyScope scope;
+    bool operator==(const KeyBinding &other) const { return command == other.command && scope == other.scope; }
+    /// In-app keys first, then global ones; within a scope, in the table's order.
+    bool operator<(const KeyBinding &other) const;
+};
+
+/// The reader's key table: each command's in-app key, matched against key
+/// presses in the main window, and its global key, bound for the whole
+/// desktop. Both end in hotKeyPressed().
 class HotKeyManager : public QObject
 {
     Q_OBJECT
 
 public:
-    /// In-app action ids; the global id of an action is its id + GlobalIdOffset.
-    /// 15 (quit) is a menu command only and has no key.
-    enum HotKeyId {
-        Open = 1,
-        Close = 2,
-        Content = 3,
-        BookmarkList = 4,
-        AddBookmark = 5,
-        Find = 6,
-        Back = 7,
-        Next = 8,
-        Hide = 9,
-        Show = 10,
-        CenterWin = 11,
-        Menu = 12,
-        Preference = 13,
-        Help = 14,
-        BackChapter = 16,
-        NextChapter = 17,
-        AutoTurn = 18,
-        Jump = 19, // in the window only: it asks for a place
-        // Commands without a key: from the menu, or from outside (tavril --command).
-        Quit = 15,
-        Toggle = 20,
-    };
-    Q_ENUM(HotKeyId)
-    static constexpr int GlobalIdOffset = 100;
-
-    enum Binding { BindNow, BindLater };
+    enum BindTime { BindNow, BindLater };
     /// Starts from the defaults, then applies what the settings file holds.
     /// The global keys are bound at once, or with BindLater once the event
     /// loop runs (the reader's window need not wait for the window system).
-    explicit HotKeyManager(QObject *parent = nullptr, Binding binding = BindNow);
+    explicit HotKeyManager(QObject *parent = nullptr, BindTime binding = BindNow);
     ~HotKeyManager() override;
 
-    /// The action whose sequence is the chord of @p event, -1 for none.
-    int actionFor(const QKeyEvent *event) const;
-    /// Emits hotKeyPressed() when the chord of @p event is the sequence of an action.
+    /// Every command and scope that takes a key, in the order in which
+    /// defaults and stored keys are applied.
+    static QList<KeyBinding> bindings();
+
+    /// The binding whose key is the chord of @p event; false for none.
+    bool bindingFor(const QKeyEvent *event, KeyBinding *binding) const;
+    /// Emits hotKeyPressed() when the chord of @p event is a command's key.
     void handleKeyPress(QKeyEvent *event);
 
-    /// The sequence text of @p id; empty for an id without key or not in the table.
-    QString hotKey(int id) const;
+    /// The key text of @p command in @p scope; empty for none.
+    QString hotKey(Command command, KeyScope scope) const;
 
-    /// Gives @p id the sequence @p text. False when another action already
-    /// uses it or @p id is not an action; the empty text is never refused.
-    bool setHotKey(int id, const QString &text, bool save);
+    /// Gives the command the key @p text in @p scope. False when another
+    /// binding already uses it or the command takes no key there; the empty
+    /// text is never refused.
+    bool setHotKey(Command command, KeyScope scope, const QString &text, bool save);
 
-    /// Puts every action back to its default; with @p save, writes all of them.
+    /// Puts every key back to its default; with @p save, writes all of them.
     void resetToDefaults(bool save);
 
-    /// Applies the stored sequences over the defaults: a stored key wins over
-    /// a default, and of two stored keys with one chord the lower id's.
+    /// Applies the stored keys over the defaults: a stored key wins over a
+    /// default, and of two stored keys with one chord the first in order.
     void loadFromSettings();
 
     /// While suspended no chord is held system-wide, so that a capture
@@ -76,25 +66,14 @@ public:
     void setGlobalSuspended(bool suspend);
     bool isGlobalSuspended() const { return suspended; }
 
-    /// The action whose sequence is @p text, -1 when none (and for the empty text).
-    int findAction(const QString &text) const;
+    /// The binding whose key is @p text; false when none (and for the empty text).
+    bool findBinding(const QString &text, KeyBinding *binding) const;
 
-    /// Binds @p text system-wide for the global @p id and stores it in the
-    /// table whatever the system answers; returns the system's answer.
-    bool bindGlobal(int id, const QString &text);
-
-    /// Writes @p text for @p id into the group "key" of the settings file.
-    void saveHotKey(int id, const QString &text);
-
-    /// The name of a command for `tavril --command` and the desktop
-    /// ("next-page"), for an in-app or global id; empty for none.
-    static QString commandName(int id);
-    /// The command's name as the user reads it ("下一页").
-    static QString commandLabel(int id);
-    /// The in-app id of the command called @p name, -1 for none.
-    static int commandId(const QString &name);
-    /// Every command name, in the order `tavril --help` lists them.
-    static QStringList commandNames();
+    /// Binds @p text system-wide for @p command and keeps it in the table
+    /// whatever the system answers; returns the system's answer.
+    bool bindGlobal(Command command, const QString &text);
+    /// Whether the global key of @p command is held system-wide now.
+    bool isGloballyBound(Command command) const;
 
     /// Global keys go through the desktop's portal: the desktop decides the
     /// chords, and the table's global column holds only the reader's wishes.
@@ -102,17 +81,11 @@ public:
     void setPortal(PortalShortcuts *portal);
     /// The desktop's portal, or null where the reader grabs keys itself.
     PortalShortcuts *desktopPortal() const { return portal; }
-    /// The chord the desktop bound for the global @p id, as it describes it.
-    QString desktopTrigger(int id) const;
-
-    /// The action ids (every in-app one, then every global one) in the order
-    /// in which defaults and stored keys are applied.
-    static QList<int> actionIds();
-    /// The built-in sequence of @p id, empty for an id not in the table.
-    static QString defaultHotKey(int id);
+    /// The chord the desktop bound for @p command, as it describes it.
+    QString desktopTrigger(Command command) const;
 
 signals:
-    void hotKeyPressed(int id);
+    void hotKeyPressed(Command command);
     /// The desktop's answer about the global keys changed.
     void globalKeysChanged();
 
@@ -122,16 +95,17 @@ public slots:
 
 private:
     void bindFirstTime();
-    static QMap<int, QString> defaultTable();
+    static QMap<KeyBinding, QString> defaultTable();
     void loadTable();
+    void saveHotKey(const KeyBinding &binding, const QString &text);
     /// Binds every global chord that is not bound as the table says, after
     /// releasing all of those first.
     void applyGlobalBindings();
     void offerToDesktop();
 
-    QMap<int, QString> hotKeys;
+    QMap<KeyBinding, QString> hotKeys;
     bool suspended = false;
     PortalShortcuts *portal = nullptr; // owned (child)
     QStringList offered;               // the wishes last offered to the desktop
-    QMap<int, QSharedPointer<QxtGlobalShortcut>> globalShortcuts;
+    QMap<Command, QSharedPointer<QxtGlobalShortcut>> globalShortcuts;
 };

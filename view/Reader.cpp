@@ -22,71 +22,8 @@ void setPointSize(QPainter *painter, int size)
 
 Reader::Reader(ReaderConfig *config) : QObject(nullptr), config_(config)
 {
-    connect(&book_, &Book::textCompleted, this, &Reader::onTextCompleted);
-}
-
-// The rest of a long book has been read. Only a file that changed since it
-// was indexed moves the page: to the same words, or to the end of a book
-// that became shorter.
-void Reader::onTextCompleted()
-{
-    const int shift = book_.placeShift();
-    if (shift == 0 && position_ < book_.length())
-        return;
-    position_ = qBound(0, position_ + shift, book_.length());
-    if (position_ < book_.length())
-        position_ = graphemes_.clusterStart(book_.text(), position_);
-    refresh();
-}
-
-bool Reader::openBook(const QString &path, TextEncoding encoding)
-{
-    const bool opened = book_.open(path, encoding);
-    // A damaged bookmark may hold a negative offset: start at the beginning.
-    position_ = qMax(0, book_.lastReadOffset());
-    if (position_ < book_.length())
-        position_ = graphemes_.clusterStart(book_.text(), position_, book_.readFrom());
-    pageLength_ = 0;
-    refresh();
-    return opened;
-}
-
-bool Reader::reopenIn(TextEncoding encoding)
-{
-    if (!book_.isOpen())
-        return false;
-    book_.waitForText();
-    // The same bytes of the file, whatever the two readings make of them.
-    // Back and forth without a move in between, the very same byte: a
-    // coarser reading (UTF-16's pairs) must not wear the place away.
-    const qint64 byte = position_ == switchedAt.first ? switchedAt.second : book_.byteOffsetOf(position_);
-    if (!openBook(book_.path(), encoding))
-        return false;
-    book_.waitForText();
-    jumpTo(qBound(0, book_.offsetAtByte(byte), qMax(0, book_.length() - 1)));
-    switchedAt = {position_, byte};
-    return true;
-}
-
-void Reader::closeBook()
-{
-    book_.clear();
-    position_ = 0;
-    pageLength_ = 0;
-    emit changed();
-}
-
-void Reader::refresh()
-{
-    if (book_.hasText()) {
-        // A bookmark from a book that has since become shorter: its last
-        // page, rather than an empty page that looks as if no book were
-        // open, once the page has room for text.
-        if (position_ >= book_.length() && layoutPage(book_.text(), 0, INT_MAX, false) > 0)
-            position_ = startOfPageEndingAt(book_.length());
-        layoutPage(book_.text(), position_, INT_MAX, true);
-    }
-    emit changed();
+    connect(&session_, &ReadingSession::changed, this, &Reader::changed);
+    connect(&relayoutDelay, &QThread::finished, this, &Reader::refresh);
 }
 
 bool Reader::pageShowsText() const
@@ -98,102 +35,13 @@ bool Reader::pageShowsText() const
     return false;
 }
 
-bool Reader::nextPage()
+bool Reader::setPageRect(const QRect &rect)
 {
-    book_.waitForText(); // a move may need text beyond the stretch read first
-    if (!book_.hasText())
-        return false;
-    // A page too small for a single character keeps an old length: moving by
-    // it would skip text the reader never saw.
-    if (!pageShowsText())
-        return false;
-    if (position_ + pageLength_ >= book_.length())
-        return false;
-    position_ += pageLength_;
-    book_.autoSaveBookmark(position_);
-    refresh();
-    return true;
-}
-
-bool Reader::previousPage()
-{
-    book_.waitForText(); // a move may need text beyond the stretch read first
-    if (!book_.hasText() || position_ == 0)
-        return false;
-    if (position_ < book_.length() && !pageShowsText())
-        return false;
-    // From beyond the end (a bookmark of a since-shortened file) the way back
-    // is the page that ends at the end of the text.
-    position_ = startOfPageEndingAt(qMin(position_, book_.length()));
-    book_.autoSaveBookmark(position_);
-    emit changed();
-    return true;
-}
-
-int Reader::startOfPageEndingAt(int current)
-{
-    const QString &text = book_.text();
-    // With no page laid out yet, a full page from the start is the guess.
-    int guess = 2 * (pageLength_ > 0 ? pageLength_ : layoutPage(text, 0, INT_MAX, false));
-    int start = -1;
-    while (true) {
-        if (current - guess <= 0) {
-            layoutPage(text, 0, INT_MAX, true);
-            return 0;
-        }
-        // A page never starts inside a cluster. Moving back to the cluster's
-        // start could land on the last try again; the next cluster then.
-        const int tried = start;
-        start = graphemes_.clusterStart(text, current - guess);
-        if (start <= tried)
-            start = graphemes_.clusterEnd(text, tried + 1, tried);
-        guess = layoutPage(text, start, current, true);
-        if (start + guess >= current)
-            return start;
-    }
-}
-
-bool Reader::nextChapter()
-{
-    book_.waitForText(); // a move may need text beyond the stretch read first
-    if (!book_.hasText())
-        return false;
-    const Chapter chapter = book_.chapter(book_.chapterIndexAt(position_) + 1);
-    if (chapter.valid) {
-        position_ = graphemes_.clusterStart(book_.text(), chapter.offset);
-        book_.autoSaveBookmark(position_);
-        refresh();
-    }
-    return chapter.valid;
-}
-
-bool Reader::previousChapter()
-{
-    book_.waitForText(); // a move may need text beyond the stretch read first
-    if (!book_.hasText())
-        return false;
-    const Chapter chapter = book_.chapter(book_.chapterIndexAt(position_) - 1);
-    if (chapter.valid) {
-        position_ = graphemes_.clusterStart(book_.text(), chapter.offset);
-        book_.autoSaveBookmark(position_);
-        refresh();
-    }
-    return chapter.valid;
-}
-
-void Reader::jumpTo(int offset)
-{
-    book_.waitForText(); // a move may need text beyond the stretch read first
-    position_ = qMax(0, offset);
-    if (position_ < book_.length())
-        position_ = graphemes_.clusterStart(book_.text(), position_);
-    book_.autoSaveBookmark(position_);
-    refresh();
-}
-
-bool Reader::addBookmark()
-{
-    return book_.addBookmark(position_, false);
+    if (rect == pageRect_)
+        return true;
+    pageRect_ = rect;
+    relayoutDelay.trigger();
+    return false;
 }
 
 int Reader::layoutPage(const QString &text, int from, int to, bool store)
@@ -256,7 +104,7 @@ int Reader::layoutPage(const QString &text, int from, int to, bool store)
 
 void Reader::paint(QPainter *painter)
 {
-    if (!lines_.isEmpty() && book_.hasText())
+    if (!lines_.isEmpty() && session_.book()->hasText())
         paintPage(painter);
     else
         paintStartScreen(painter);
@@ -272,33 +120,22 @@ QFont Reader::progressFont() const
 
 QRect Reader::textArea() const
 {
-    QRect page = config_->pageRect();
+    QRect page = pageRect_;
     // The progress line takes the foot of the page; the text fills the rest.
     if (config_->showProgress())
         page.setBottom(page.bottom() - QFontMetrics(progressFont()).height() - config_->lineSpace());
     return page;
 }
 
-QString Reader::progressText() const
-{
-    const int length = book_.length();
-    if (!book_.hasText() || length <= 0)
-        return QString();
-    const double percent = 100.0 * qMin(position_, length) / length;
-    const Chapter chapter = book_.chapterAt(position_);
-    const QString place = QString::number(percent, 'f', 1) + QLatin1Char('%');
-    return chapter.valid ? place + QStringLiteral("  ") + chapter.title : place;
-}
-
 void Reader::paintProgress(QPainter *painter)
 {
-    const QRect page = config_->pageRect();
+    const QRect page = pageRect_;
     QColor color = config_->textColor();
     color.setAlphaF(color.alphaF() * 0.6);
     painter->setPen(color);
     painter->setFont(progressFont());
     const QFontMetrics metrics = painter->fontMetrics();
-    const QString text = metrics.elidedText(progressText(), Qt::ElideRight, page.width());
+    const QString text = metrics.elidedText(session_.progressText(), Qt::ElideRight, page.width());
     painter->drawText(QPoint(page.left(), page.bottom() - metrics.descent()), text);
 }
 
@@ -307,11 +144,11 @@ void Reader::paintPage(QPainter *painter)
     painter->setFont(config_->font());
     painter->setPen(config_->textColor());
     const QFontMetrics metrics = painter->fontMetrics();
-    const QRect page = config_->pageRect();
+    const QRect page = pageRect_;
     const int x = page.left();
     int y = page.top() + metrics.ascent();
-    int at = position_;
-    const QString &text = book_.text();
+    int at = session_.position();
+    const QString &text = session_.book()->text();
     for (int i = 0; i < lines_.size(); ++i) {
         paintLine(painter, QPoint(x, y), text.mid(at, lines_.at(i)), hangingLines_.contains(i));
         at += lines_.at(i);
@@ -329,7 +166,7 @@ void Reader::paintLine(QPainter *painter, const QPoint &at, QString line, bool h
 {
     if (line.endsWith(kLineFeed))
         line.chop(1); // the line feed ends the line; it is not drawn
-    const int width = config_->pageRect().width();
+    const int width = pageRect_.width();
     const int advance = hangs ? painter->fontMetrics().horizontalAdvance(line) : 0;
     if (advance <= width || width <= 0) {
         painter->drawText(at, line);
@@ -344,7 +181,7 @@ void Reader::paintLine(QPainter *painter, const QPoint &at, QString line, bool h
 
 void Reader::paintStartScreen(QPainter *painter)
 {
-    const QRect page = config_->pageRect();
+    const QRect page = pageRect_;
     const int w = page.width();
     const int h = page.height();
     const int x1 = page.left();

@@ -12,91 +12,109 @@ namespace {
 
 const int kHistoryLength = 10;
 const int kRememberedEncodings = 50;
-const int kFewestAutoTurnSeconds = 2;
-const int kMostAutoTurnSeconds = 120;
 // Ranges beyond anything the preference dialog offers, and far from the
 // sizes at which the page arithmetic would overflow.
 const int kLargestSpacing = 200;
 const int kLargestPointSize = 1000;
 
-// Every value from the file is checked for type and range: a hand-edited or
-// damaged file falls back to the defaults instead of breaking the reader.
-class StoredValues
+enum class Kind { Bool, Int, Color, Font, Rect, String };
+// What a change of the setting tells the rest of the reader.
+enum class Tells { Nothing, Font, Background, Top, ChapterRule };
+
+struct Setting
 {
-public:
-    explicit StoredValues(QSettings *settings) : settings(settings) {}
-
-    bool readInt(const char *key, int lowest, int highest, int *field) const
-    {
-        bool ok = false;
-        const int value = get(key).toInt(&ok);
-        if (!has(key) || !ok || value < lowest || value > highest)
-            return false;
-        *field = value;
-        return true;
-    }
-    void readBool(const char *key, bool *field) const
-    {
-        const QVariant value = get(key);
-        const QString text = value.toString().toLower();
-        if (!has(key))
-            return;
-        if (value.type() == QVariant::Bool)
-            *field = value.toBool();
-        else if (text == QLatin1String("true") || text == QLatin1String("1"))
-            *field = true;
-        else if (text == QLatin1String("false") || text == QLatin1String("0"))
-            *field = false;
-    }
-    void readColor(const char *key, QColor *field) const
-    {
-        const QVariant value = get(key);
-        if (has(key) && value.type() == QVariant::Color && value.value<QColor>().isValid())
-            *field = value.value<QColor>();
-    }
-    void readFont(const char *key, QFont *field) const
-    {
-        const QVariant value = get(key);
-        if (!has(key) || value.type() != QVariant::Font)
-            return;
-        const QFont font = value.value<QFont>();
-        const bool sized = (font.pointSize() > 0 && font.pointSize() <= kLargestPointSize) ||
-                           (font.pointSize() <= 0 && font.pixelSize() > 0 && font.pixelSize() <= kLargestPointSize);
-        if (sized && qAbs(font.letterSpacing()) <= kLargestSpacing)
-            *field = font;
-    }
-    void readRect(const char *key, QRect *field) const
-    {
-        const QVariant value = get(key);
-        if (has(key) && value.type() == QVariant::Rect)
-            *field = value.toRect();
-    }
-    void readString(const char *key, QString *field) const
-    {
-        const QVariant value = get(key);
-        if (has(key) && value.type() == QVariant::String)
-            *field = value.toString();
-    }
-    void readPaths(const char *key, QStringList *field) const
-    {
-        const QVariant value = get(key);
-        if (!has(key) || (value.type() != QVariant::StringList && value.type() != QVariant::String))
-            return;
-        QStringList paths;
-        for (const QString &stored : value.toStringList()) {
-            const QString path = FileNameCodec::fromStored(stored);
-            if (!path.isEmpty() && !paths.contains(path) && paths.size() < kHistoryLength)
-                paths << path;
-        }
-        *field = paths;
-    }
-
-private:
-    bool has(const char *key) const { return settings->contains(QLatin1String(key)); }
-    QVariant get(const char *key) const { return settings->value(QLatin1String(key)); }
-
-    QSettings *settings;
+    const char *key;
+    Kind kind;
+    QVariant (*byDefault)();
+    int lowest;
+    int highest;
+    Tells tells;
 };
+
+QRect defaultWindowRect()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return QRect();
+    const QRect available = screen->availableGeometry();
+    return QRect(available.width() / 3, available.height() / 3, available.width() / 3, available.height() / 3);
+}
+
+// clang-format off
+const Setting kSettings[] = {
+    {"window/rect",               Kind::Rect,   [] { return QVariant(defaultWindowRect()); },     0, 0,   Tells::Nothing},
+    {"window/bgColor",            Kind::Color,  [] { return QVariant(QColor(Qt::white)); },       0, 0,   Tells::Background},
+    {"window/translucent",        Kind::Int,    [] { return QVariant(100); },                     0, 100, Tells::Background},
+    {"window/bgType",             Kind::Int,    [] { return QVariant(0); },                       0, 1,   Tells::Background},
+    {"window/rememberWin",        Kind::Bool,   [] { return QVariant(false); },                   0, 0,   Tells::Nothing},
+    {"window/isTop",              Kind::Bool,   [] { return QVariant(false); },                   0, 0,   Tells::Top},
+    {"window/tray",               Kind::Bool,   [] { return QVariant(false); },                   0, 0,   Tells::Nothing},
+    {"window/openLastFile",       Kind::Bool,   [] { return QVariant(false); },                   0, 0,   Tells::Nothing},
+    {"shortcut/clickNextPage",    Kind::Bool,   [] { return QVariant(false); },                   0, 0,   Tells::Nothing},
+    {"shortcut/doublceClickHide", Kind::Bool,   [] { return QVariant(false); },                   0, 0,   Tells::Nothing},
+    {"shortcut/wheelTurnPage",    Kind::Bool,   [] { return QVariant(false); },                   0, 0,   Tells::Nothing},
+    {"font/font",                 Kind::Font,   [] { return QVariant(QApplication::font()); },    0, 0,   Tells::Font},
+    {"font/color",                Kind::Color,  [] { return QVariant(QColor(Qt::gray)); },        0, 0,   Tells::Font},
+    {"font/linespace",            Kind::Int,    [] { return QVariant(2); },                       0, kLargestSpacing, Tells::Font},
+    {"font/letterspace",          Kind::Int,    [] { return QVariant(0); },    -kLargestSpacing, kLargestSpacing, Tells::Font},
+    {"update/checkAtStart",       Kind::Bool,   [] { return QVariant(true); },                    0, 0,   Tells::Nothing},
+    // The page has another height, lines break elsewhere: both lay it out anew.
+    {"view/showProgress",         Kind::Bool,   [] { return QVariant(false); },                   0, 0,   Tells::Font},
+    {"view/punctuationRules",     Kind::Bool,   [] { return QVariant(false); },                   0, 0,   Tells::Font},
+    {"view/autoTurnSeconds",      Kind::Int,    [] { return QVariant(15); },                      2, 120, Tells::Nothing},
+    {"content/chapterRule",       Kind::String, [] { return QVariant(QStringLiteral("standard")); }, 0, 0, Tells::ChapterRule},
+    {"content/chapterPattern",    Kind::String, [] { return QVariant(QString()); },               0, 0,   Tells::ChapterRule},
+};
+// clang-format on
+
+const Setting *settingOf(const QString &key)
+{
+    for (const Setting &setting : kSettings) {
+        if (key == QLatin1String(setting.key))
+            return &setting;
+    }
+    return nullptr;
+}
+
+bool isSizedFont(const QFont &font)
+{
+    const bool sized = (font.pointSize() > 0 && font.pointSize() <= kLargestPointSize) ||
+                       (font.pointSize() <= 0 && font.pixelSize() > 0 && font.pixelSize() <= kLargestPointSize);
+    return sized && qAbs(font.letterSpacing()) <= kLargestSpacing;
+}
+
+// Every value from the file or a caller is checked for type and range: a
+// hand-edited or damaged file falls back to the defaults instead of
+// breaking the reader. An invalid value gives a null variant.
+QVariant checked(const Setting &setting, const QVariant &value)
+{
+    switch (setting.kind) {
+    case Kind::Bool: {
+        if (value.type() == QVariant::Bool)
+            return value;
+        const QString text = value.toString().toLower();
+        if (text == QLatin1String("true") || text == QLatin1String("1"))
+            return true;
+        if (text == QLatin1String("false") || text == QLatin1String("0"))
+            return false;
+        return QVariant();
+    }
+    case Kind::Int: {
+        bool ok = false;
+        const int number = value.toInt(&ok);
+        return ok && number >= setting.lowest && number <= setting.highest ? QVariant(number) : QVariant();
+    }
+    case Kind::Color:
+        return value.type() == QVariant::Color && value.value<QColor>().isValid() ? value : QVariant();
+    case Kind::Font:
+        return value.type() == QVariant::Font && isSizedFont(value.value<QFont>()) ? value : QVariant();
+    case Kind::Rect:
+        return value.type() == QVariant::Rect ? value : QVariant();
+    case Kind::String:
+        return value.type() == QVariant::String ? value : QVariant();
+    }
+    return QVariant();
+}
 
 // Paths as the settings file can keep them (see FileNameCodec).
 QStringList storedPaths(const QStringList &paths)
@@ -107,219 +125,201 @@ QStringList storedPaths(const QStringList &paths)
     return stored;
 }
 
+QStringList readPaths(const QVariant &value)
+{
+    QStringList paths;
+    if (value.type() != QVariant::StringList && value.type() != QVariant::String)
+        return paths;
+    for (const QString &stored : value.toStringList()) {
+        const QString path = FileNameCodec::fromStored(stored);
+        if (!path.isEmpty() && !paths.contains(path) && paths.size() < kHistoryLength)
+            paths << path;
+    }
+    return paths;
+}
+
 } // namespace
 
 ReaderConfig::ReaderConfig() : QObject(nullptr)
 {
-    resetDefaults();
+    resetFont(false);
     load();
 }
 
-void ReaderConfig::resetDefaults()
+QVariant ReaderConfig::get(const char *key) const
 {
-    windowRect_ = QRect();
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect available = screen->availableGeometry();
-        const int w = available.width();
-        const int h = available.height();
-        windowRect_ = QRect(w / 3, h / 3, w / 3, h / 3);
+    const auto found = values.constFind(QLatin1String(key));
+    if (found != values.constEnd())
+        return found.value();
+    const Setting *setting = settingOf(QLatin1String(key));
+    return setting ? setting->byDefault() : QVariant();
+}
+
+void ReaderConfig::store(const char *key, const QVariant &value)
+{
+    values.insert(QLatin1String(key), value);
+    configSettings()->setValue(QLatin1String(key), value);
+    emit settingChanged(QLatin1String(key));
+}
+
+bool ReaderConfig::setValue(const QString &key, const QVariant &value)
+{
+    const Setting *setting = settingOf(key);
+    const QVariant fit = setting ? checked(*setting, value) : QVariant();
+    if (fit.isNull())
+        return false;
+    if (setting->kind == Kind::Font)
+        font_ = fit.value<QFont>();
+    else if (key == QLatin1String("font/letterspace"))
+        font_.setLetterSpacing(QFont::AbsoluteSpacing, fit.toInt());
+    values.insert(key, fit);
+    switch (setting->tells) {
+    case Tells::Font:
+        emit fontChanged();
+        break;
+    case Tells::Background:
+        emit backgroundChanged();
+        break;
+    case Tells::Top:
+        emit topOnWindow(fit.toBool());
+        break;
+    case Tells::ChapterRule:
+        emit chapterRuleChanged();
+        break;
+    case Tells::Nothing:
+        break;
     }
-    resetFont(false);
-    bgType_ = 0;
-    translucent_ = 100;
-    rememberWin_ = isTop_ = tray_ = false;
-    clickNextPage_ = doubleClickHide_ = wheelTurnPage_ = false;
-    openLastFile_ = false;
-    checkUpdateAtStart_ = true;
-    chapterRuleName_ = ChapterRule().name();
-    chapterPattern_.clear();
-    showProgress_ = false;
-    punctuationRules_ = false;
-    autoTurnSeconds_ = 15;
+    configSettings()->setValue(key, fit);
+    emit settingChanged(key);
+    return true;
 }
 
 void ReaderConfig::resetFont(bool save)
 {
     font_ = QApplication::font();
-    textColor_ = QColor(Qt::gray);
-    lineSpace_ = 2;
-    letterSpace_ = 0;
-    bgColor_ = QColor(Qt::white);
+    for (const char *key : {"font/font", "font/color", "font/linespace", "font/letterspace", "window/bgColor"})
+        values.remove(QLatin1String(key));
     if (!save)
         return;
+    // Written in this order, with one signal, although the background changed too.
     emit fontChanged();
     auto settings = configSettings();
-    settings->setValue(QStringLiteral("font/font"), font_);
-    settings->setValue(QStringLiteral("font/color"), textColor_);
-    settings->setValue(QStringLiteral("font/linespace"), lineSpace_);
-    settings->setValue(QStringLiteral("font/letterspace"), letterSpace_);
-    settings->setValue(QStringLiteral("window/bgColor"), bgColor_);
+    for (const char *key : {"font/font", "font/color", "font/linespace", "font/letterspace", "window/bgColor"})
+        settings->setValue(QLatin1String(key), get(key));
 }
 
 void ReaderConfig::load()
 {
     auto settings = configSettings();
-    const StoredValues stored(settings.data());
-    settings->beginGroup(QStringLiteral("window"));
-    stored.readInt("bgType", 0, 1, &bgType_);
-    stored.readInt("translucent", 0, 100, &translucent_);
-    stored.readColor("bgColor", &bgColor_);
-    stored.readBool("isTop", &isTop_);
-    stored.readBool("rememberWin", &rememberWin_);
-    stored.readBool("tray", &tray_);
-    stored.readBool("openLastFile", &openLastFile_);
-    if (rememberWin_)
-        stored.readRect("rect", &windowRect_);
-    settings->endGroup();
-
-    settings->beginGroup(QStringLiteral("shortcut"));
-    stored.readBool("clickNextPage", &clickNextPage_);
-    stored.readBool("doublceClickHide", &doubleClickHide_);
-    stored.readBool("wheelTurnPage", &wheelTurnPage_);
-    settings->endGroup();
-
-    settings->beginGroup(QStringLiteral("font"));
-    stored.readFont("font", &font_);
-    stored.readColor("color", &textColor_);
-    stored.readInt("linespace", 0, kLargestSpacing, &lineSpace_);
-    if (stored.readInt("letterspace", -kLargestSpacing, kLargestSpacing, &letterSpace_))
-        font_.setLetterSpacing(QFont::AbsoluteSpacing, letterSpace_);
-    settings->endGroup();
-
-    settings->beginGroup(QStringLiteral("update"));
-    stored.readBool("checkAtStart", &checkUpdateAtStart_);
-    settings->endGroup();
-
-    settings->beginGroup(QStringLiteral("view"));
-    stored.readBool("showProgress", &showProgress_);
-    stored.readBool("punctuationRules", &punctuationRules_);
-    stored.readInt("autoTurnSeconds", kFewestAutoTurnSeconds, kMostAutoTurnSeconds, &autoTurnSeconds_);
-    settings->endGroup();
-
-    settings->beginGroup(QStringLiteral("content"));
-    stored.readString("chapterRule", &chapterRuleName_);
-    stored.readString("chapterPattern", &chapterPattern_);
-    chapterRuleName_ = ChapterRule::fromName(chapterRuleName_, chapterPattern_).name();
-    if (settings->contains(QStringLiteral("encodings")))
-        bookEncodings_ = settings->value(QStringLiteral("encodings")).toStringList().mid(0, kRememberedEncodings);
-    settings->endGroup();
-
-    stored.readPaths("fileHistory", &fileHistory_);
+    for (const Setting &setting : kSettings) {
+        const QString key = QLatin1String(setting.key);
+        const QVariant fit = settings->contains(key) ? checked(setting, settings->value(key)) : QVariant();
+        if (fit.isNull())
+            continue;
+        values.insert(key, fit);
+        if (setting.kind == Kind::Font)
+            font_ = fit.value<QFont>();
+    }
+    // The stored rectangle is used only when the window remembers it.
+    if (!rememberWin())
+        values.remove(QStringLiteral("window/rect"));
+    // The stored spacing wins over the one the stored font carries.
+    if (values.contains(QStringLiteral("font/letterspace")))
+        font_.setLetterSpacing(QFont::AbsoluteSpacing, letterSpace());
+    if (settings->contains(QStringLiteral("content/encodings")))
+        bookEncodings = settings->value(QStringLiteral("content/encodings")).toStringList().mid(0, kRememberedEncodings);
+    history = readPaths(settings->value(QStringLiteral("fileHistory")));
 }
 
-void ReaderConfig::write(const QString &key, const QVariant &value)
+QString ReaderConfig::chapterRuleName() const
 {
-    configSettings()->setValue(key, value);
+    return ChapterRule::fromName(get("content/chapterRule").toString(), chapterPattern()).name();
 }
 
 void ReaderConfig::setWindowRect(const QRect &rect)
 {
-    windowRect_ = rect;
-    write(QStringLiteral("window/rect"), rect);
+    store("window/rect", rect);
 }
 
 void ReaderConfig::setFont(const QFont &font)
 {
-    font_ = font;
-    emit fontChanged();
-    write(QStringLiteral("font/font"), font);
+    setValue(QStringLiteral("font/font"), font);
 }
 
 void ReaderConfig::setLineSpace(int space)
 {
-    lineSpace_ = space;
-    emit fontChanged();
-    write(QStringLiteral("font/linespace"), space);
+    setValue(QStringLiteral("font/linespace"), space);
 }
 
 void ReaderConfig::setLetterSpace(int space)
 {
-    font_.setLetterSpacing(QFont::AbsoluteSpacing, space);
-    emit fontChanged();
-    write(QStringLiteral("font/letterspace"), space);
+    setValue(QStringLiteral("font/letterspace"), space);
 }
 
 void ReaderConfig::setTextColor(const QColor &color)
 {
-    textColor_ = color;
-    emit fontChanged();
-    write(QStringLiteral("font/color"), color);
+    setValue(QStringLiteral("font/color"), color);
 }
 
 void ReaderConfig::setBgType(int type)
 {
-    bgType_ = type;
-    emit backgroundChanged();
-    write(QStringLiteral("window/bgType"), type);
+    setValue(QStringLiteral("window/bgType"), type);
 }
 
 void ReaderConfig::setTranslucent(int percent)
 {
-    translucent_ = percent;
-    emit backgroundChanged();
-    write(QStringLiteral("window/translucent"), percent);
+    setValue(QStringLiteral("window/translucent"), percent);
 }
 
 void ReaderConfig::setBgColor(const QColor &color)
 {
-    bgColor_ = color;
-    emit backgroundChanged();
-    write(QStringLiteral("window/bgColor"), color);
+    setValue(QStringLiteral("window/bgColor"), color);
 }
 
 void ReaderConfig::setTop(bool top)
 {
-    isTop_ = top;
-    emit topOnWindow(top);
-    write(QStringLiteral("window/isTop"), top);
+    setValue(QStringLiteral("window/isTop"), top);
 }
 
 void ReaderConfig::setRememberWin(bool remember)
 {
-    rememberWin_ = remember;
-    write(QStringLiteral("window/rememberWin"), remember);
+    setValue(QStringLiteral("window/rememberWin"), remember);
 }
 
 void ReaderConfig::setTray(bool tray)
 {
-    tray_ = tray;
-    write(QStringLiteral("window/tray"), tray);
+    setValue(QStringLiteral("window/tray"), tray);
 }
 
 void ReaderConfig::setOpenLastFile(bool open)
 {
-    openLastFile_ = open;
-    write(QStringLiteral("window/openLastFile"), open);
+    setValue(QStringLiteral("window/openLastFile"), open);
 }
 
 void ReaderConfig::setClickNextPage(bool click)
 {
-    clickNextPage_ = click;
-    write(QStringLiteral("shortcut/clickNextPage"), click);
+    setValue(QStringLiteral("shortcut/clickNextPage"), click);
 }
 
 void ReaderConfig::setDoubleClickHide(bool hide)
 {
-    doubleClickHide_ = hide;
-    write(QStringLiteral("shortcut/doublceClickHide"), hide);
+    setValue(QStringLiteral("shortcut/doublceClickHide"), hide);
 }
 
 void ReaderConfig::setWheelTurnPage(bool wheel)
 {
-    wheelTurnPage_ = wheel;
-    write(QStringLiteral("shortcut/wheelTurnPage"), wheel);
+    setValue(QStringLiteral("shortcut/wheelTurnPage"), wheel);
 }
 
 void ReaderConfig::setCheckUpdateAtStart(bool check)
 {
-    checkUpdateAtStart_ = check;
-    write(QStringLiteral("update/checkAtStart"), check);
+    setValue(QStringLiteral("update/checkAtStart"), check);
 }
 
 void ReaderConfig::setChapterRule(const QString &name, const QString &pattern)
 {
-    chapterRuleName_ = name;
-    chapterPattern_ = pattern;
+    values.insert(QStringLiteral("content/chapterRule"), name);
+    values.insert(QStringLiteral("content/chapterPattern"), pattern);
     emit chapterRuleChanged();
     auto settings = configSettings();
     settings->setValue(QStringLiteral("content/chapterRule"), name);
@@ -328,27 +328,23 @@ void ReaderConfig::setChapterRule(const QString &name, const QString &pattern)
 
 void ReaderConfig::setShowProgress(bool show)
 {
-    showProgress_ = show;
-    emit fontChanged(); // the page has another height
-    write(QStringLiteral("view/showProgress"), show);
+    setValue(QStringLiteral("view/showProgress"), show);
 }
 
 void ReaderConfig::setPunctuationRules(bool on)
 {
-    punctuationRules_ = on;
-    emit fontChanged(); // lines break elsewhere
-    write(QStringLiteral("view/punctuationRules"), on);
+    setValue(QStringLiteral("view/punctuationRules"), on);
 }
 
 void ReaderConfig::setAutoTurnSeconds(int seconds)
 {
-    autoTurnSeconds_ = qBound(kFewestAutoTurnSeconds, seconds, kMostAutoTurnSeconds);
-    write(QStringLiteral("view/autoTurnSeconds"), autoTurnSeconds_);
+    const Setting *setting = settingOf(QStringLiteral("view/autoTurnSeconds"));
+    setValue(QStringLiteral("view/autoTurnSeconds"), qBound(setting->lowest, seconds, setting->highest));
 }
 
 TextEncoding ReaderConfig::bookEncoding(const QString &path) const
 {
-    for (const QString &entry : bookEncodings_) {
+    for (const QString &entry : bookEncodings) {
         if (entry.section(QLatin1Char('|'), 1) == FileNameCodec::toStored(path))
             return textEncodingFromName(entry.section(QLatin1Char('|'), 0, 0));
     }
@@ -358,14 +354,14 @@ TextEncoding ReaderConfig::bookEncoding(const QString &path) const
 void ReaderConfig::setBookEncoding(const QString &path, TextEncoding encoding)
 {
     QStringList kept;
-    for (const QString &entry : qAsConst(bookEncodings_)) {
+    for (const QString &entry : qAsConst(bookEncodings)) {
         if (entry.section(QLatin1Char('|'), 1) != FileNameCodec::toStored(path))
             kept << entry;
     }
     if (encoding != TextEncoding::Auto)
         kept.prepend(textEncodingName(encoding) + QLatin1Char('|') + FileNameCodec::toStored(path));
-    bookEncodings_ = kept.mid(0, kRememberedEncodings);
-    write(QStringLiteral("content/encodings"), bookEncodings_);
+    bookEncodings = kept.mid(0, kRememberedEncodings);
+    configSettings()->setValue(QStringLiteral("content/encodings"), bookEncodings);
 }
 
 QString ReaderConfig::installId()
@@ -381,29 +377,22 @@ QString ReaderConfig::installId()
     return stored;
 }
 
-bool ReaderConfig::setPageRect(const QRect &rect)
-{
-    const bool same = rect == pageRect_;
-    pageRect_ = rect;
-    return same;
-}
-
 QString ReaderConfig::lastFile() const
 {
-    return fileHistory_.value(0);
+    return history.value(0);
 }
 
 void ReaderConfig::removeFileHistory(const QString &path)
 {
-    fileHistory_.removeAll(path);
-    write(QStringLiteral("fileHistory"), storedPaths(fileHistory_));
+    history.removeAll(path);
+    configSettings()->setValue(QStringLiteral("fileHistory"), storedPaths(history));
 }
 
 void ReaderConfig::addFileHistory(const QString &path)
 {
-    fileHistory_.removeAll(path);
-    fileHistory_.prepend(path);
-    while (fileHistory_.size() > kHistoryLength)
-        fileHistory_.removeAt(kHistoryLength);
-    write(QStringLiteral("fileHistory"), storedPaths(fileHistory_));
+    history.removeAll(path);
+    history.prepend(path);
+    while (history.size() > kHistoryLength)
+        history.removeAt(kHistoryLength);
+    configSettings()->setValue(QStringLiteral("fileHistory"), storedPaths(history));
 }

@@ -1,22 +1,25 @@
 #include "MainWindow.h"
 #include "ui_MainWindow.h"
 
+#include "AutoTurner.h"
+#include "BookNotices.h"
 #include "BuildSettings.h"
+#include "CommandDispatcher.h"
+#include "ContextMenu.h"
 #include "HotKeyManager.h"
 #include "Prompter.h"
 #include "Reader.h"
 #include "ReaderConfig.h"
+#include "ReadingCommands.h"
 #include "WhatsNewDlg.h"
 #include "WindowSystem.h"
 
-#include <QAction>
 #include <QCursor>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHoverEvent>
-#include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -36,11 +39,9 @@ const int kFaintOpacity = 5; // at or below this the background is lifted under 
 const int kHoverBoost = 6;
 const qreal kWholeWindowHoverOpacity = 0.15;
 const int kFormMargin = 2; // the form's margins around the text area
-const char kAppId[] = "QX7RD";
-const int kVersionCode = 6;
 } // namespace
 
-MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), relayoutDelay(100), prompter(new Prompter)
+MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 {
     hotKeyManager = new HotKeyManager(nullptr, HotKeyManager::BindLater);
     resizeEdge = None;
@@ -49,17 +50,24 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), relayoutDelay(100
     ui->setupUi(this);
     config = new ReaderConfig;
     reader = new Reader(config);
+    dispatcher = new CommandDispatcher(this);
+    readingCommands = new ReadingCommands(reader->session(), config, this);
+    readingCommands->addTo(dispatcher);
+    autoTurner = new AutoTurner(reader->session(), config, this);
+    autoTurner->addTo(dispatcher);
+    addWindowCommands();
+    contextMenu = new ContextMenu(dispatcher, readingCommands, reader->session(), config, this);
+    new BookNotices(reader->book(), this);
 
     // The update dialog and its check come after the first paint
     // (startUpdateCheck): building a dialog and the network stack take a
     // while, and the page should not wait for them.
-    connect(&relayoutDelay, &QThread::finished, this, &MainWindow::refreshAndPaint);
     connect(reader, &Reader::changed, this, QOverload<>::of(&QWidget::update));
+    connect(autoTurner, &AutoTurner::changed, this, QOverload<>::of(&QWidget::update));
     connect(config, &ReaderConfig::fontChanged, this, &MainWindow::refreshAndPaint);
     connect(config, &ReaderConfig::topOnWindow, this, &MainWindow::onTopWindow);
     connect(config, &ReaderConfig::backgroundChanged, this, &MainWindow::onBackgroundChanged);
     connect(hotKeyManager, &HotKeyManager::hotKeyPressed, this, &MainWindow::onHotkeyPressed);
-    connectBookNotices();
     reader->book()->setChapterRule(config->chapterRule());
     connect(config, &ReaderConfig::chapterRuleChanged, this,
             [this] { reader->book()->setChapterRule(config->chapterRule()); });
@@ -91,8 +99,6 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), relayoutDelay(100
 
     connect(cursorTimer, &QTimer::timeout, this, &MainWindow::monitorCursor);
     cursorTimer->start(250);
-    autoTurnTimer = new QTimer(this);
-    connect(autoTurnTimer, &QTimer::timeout, this, &MainWindow::autoTurnPage);
     setAcceptDrops(true);
 
     if (config->openLastFile()) {
@@ -100,26 +106,38 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), relayoutDelay(100
         // real text area and the first paint shows it.
         layout()->activate();
         ui->centralwidget->layout()->activate();
-        config->setPageRect(ui->label->geometry());
+        reader->setPageRect(ui->label->geometry());
         openFile(config->lastFile(), false);
     }
 }
 
 MainWindow::~MainWindow()
 {
+    if (prompter)
+        Prompter::install(nullptr);
+    delete contextMenu;
     delete hotKeyManager;
-    delete config;
     delete reader;
+    delete config;
     delete updateDialog;
     ui.reset();
-    delete contextMenu;
-    qDeleteAll(menuActions);
     delete cursorTimer;
 }
 
 void MainWindow::setPrompter(Prompter *replacement)
 {
     prompter.reset(replacement);
+    Prompter::install(replacement);
+}
+
+QMenu *MainWindow::menu() const
+{
+    return contextMenu->menu();
+}
+
+void MainWindow::openFile(const QString &path, bool report)
+{
+    readingCommands->openFile(path, report);
 }
 
 void MainWindow::showWindow(bool raise)
@@ -201,21 +219,6 @@ void MainWindow::monitorCursor()
     }
 }
 
-void MainWindow::startUpdateCheck()
-{
-    if (!updateDialog) {
-        updateDialog = new WhatsNewDlg(QString::fromLatin1(kAppId), kVersionCode, config->installId(), this);
-        connect(updateDialog, &QDialog::finished, this, &MainWindow::onUpdateDlgClosed);
-    }
-    updateDialog->checkUpdate(QStringLiteral(TAVRIL_UPDATE_URL), false);
-}
-
-void MainWindow::onUpdateDlgClosed(int)
-{
-    if (updateDialog && updateDialog->isForceUpdate())
-        close();
-}
-
 bool MainWindow::event(QEvent *event)
 {
     if (!moved && event->type() == QEvent::HoverMove)
@@ -256,7 +259,7 @@ void MainWindow::chooseResizeEdge(const QPoint &position)
 
 void MainWindow::mousePressEvent(QMouseEvent *event)
 {
-    stopAutoTurn();
+    autoTurner->stop();
     if (event->button() == Qt::LeftButton) {
         systemGesture = false;
         pressed = true;
@@ -368,7 +371,7 @@ void MainWindow::mouseReleaseEvent(QMouseEvent *event)
     if (event->button() != Qt::LeftButton)
         return;
     if (!moved && !systemGesture && config->clickNextPage())
-        reader->nextPage();
+        reader->session()->nextPage();
     systemGesture = false;
     pressed = false;
     moved = false;
@@ -385,22 +388,22 @@ void MainWindow::mouseDoubleClickEvent(QMouseEvent *event)
 
 void MainWindow::wheelEvent(QWheelEvent *event)
 {
-    stopAutoTurn();
+    autoTurner->stop();
     if (!config->wheelTurnPage())
         return;
     if (event->angleDelta().y() < 0)
-        reader->nextPage();
+        reader->session()->nextPage();
     else
-        reader->previousPage();
+        reader->session()->previousPage();
     event->accept();
 }
 
 void MainWindow::keyPressEvent(QKeyEvent *event)
 {
     // Any key stops pages turning by themselves, but the one that toggles it.
-    const int action = hotKeyManager->actionFor(event);
-    if (action != HotKeyManager::AutoTurn && action != HotKeyManager::AutoTurn + HotKeyManager::GlobalIdOffset)
-        stopAutoTurn();
+    KeyBinding binding{};
+    if (!hotKeyManager->bindingFor(event, &binding) || binding.command != Command::AutoTurn)
+        autoTurner->stop();
     hotKeyManager->handleKeyPress(event);
 }
 
@@ -417,15 +420,15 @@ QColor MainWindow::backgroundColor() const
 void MainWindow::paintEvent(QPaintEvent *event)
 {
     QWidget::paintEvent(event);
-    if (!config->setPageRect(ui->label->geometry()))
-        relayoutDelay.trigger();
+    // A new text area lays the page out again once it has settled.
+    reader->setPageRect(ui->label->geometry());
     QPainter painter(this);
     if (!WindowSystem::fadesWindows())
         painter.setOpacity(wholeWindowOpacity());
     painter.fillRect(QRect(0, 0, width(), height()), backgroundColor());
     reader->paint(&painter);
-    if (autoTurnTimer->isActive())
-        paintAutoTurnMark(&painter);
+    if (autoTurner->isTurning())
+        autoTurner->paintMark(&painter, reader->pageRect());
     if (!firstPaintDone) {
         firstPaintDone = true;
         // The page is on screen: the rest of a long book can be read now.
@@ -446,25 +449,12 @@ void MainWindow::moveEvent(QMoveEvent *)
 
 bool MainWindow::isTurningPages() const
 {
-    return autoTurnTimer->isActive();
-}
-
-// A small sign at the top right of the page while pages turn by themselves.
-void MainWindow::paintAutoTurnMark(QPainter *painter)
-{
-    const QRect page = config->pageRect();
-    QColor color = config->textColor();
-    color.setAlphaF(color.alphaF() * 0.6);
-    QFont font = config->font();
-    font.setPointSizeF(qMax(6.0, font.pointSizeF() * 0.6));
-    painter->setFont(font);
-    painter->setPen(color);
-    painter->drawText(page, Qt::AlignTop | Qt::AlignRight, tr("▶ 自动"));
+    return autoTurner->isTurning();
 }
 
 void MainWindow::hideEvent(QHideEvent *event)
 {
-    stopAutoTurn();
+    autoTurner->stop();
     QMainWindow::hideEvent(event);
 }
 
@@ -485,28 +475,13 @@ void MainWindow::dropEvent(QDropEvent *event)
     for (const QUrl &url : event->mimeData()->urls()) {
         if (url.isLocalFile()) {
             event->acceptProposedAction();
-            stopAutoTurn();
+            autoTurner->stop();
             const QString path = url.toLocalFile();
             // After the drop has ended: opening may ask or tell something.
             QTimer::singleShot(0, this, [this, path] { openFile(path); });
             return;
         }
     }
-}
-
-bool MainWindow::eventFilter(QObject *watched, QEvent *event)
-{
-    // A click on a greyed-out book of the history: take it off the list.
-    if (watched == recentMenu && event->type() == QEvent::MouseButtonRelease) {
-        QAction *action = recentMenu->actionAt(static_cast<QMouseEvent *>(event)->pos());
-        if (action && !action->isEnabled() && !action->data().toString().isEmpty()) {
-            const QString path = action->data().toString();
-            contextMenu->close();
-            QTimer::singleShot(0, this, [this, path] { openRecent(path); });
-            return true;
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::resizeEvent(QResizeEvent *)

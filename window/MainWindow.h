@@ -1,26 +1,24 @@
 #pragma once
 
-#include "DelayRun.h"
+#include "CommandTable.h"
 #include "InstanceChannel.h"
-#include "decodeText.h"
 
-#include <QList>
 #include <QMainWindow>
 #include <QPoint>
 #include <QScopedPointer>
-#include <QSet>
 
 #include <functional>
 
+class AutoTurner;
+class CommandDispatcher;
+class ContextMenu;
 class HotKeyManager;
 class PreferenceDialog;
 class Prompter;
-class QAction;
-class QPainter;
 class QMenu;
-class QTimer;
 class Reader;
 class ReaderConfig;
+class ReadingCommands;
 class WhatsNewDlg;
 
 namespace Ui {
@@ -50,10 +48,11 @@ public:
     Reader *readerObject() const { return reader; }
     ReaderConfig *configObject() const { return config; }
     HotKeyManager *hotKeys() const { return hotKeyManager; }
-    QMenu *menu() const { return contextMenu; }
+    CommandDispatcher *commands() const { return dispatcher; }
+    QMenu *menu() const;
     int backgroundBoost() const { return hoverBoost; }
     ResizeEdge edgeUnderCursor() const { return resizeEdge; }
-    /// Replaces the message boxes, the file dialog and the browser (tests).
+    /// Replaces the message boxes, the pickers and the browser (tests); owned.
     void setPrompter(Prompter *prompter);
     /// Pages turn by themselves (自动翻页).
     bool isTurningPages() const;
@@ -64,14 +63,15 @@ public:
 
 public slots:
     void refreshAndPaint();
-    void onHotkeyPressed(int keyCode);
+    void onHotkeyPressed(Command command);
     void onTopWindow(bool isTop);
     void onBackgroundChanged();
     void monitorCursor();
     void onUpdateDlgClosed(int result);
     /// Creates the update dialog, once, and starts the silent check.
     void startUpdateCheck();
-    /// A request from another start of the reader: "show", or "open" and a path.
+    /// A request from another start of the reader: "show", "open" and a
+    /// path, or "command" and a command's name.
     void onRequest(const QStringList &request, InstanceChannel::Answer *answer);
     /// Ends the reader, also from inside a message box or dialog left open.
     void quit();
@@ -90,35 +90,19 @@ protected:
     void hideEvent(QHideEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void addWindowCommands();
     void chooseResizeEdge(const QPoint &position);
     void resizeTo(const QPoint &global);
     QColor backgroundColor() const;
-    void buildContextMenu();
-    void openFileCommand();
-    void addBookmarkCommand();
-    QMenu *buildEncodingMenu();
-    QMenu *buildRecentMenu();
-    void openRecent(const QString &path);
-    void jumpCommand();
-    void toggleAutoTurn();
-    void stopAutoTurn();
-    void autoTurnPage();
-    void paintAutoTurnMark(QPainter *painter);
-    void chooseEncoding(TextEncoding encoding);
-    void connectBookNotices();
-    static QString openErrorText(int error, const QString &path);
     QRect restoredGeometry(const QRect &stored) const;
     void followCompositor();
     void applyWindowOpacity();
     qreal wholeWindowOpacity() const;
     bool startSystemGesture();
     void centerWindow();
-    void message(const QString &text);
     void showPreferences();
-    bool navigate(bool (Reader::*move)(), const char *boundary);
 
     bool pressed = false;
     bool moved = false;
@@ -127,26 +111,22 @@ private:
     QPoint pressWindowPos;
     ReaderConfig *config = nullptr;
     Reader *reader = nullptr;
-    DelayRun relayoutDelay;
     HotKeyManager *hotKeyManager = nullptr;
+    CommandDispatcher *dispatcher = nullptr;
+    ReadingCommands *readingCommands = nullptr;
+    AutoTurner *autoTurner = nullptr;
+    ContextMenu *contextMenu = nullptr;
     ResizeEdge resizeEdge = None;
     QTimer *cursorTimer = nullptr;
     QScopedPointer<Ui::MainWindow> ui;
     PreferenceDialog *preferenceDialog = nullptr;
-    QList<QAction *> menuActions;
-    QMenu *contextMenu = nullptr;
     WhatsNewDlg *updateDialog = nullptr;
     QScopedPointer<Prompter> prompter;
     // Without a compositing manager a translucent window shows black.
     bool translucencyWorks = true;
     bool updateCheckStarted = false;
     bool firstPaintDone = false;
-    QTimer *autoTurnTimer = nullptr;
-    QMenu *recentMenu = nullptr;
     // The window system took the pointer for a move or resize.
     bool systemGesture = false;
     std::function<bool()> compositorProbe;
-    // Each told once per book and session.
-    QSet<QString> warnedSaveFailures;
-    QSet<QString> toldRelocations;
 };

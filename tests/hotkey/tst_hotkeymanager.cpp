@@ -8,18 +8,50 @@
 
 namespace {
 
-// The documented table, apart from the code: ids 1-14 and 16-18 with a global
-// default of Ctrl+Shift and the in-app key (id + 100); 19 (jump) in-app only.
-QMap<int, QString> documentedDefaults()
+// A command's key by name: "next-page" in the window, "next-page@g" on the whole desktop.
+KeyBinding binding(const QString &spec)
 {
-    const QStringList inApp = {"O",  "C", "T", "B", "V", "F", "Left", "Right", "Down",
-                               "Up", "N", "M", "P", "H", "[", "]",    "A"};
-    QMap<int, QString> table{{19, "G"}};
-    for (int i = 0; i < inApp.size(); ++i) {
-        table.insert(i < 14 ? i + 1 : i + 2, inApp.at(i));
-        table.insert(i < 14 ? i + 101 : i + 102, "Ctrl+Shift+" + inApp.at(i));
+    const CommandInfo *command = CommandTable::byName(spec.section('@', 0, 0));
+    if (!command)
+        qFatal("no command %s", qPrintable(spec));
+    return {command->command, spec.endsWith("@g") ? KeyScope::Global : KeyScope::InApp};
+}
+
+bool set(HotKeyManager &manager, const QString &change, bool save = true)
+{
+    const KeyBinding key = binding(change.section('=', 0, 0));
+    return manager.setHotKey(key.command, key.scope, change.section('=', 1), save);
+}
+
+// The documented defaults, apart from the code: each command's in-app key and Ctrl+Shift with it on the
+// desktop; jump in the window only.
+QMap<QString, QString> documentedDefaults()
+{
+    const QStringList keys = {"open=O",        "close=C",        "contents=T",         "bookmarks=B",
+                              "add-bookmark=V", "find=F",         "previous-page=Left", "next-page=Right",
+                              "hide=Down",      "show=Up",        "center=N",           "menu=M",
+                              "preferences=P",  "help=H",         "previous-chapter=[", "next-chapter=]",
+                              "auto-turn=A"};
+    QMap<QString, QString> table{{"jump", "G"}};
+    for (const QString &key : keys) {
+        table.insert(key.section('=', 0, 0), key.section('=', 1));
+        table.insert(key.section('=', 0, 0) + "@g", "Ctrl+Shift+" + key.section('=', 1));
     }
     return table;
+}
+
+// Every key the manager holds, by name.
+QMap<QString, QString> table(const HotKeyManager &manager)
+{
+    QMap<QString, QString> keys;
+    for (const CommandInfo &command : CommandTable::rows()) {
+        for (KeyScope scope : {KeyScope::InApp, KeyScope::Global}) {
+            const QString key = manager.hotKey(command.command, scope);
+            if (!key.isEmpty())
+                keys.insert(QLatin1String(command.name) + (scope == KeyScope::Global ? "@g" : ""), key);
+        }
+    }
+    return keys;
 }
 
 // The [key] group of the ini file, as "id=value" in the order of the ids.
@@ -33,13 +65,13 @@ QStringList stored()
     return keys.values();
 }
 
-// The action a key press runs: -1 for none, 0 for more than one.
-int press(HotKeyManager &manager, int key, Qt::KeyboardModifiers modifiers = {}, bool autoRepeat = false)
+// The command a key press runs: empty for none, "*" for more than one.
+QString press(HotKeyManager &manager, int key, Qt::KeyboardModifiers modifiers = {}, bool autoRepeat = false)
 {
     QSignalSpy spy(&manager, &HotKeyManager::hotKeyPressed);
     QKeyEvent event(QEvent::KeyPress, key, modifiers, QString(), autoRepeat);
     manager.handleKeyPress(&event);
-    return spy.isEmpty() ? -1 : spy.size() > 1 ? 0 : spy.at(0).at(0).toInt();
+    return spy.isEmpty() ? QString() : spy.size() > 1 ? "*" : CommandTable::name(spy.at(0).at(0).value<Command>());
 }
 
 } // namespace
@@ -57,11 +89,7 @@ private slots:
     {
         MessageLog log;
         HotKeyManager manager;
-        QMap<int, QString> table;
-        for (int id = -1; id <= 200; ++id)
-            if (!manager.hotKey(id).isEmpty())
-                table.insert(id, manager.hotKey(id));
-        QCOMPARE(table, documentedDefaults());
+        QCOMPARE(table(manager), documentedDefaults());
         QVERIFY(stored().isEmpty());
         // Every global default was offered to the system, which has no global keys here.
         QCOMPARE(log.warnings.filter("QxtGlobalShortcut failed to register: Ctrl+Shift+").size(), 17);
@@ -71,21 +99,19 @@ private slots:
     {
         MessageLog log;
         HotKeyManager manager;
-        // Taken sequences, then ids outside the table (15 is quit, menu only), refused with a word.
-        for (QString refused : {"1=Ctrl+Shift+O", "102=O", "1=C", "15=Q", "115=Q", "0=Q", "-8=Q", "119=Q"})
-            QVERIFY2(!manager.setHotKey(refused.section('=', 0, 0).toInt(), refused.section('=', 1), true),
-                     qPrintable(refused));
-        QVERIFY(manager.setHotKey(1, "O", true)); // its own: accepted, not written
-        QCOMPARE(log.warnings.filter("HotKeyManager:").size(), 5);
+        // Taken sequences, then keys a command cannot have (quit none, jump none on the desktop).
+        for (QString refused : {"open=Ctrl+Shift+O", "close@g=O", "open=C", "quit=Q", "quit@g=Q", "jump@g=Q"})
+            QVERIFY2(!set(manager, refused), qPrintable(refused));
+        QVERIFY(set(manager, "open=O")); // its own: accepted, not written
         QVERIFY(stored().isEmpty());
 
-        // Two actions swap through a free sequence; a cleared one is written
+        // Two commands swap through a free sequence; a cleared one is written
         // empty, and what it gave up is free for another.
-        for (QString change : {"1=X", "2=O", "1=C", "108=", "3=Ctrl+Shift+Right"})
-            QVERIFY(manager.setHotKey(change.section('=', 0, 0).toInt(), change.section('=', 1), true));
+        for (QString change : {"open=X", "close=O", "open=C", "next-page@g=", "contents=Ctrl+Shift+Right"})
+            QVERIFY(set(manager, change));
         QCOMPARE(stored(), (QStringList{"1=C", "2=O", "3=Ctrl+Shift+Right", "108="}));
-        // An unknown key's chord has no text either: it must not run the cleared action.
-        QVERIFY(press(manager, Qt::Key_unknown) == -1 && press(manager, 0) == -1);
+        // An unknown key's chord has no text either: it must not run the cleared command.
+        QCOMPARE(press(manager, Qt::Key_unknown) + press(manager, 0), QString());
     }
 
     void storedKeysComeBackAsTheUserLeftThem()
@@ -97,58 +123,56 @@ private slots:
         storeSettings(iniPath(), keys);
         MessageLog log;
         HotKeyManager manager;
-        // Swaps and cleared keys come back; of a chord stored twice the lower id keeps it, the other its default;
+        // Swaps and cleared keys come back; of a chord stored twice the first keeps it, the other its default;
         // a default a stored key took is left empty; a value that is no sequence stays text and matches no press.
-        QMap<int, QString> expected = documentedDefaults();
-        for (const QString &entry :
-             QStringLiteral("1=C|2=X|3=B|4=|5=Z|8=|108=bad|116=Ctrl+Shift+]|117=Ctrl+Shift+[").split('|'))
-            expected.insert(entry.section('=', 0, 0).toInt(), entry.section('=', 1));
-        for (int id = -1; id <= 200; ++id)
-            QCOMPARE(manager.hotKey(id), expected.value(id));
-        QCOMPARE(press(manager, Qt::Key_Right), -1);
-        QCOMPARE(press(manager, Qt::Key_C), 1);
+        QMap<QString, QString> expected = documentedDefaults();
+        for (const QString &entry : QStringLiteral("open=C|close=X|contents=B|add-bookmark=Z|next-page@g=bad|"
+                                                   "previous-chapter@g=Ctrl+Shift+]|next-chapter@g=Ctrl+Shift+[")
+                                        .split('|'))
+            expected.insert(entry.section('=', 0, 0), entry.section('=', 1));
+        expected.remove("bookmarks");
+        expected.remove("next-page");
+        QCOMPARE(table(manager), expected);
+        QCOMPARE(press(manager, Qt::Key_Right), QString());
+        QCOMPARE(press(manager, Qt::Key_C), QStringLiteral("open"));
     }
 
     void resetPutsEveryDefaultBackAndWritesThem()
     {
         MessageLog log;
         HotKeyManager manager;
-        // Id 2 holds id 1's default: the reset must not refuse it back.
-        QVERIFY(manager.setHotKey(1, "X", true) && manager.setHotKey(2, "O", true));
+        // close holds open's default: the reset must not refuse it back.
+        QVERIFY(set(manager, "open=X") && set(manager, "close=O"));
         manager.resetToDefaults(false);
-        QCOMPARE(manager.hotKey(1), QStringLiteral("O"));
+        QCOMPARE(manager.hotKey(Command::Open, KeyScope::InApp), QStringLiteral("O"));
         QCOMPARE(stored(), (QStringList{"1=X", "2=O"}));
         manager.resetToDefaults(true);
-        QStringList all;
-        const QMap<int, QString> defaults = documentedDefaults();
-        for (auto it = defaults.constBegin(); it != defaults.constEnd(); ++it) {
-            all << QStringLiteral("%1=%2").arg(it.key()).arg(it.value());
-            QCOMPARE(manager.hotKey(it.key()), it.value());
-        }
-        QCOMPARE(stored(), all);
+        QCOMPARE(table(manager), documentedDefaults());
+        QCOMPARE(stored().size(), documentedDefaults().size());
+        QVERIFY(stored().contains("108=Ctrl+Shift+Right") && stored().contains("19=G"));
     }
 
-    // Key, modifiers, the action run; keypad keys count as the main ones unless with Ctrl.
+    // Key, modifiers, the command run; keypad keys count as the main ones unless with Ctrl.
     void keyPressesMatchTheirChord()
     {
         MessageLog log;
         HotKeyManager manager;
-        QVERIFY(manager.setHotKey(HotKeyManager::Find, "5", false));
+        QVERIFY(set(manager, "find=5", false));
         const int shift = Qt::ShiftModifier, keypad = Qt::KeypadModifier, ctrl = Qt::ControlModifier;
-        const int presses[][2] = {{Qt::Key_O, 1},
-                                  {Qt::Key_O | shift, -1},
-                                  {Qt::Key_BracketLeft, 16},
-                                  {Qt::Key_Left | keypad, 7},
-                                  {Qt::Key_5, 6},
-                                  {Qt::Key_5 | keypad, 6},
-                                  {Qt::Key_5 | ctrl | keypad, -1},
-                                  {Qt::Key_Right | ctrl | shift, 108},
-                                  {Qt::Key_Control | ctrl, -1}};
+        const QList<QPair<int, QString>> presses = {{Qt::Key_O, "open"},
+                                                    {Qt::Key_O | shift, ""},
+                                                    {Qt::Key_BracketLeft, "previous-chapter"},
+                                                    {Qt::Key_Left | keypad, "previous-page"},
+                                                    {Qt::Key_5, "find"},
+                                                    {Qt::Key_5 | keypad, "find"},
+                                                    {Qt::Key_5 | ctrl | keypad, ""},
+                                                    {Qt::Key_Right | ctrl | shift, "next-page"},
+                                                    {Qt::Key_Control | ctrl, ""}};
         for (const auto &p : presses)
             for (bool held : {false, true}) // held, it repeats
-                QVERIFY2(press(manager, p[0] & ~Qt::KeyboardModifierMask,
-                               Qt::KeyboardModifiers(p[0] & Qt::KeyboardModifierMask), held) == p[1],
-                         qPrintable(QKeySequence(p[0]).toString()));
+                QCOMPARE(press(manager, p.first & ~Qt::KeyboardModifierMask,
+                               Qt::KeyboardModifiers(p.first & Qt::KeyboardModifierMask), held),
+                         p.second);
     }
 
     void aGlobalKeyTheSystemRefusesStillWorksInTheWindow()
@@ -156,15 +180,15 @@ private slots:
         MessageLog log;
         HotKeyManager manager;
         log.warnings.clear();
-        QVERIFY(!manager.bindGlobal(108, "Ctrl+Alt+Right"));
+        QVERIFY(!manager.bindGlobal(Command::NextPage, "Ctrl+Alt+Right"));
         QCOMPARE(log.warnings, QStringList{"QxtGlobalShortcut failed to register: Ctrl+Alt+Right"});
-        QVERIFY(manager.setHotKey(109, "Ctrl+Alt+Down", true));
+        QVERIFY(set(manager, "hide@g=Ctrl+Alt+Down"));
         QCOMPARE(stored(), QStringList{"109=Ctrl+Alt+Down"});
-        QCOMPARE(press(manager, Qt::Key_Down, Qt::ControlModifier | Qt::AltModifier), 109);
+        QCOMPARE(press(manager, Qt::Key_Down, Qt::ControlModifier | Qt::AltModifier), QStringLiteral("hide"));
         // Only the manager's own shortcuts are believed.
         QSignalSpy spy(&manager, &HotKeyManager::hotKeyPressed);
         QxtGlobalShortcut stranger;
-        stranger.setTag(108);
+        stranger.setTag(int(Command::NextPage));
         manager.onGlobalKeyPressed(&stranger);
         manager.onGlobalKeyPressed(nullptr);
         QCOMPARE(spy.count(), 0);

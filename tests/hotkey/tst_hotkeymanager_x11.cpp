@@ -76,11 +76,12 @@ bool xdotoolKey(const QString &keys)
     return QProcess::execute(QStringLiteral("xdotool"), QStringList{QStringLiteral("key")} + keys.split(' ')) == 0;
 }
 
-QList<int> ids(const QSignalSpy &spy)
+// The commands run, by name.
+QStringList ran(const QSignalSpy &spy)
 {
-    QList<int> result;
+    QStringList result;
     for (const QList<QVariant> &arguments : spy)
-        result << arguments.at(0).toInt();
+        result << CommandTable::name(arguments.at(0).value<Command>());
     return result;
 }
 
@@ -106,25 +107,26 @@ private slots:
             QVERIFY((locks.isEmpty() || xdotoolKey(locks)) && xdotoolKey("ctrl+shift+Right") &&
                     (locks.isEmpty() || xdotoolKey(locks)));
         QVERIFY(xdotoolKey("ctrl+shift+bracketleft"));
-        QTRY_COMPARE_WITH_TIMEOUT(ids(spy), (QList<int>{108, 108, 108, 108, 116}), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(ran(spy), QString("next-page next-page next-page next-page previous-chapter").split(' '),
+                                  5000);
     }
 
     void grabsFollowTheTableAndAreReleased()
     {
         QScopedPointer<HotKeyManager> manager(new HotKeyManager);
         QSignalSpy spy(manager.data(), &HotKeyManager::hotKeyPressed);
-        QVERIFY(manager->setHotKey(108, "Ctrl+Alt+Right", false));
+        QVERIFY(manager->setHotKey(Command::NextPage, KeyScope::Global, "Ctrl+Alt+Right", false));
         QxtGlobalShortcut stranger; // ours too, yet the chord is taken
         QVERIFY(!stranger.setShortcut(QKeySequence("Ctrl+Alt+Right")));
         QVERIFY(xdotoolKey("ctrl+shift+Right") && xdotoolKey("ctrl+alt+Right") && spy.wait(5000));
-        QTest::qWait(200); // both would emit 108: give a second one time to show up
-        QCOMPARE(ids(spy), QList<int>{108});
+        QTest::qWait(200); // both would run next-page: give a second one time to show up
+        QCOMPARE(ran(spy), QStringList{"next-page"});
         QVERIFY(ForeignXClient().grab(XK_Right, kCtrlShift));
 
         // While the capture dialog listens, the reader holds no chord.
         manager->setGlobalSuspended(true);
         QVERIFY(ForeignXClient().grab(XK_Right, kCtrlAlt));
-        QVERIFY(manager->setHotKey(101, "Ctrl+Alt+O", false)); // bound once resumed
+        QVERIFY(manager->setHotKey(Command::Open, KeyScope::Global, "Ctrl+Alt+O", false)); // bound once resumed
         manager->setGlobalSuspended(false);
         QVERIFY(!ForeignXClient().grab(XK_Right, kCtrlAlt, {0}) && !ForeignXClient().grab(XK_o, kCtrlAlt, {0}));
 
@@ -143,13 +145,13 @@ private slots:
         QVERIFY(holder.grab(XK_q, kCtrlAlt, {XCB_MOD_MASK_2}));
         HotKeyManager manager;
         MessageLog log;
-        QVERIFY(!manager.bindGlobal(101, "Ctrl+Alt+Q"));
+        QVERIFY(!manager.bindGlobal(Command::Open, "Ctrl+Alt+Q"));
         QCOMPARE(log.warnings, QStringList{"QxtGlobalShortcut failed to register: Ctrl+Alt+Q"});
         QVERIFY(ForeignXClient().grab(XK_q, kCtrlAlt, {0, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_2 | XCB_MOD_MASK_LOCK}));
         QSignalSpy spy(&manager, &HotKeyManager::hotKeyPressed);
         QKeyEvent event(QEvent::KeyPress, Qt::Key_Q, Qt::ControlModifier | Qt::AltModifier);
         manager.handleKeyPress(&event);
-        QCOMPARE(ids(spy), QList<int>{101});
+        QCOMPARE(ran(spy), QStringList{"open"});
     }
 
     void swappedChordsAreBoundAtStartAndAfterAReset()
@@ -157,16 +159,18 @@ private slots:
         MessageLog log;
         {
             HotKeyManager manager;
-            QVERIFY(manager.setHotKey(107, "Ctrl+Alt+1", true) && manager.setHotKey(108, "Ctrl+Shift+Left", true) &&
-                    manager.setHotKey(107, "Ctrl+Shift+Right", true));
+            const KeyScope global = KeyScope::Global;
+            QVERIFY(manager.setHotKey(Command::PreviousPage, global, "Ctrl+Alt+1", true) &&
+                    manager.setHotKey(Command::NextPage, global, "Ctrl+Shift+Left", true) &&
+                    manager.setHotKey(Command::PreviousPage, global, "Ctrl+Shift+Right", true));
         }
         HotKeyManager manager; // the swap, from the file
         QSignalSpy spy(&manager, &HotKeyManager::hotKeyPressed);
         QVERIFY(xdotoolKey("ctrl+shift+Right"));
-        QTRY_COMPARE_WITH_TIMEOUT(ids(spy), QList<int>{107}, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(ran(spy), QStringList{"previous-page"}, 5000);
         manager.resetToDefaults(true);
         QVERIFY(xdotoolKey("ctrl+shift+Left"));
-        QTRY_COMPARE_WITH_TIMEOUT(ids(spy), (QList<int>{107, 107}), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(ran(spy), (QStringList{"previous-page", "previous-page"}), 5000);
         QVERIFY(log.warnings.filter("failed to register").isEmpty());
     }
 };

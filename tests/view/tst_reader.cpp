@@ -106,6 +106,14 @@ class TestReader : public QObject
 
     QTemporaryDir dir;
     std::unique_ptr<ReaderConfig> config;
+    QRect pageRect;       // for the readers made next
+    Reader *live = nullptr; // and the one that reads now
+    void setPage(const QRect &rect)
+    {
+        pageRect = rect;
+        if (live)
+            live->setPageRect(rect);
+    }
 
     QString writeBook(const QString &name, const QString &text)
     {
@@ -117,7 +125,8 @@ class TestReader : public QObject
     void readEveryPage(const QString &text)
     {
         Reader reader(config.get());
-        reader.openBook(writeBook(QStringLiteral("walk.txt"), text));
+        reader.setPageRect(pageRect);
+        reader.session()->openBook(writeBook(QStringLiteral("walk.txt"), text));
         QCOMPARE(reader.book()->text(), text);
         const QFontMetrics metrics(config->font());
         const bool rules = config->punctuationRules();
@@ -125,12 +134,12 @@ class TestReader : public QObject
         auto checkPage = [&](bool forward) {
             if (forward && !rules)
                 QCOMPARE(reader.lines(),
-                         plainLayout(text, reader.position(), config->font(), config->pageRect(), config->lineSpace()));
+                         plainLayout(text, reader.position(), config->font(), pageRect, config->lineSpace()));
             int at = reader.position();
             for (int count : reader.lines()) {
                 const QString line = text.mid(at, count);
                 const bool hangs = rules && count > 1 && badLineStart(text, at + count - 1);
-                QVERIFY2(lineWidth(metrics, line.chopped(hangs)) <= config->pageRect().width(), qPrintable(line));
+                QVERIFY2(lineWidth(metrics, line.chopped(hangs)) <= pageRect.width(), qPrintable(line));
                 QVERIFY(!line.chopped(1).contains(QLatin1Char('\n')));
                 finder.setPosition(at += count);
                 QVERIFY2(finder.isAtBoundary(), qPrintable(QString::number(at)));
@@ -143,16 +152,16 @@ class TestReader : public QObject
             checkPage(true);
             QVERIFY(!QTest::currentTestFailed() && reader.pageLength() > 0);
             if (++pages == 4) { // the previous page, and the next is this one again
-                QVERIFY(reader.previousPage() && reader.position() < expected && reader.nextPage());
+                QVERIFY(reader.session()->previousPage() && reader.position() < expected && reader.session()->nextPage());
                 QCOMPARE(reader.position(), expected);
             }
             expected += reader.pageLength();
-        } while (reader.nextPage());
+        } while (reader.session()->nextPage());
         QVERIFY(expected == text.size() && pages > 4);
         // Each page going back ends where the later one started (not with overlapping letters: slow).
         while (config->font().letterSpacing() > -3 && reader.position() > 0) {
             const int later = reader.position();
-            QVERIFY(reader.previousPage());
+            QVERIFY(reader.session()->previousPage());
             checkPage(false);
             QVERIFY(!QTest::currentTestFailed());
             QVERIFY(reader.position() == 0 || reader.position() + reader.pageLength() == later);
@@ -162,9 +171,10 @@ class TestReader : public QObject
 private slots:
     void init()
     {
+        live = nullptr;
         QFile::remove(iniPath());
         config.reset(new ReaderConfig);
-        config->setPageRect(QRect(2, 2, 400, 300));
+        setPage(QRect(2, 2, 400, 300));
         config->setFont(font(QStringLiteral("Noto Sans CJK SC"), 12));
         config->setLineSpace(2);
         QFile::remove(iniPath()); // the settings' tests start without a file
@@ -191,7 +201,7 @@ private slots:
     {
         QFETCH(Page, page);
         config->setFont(page.font);
-        config->setPageRect(QRect(2, 2, page.width, 300));
+        setPage(QRect(2, 2, page.width, 300));
         config->setLineSpace(page.lineSpace);
         config->setPunctuationRules(page.rules);
         QString text =
@@ -227,7 +237,7 @@ private slots:
         config->setPunctuationRules(true);
         const QFontMetrics metrics(config->font());
         const int width = int(ideographs * metrics.horizontalAdvance(QStringLiteral("字")));
-        config->setPageRect(QRect(2, 2, width, 300));
+        setPage(QRect(2, 2, width, 300));
         // Each mark after 1 to n ideographs lands at every place of a line.
         QString text;
         for (const QString &mark :
@@ -235,6 +245,7 @@ private slots:
             for (int n = 1; n <= ideographs + 2; ++n)
                 text += QString(n, QChar(u'字')) + mark + QStringLiteral("字字字\n");
         Reader reader(config.get());
+        reader.setPageRect(pageRect);
         bool hung = false;
         for (int at = 0; at < text.size();) {
             QVERIFY(reader.layoutPage(text, at, INT_MAX, true) > 0);
@@ -267,26 +278,28 @@ private slots:
     {
         const QString path = writeBook(QStringLiteral("moves.txt"), novel(200));
         Reader reader(config.get());
-        reader.openBook(path);
+        reader.setPageRect(pageRect);
+        reader.session()->openBook(path);
         reader.book()->waitForChapters();
         auto stored = [&] {
             reader.book()->flushBookmarks(); // written in the background
             return storedOffset(BookmarkFile::pathFor(path));
         };
-        QVERIFY(reader.nextPage());
+        QVERIFY(reader.session()->nextPage());
         QCOMPARE(stored(), reader.position());
-        QVERIFY(reader.nextChapter() && reader.position() == reader.book()->chapter(1).offset);
+        QVERIFY(reader.session()->nextChapter() && reader.position() == reader.book()->chapter(1).offset);
         QCOMPARE(stored(), reader.position());
-        QVERIFY(reader.nextPage());
-        QVERIFY(reader.previousChapter()); // from inside chapter 2 to chapter 1's start
+        QVERIFY(reader.session()->nextPage());
+        QVERIFY(reader.session()->previousChapter()); // from inside chapter 2 to chapter 1's start
         QCOMPARE(stored(), 0);
-        QVERIFY(!reader.previousChapter());
-        reader.jumpTo(1234);
+        QVERIFY(!reader.session()->previousChapter());
+        reader.session()->jumpTo(1234);
         QCOMPARE(stored(), 1234);
-        QVERIFY(reader.previousPage() && reader.position() < 1234);
+        QVERIFY(reader.session()->previousPage() && reader.position() < 1234);
         QCOMPARE(stored(), reader.position());
         Reader reopened(config.get());
-        reopened.openBook(path);
+        reopened.setPageRect(pageRect);
+        reopened.session()->openBook(path);
         QCOMPARE(reopened.position(), reader.position());
     }
 
@@ -294,14 +307,15 @@ private slots:
     void theProgressLineTakesALineOfThePage()
     {
         Reader reader(config.get());
-        reader.openBook(writeBook(QStringLiteral("progress.txt"), QStringLiteral("第一章 起\n") + QString(994, u'文')));
+        reader.setPageRect(pageRect);
+        reader.session()->openBook(writeBook(QStringLiteral("progress.txt"), QStringLiteral("第一章 起\n") + QString(994, u'文')));
         reader.book()->waitForChapters();
-        reader.jumpTo(375);
+        reader.session()->jumpTo(375);
         const int fullLines = reader.lines().size();
         QCOMPARE(fullLines, (300 + 2) / (QFontMetrics(config->font()).height() + 2));
         config->setShowProgress(true);
         reader.refresh();
-        QCOMPARE(reader.progressText(), QStringLiteral("37.5%  第一章 起"));
+        QCOMPARE(reader.session()->progressText(), QStringLiteral("37.5%  第一章 起"));
         QCOMPARE(reader.lines().size(), fullLines - 1);
     }
 
@@ -326,10 +340,11 @@ private slots:
         config->setPunctuationRules(hanging);
         const int width = QFontMetrics(config->font()).horizontalAdvance(QStringLiteral("字")) + 1;
         const QRect page(20, 30, hanging ? width : 301, 203);
-        config->setPageRect(page);
+        setPage(page);
         Reader reader(config.get());
+        reader.setPageRect(pageRect);
         if (!text.isEmpty())
-            reader.openBook(writeBook(QStringLiteral("paint.txt"), text));
+            reader.session()->openBook(writeBook(QStringLiteral("paint.txt"), text));
         QImage image(360, 280, QImage::Format_ARGB32);
         image.fill(Qt::white);
         reader.paint(std::unique_ptr<QPainter>(new QPainter(&image)).get());
@@ -350,53 +365,56 @@ private slots:
     void badPositionsAndPages()
     {
         Reader reader(config.get());
+        reader.setPageRect(pageRect);
+        live = &reader;
         for (const QString &book : {QString(), writeBook(QStringLiteral("empty.txt"), QString())}) {
-            reader.openBook(book);
-            QVERIFY(!reader.nextPage() && !reader.previousPage() && !reader.nextChapter() && !reader.previousChapter());
-            QVERIFY(reader.progressText().isEmpty());
+            reader.session()->openBook(book);
+            QVERIFY(!reader.session()->nextPage() && !reader.session()->previousPage() && !reader.session()->nextChapter() && !reader.session()->previousChapter());
+            QVERIFY(reader.session()->progressText().isEmpty());
         }
         const QString text = novel(30);
         const QString path = writeBook(QStringLiteral("bad.txt"), text);
         BookmarkFile::save(BookmarkFile::pathFor(path), {Bookmark{text.size() + 500, QString(), QString()}});
-        reader.openBook(path);
+        reader.session()->openBook(path);
         // Beyond the end of a book that became shorter: its last page.
         QCOMPARE(reader.position() + reader.pageLength(), text.size());
-        config->setPageRect(QRect()); // opened before the window has its size (a book named at start)
-        reader.openBook(path);
-        config->setPageRect(QRect(2, 2, 400, 300));
+        setPage(QRect()); // opened before the window has its size (a book named at start)
+        reader.session()->openBook(path);
+        setPage(QRect(2, 2, 400, 300));
         reader.refresh();
         QCOMPARE(reader.position() + reader.pageLength(), text.size());
-        QVERIFY(!reader.nextPage() && reader.previousPage());
+        QVERIFY(!reader.session()->nextPage() && reader.session()->previousPage());
         reader.book()->flushBookmarks(); // before the file is changed from outside
         BookmarkFile::save(BookmarkFile::pathFor(path), {Bookmark{-40, QString(), QString()}});
-        reader.openBook(path);
+        reader.session()->openBook(path);
         QVERIFY(reader.position() == 0 && reader.pageLength() > 0);
         const QList<QPair<QRect, int>> pages = {
             {{0, 0, 400, 5}, 12}, {{0, 0, 0, 300}, 12}, {{0, 0, 3, 300}, 12}, {{0, 0, 200, 150}, 300}};
         for (const auto &page : pages) {
-            config->setPageRect(page.first);
+            setPage(page.first);
             config->setFont(QFont(QStringLiteral("Noto Sans CJK SC"), page.second));
-            reader.jumpTo(100);
+            reader.session()->jumpTo(100);
             for (int i = 0; i < 3; ++i)
-                QVERIFY(!reader.nextPage() && !reader.previousPage());
+                QVERIFY(!reader.session()->nextPage() && !reader.session()->previousPage());
             QCOMPARE(reader.position(), 100);
         }
-        config->setPageRect(QRect(2, 2, 400, 300));
+        setPage(QRect(2, 2, 400, 300));
         config->setFont(font(QStringLiteral("Noto Sans CJK SC"), 12));
         for (const QString &cluster : kClusters) {
             const QString text = QStringLiteral("天地") + cluster + QString(200, QChar(u'字'));
             const QString path = writeBook(QStringLiteral("cluster%1.txt").arg(kClusters.indexOf(cluster)), text);
             BookmarkFile::save(BookmarkFile::pathFor(path), {Bookmark{3, QString(), QString()}});
-            reader.openBook(path);
+            reader.session()->openBook(path);
             const int opened = reader.position();
-            reader.jumpTo(0);
-            reader.jumpTo(3);
+            reader.session()->jumpTo(0);
+            reader.session()->jumpTo(3);
             QVERIFY(opened == 2 && reader.position() == 2 && reader.layoutPage(text, 0, 3, false) == 2);
         }
         const QString flag = kClusters.last();
-        config->setPageRect(QRect(0, 0, QFontMetrics(config->font()).horizontalAdvance(flag) - 1, 50));
+        setPage(QRect(0, 0, QFontMetrics(config->font()).horizontalAdvance(flag) - 1, 50));
         QCOMPARE(reader.layoutPage(flag + flag, 0, INT_MAX, true), 0);
         QVERIFY(!reader.lines().isEmpty() && reader.lines().count(0) == reader.lines().size());
+        live = nullptr;
     }
 
     // A wrong encoding tried and taken back: the place stays at the same bytes, so the same words come back.
@@ -420,14 +438,15 @@ private slots:
         const QString heading = QStringLiteral("第17章");
         const qint64 byte = QTextCodec::codecForName(codec)->fromUnicode(text.left(text.indexOf(heading))).size();
         Reader reader(config.get());
-        reader.openBook(path);
-        reader.jumpTo(reader.book()->text().indexOf(heading));
+        reader.setPageRect(pageRect);
+        reader.session()->openBook(path);
+        reader.session()->jumpTo(reader.book()->text().indexOf(heading));
         const int place = reader.position();
         for (int round = 0; round < 3; ++round) {
-            QVERIFY(reader.reopenIn(tried));
+            QVERIFY(reader.session()->reopenIn(tried));
             if (tried != TextEncoding::Utf16Le) // no character of UTF-16 starts at an odd byte
                 QCOMPARE(reader.book()->byteOffsetOf(reader.position()), byte);
-            QVERIFY(reader.reopenIn(TextEncoding::Auto));
+            QVERIFY(reader.session()->reopenIn(TextEncoding::Auto));
             QCOMPARE(reader.position(), place);
         }
     }
@@ -501,7 +520,7 @@ private slots:
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
         const QRect middle(screen.width() / 3, screen.height() / 3, screen.width() / 3, screen.height() / 3);
         QCOMPARE(ReaderConfig().windowRect(), middle);
-        ReaderConfig page;
+        Reader page(config.get());
         QVERIFY(!page.setPageRect(QRect(2, 2, 9, 9)) && page.setPageRect(QRect(2, 2, 9, 9)));
         QVERIFY(!QFile::exists(iniPath()));
         const QList<QPair<void (C::*)(bool), bool (C::*)() const>> switches = {

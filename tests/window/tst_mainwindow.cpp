@@ -44,6 +44,12 @@ void drag(QWidget *window, const QPoint &from, const QPoint &to)
         mouse(window, type, type == QEvent::HoverMove || type == QEvent::MouseButtonPress ? from : to);
 }
 
+// Runs the command called `name`, as its key or menu entry would.
+void run(MainWindow *window, const char *name)
+{
+    window->onHotkeyPressed(CommandTable::byName(QLatin1String(name))->command);
+}
+
 void wheel(QWidget *window, const QPoint &delta = {0, -120})
 {
     QWheelEvent event(QPointF(20, 20), QPointF(window->mapToGlobal(QPoint(20, 20))), QPoint(), delta, Qt::NoButton,
@@ -100,8 +106,10 @@ private slots:
         const QString before = QDir::currentPath();
         QDir::setCurrent(here.path());
         auto window = makeWindow();
-        for (int id : {7, 8, 16, 17, 107, 108, 116, 117, 5, 105, 18, 19})
-            window->onHotkeyPressed(id);
+        for (const char *name : {"previous-page", "next-page", "previous-chapter", "next-chapter", "previous-page",
+                                 "next-page", "previous-chapter", "next-chapter", "add-bookmark", "add-bookmark",
+                                 "auto-turn", "jump"})
+            run(window.get(), name);
         submenu(window.get(), 3);
         const QStringList commands = QStringLiteral("上一页 下一页 上一章 下一章 添加书签 自动翻页 跳转").split(' ');
         for (QAction *action : window->menu()->actions()) {
@@ -118,8 +126,8 @@ private slots:
         window->openFile(QStringLiteral("nav.txt"));
         QDir::setCurrent(before);
         QCOMPARE(window->configObject()->lastFile(), here.filePath(QStringLiteral("nav.txt")));
-        for (int id : {7, 5, 2, 5})
-            window->onHotkeyPressed(id);
+        for (const char *name : {"previous-page", "add-bookmark", "close", "add-bookmark"})
+            run(window.get(), name);
         QCOMPARE(prompter->told.mid(19), (QStringList{"已是首页", "书签添加成功", noBook}));
         window->openFile(here.filePath(QStringLiteral("nav.txt")));
         QCOMPARE(window->readerObject()->book()->bookmarks().size(), 2);
@@ -171,7 +179,7 @@ private slots:
         window->openFile(path);
         Reader *reader = window->readerObject();
         QVERIFY(reader->book()->text().startsWith(QStringLiteral("第1章 风起\n")));
-        reader->jumpTo(reader->book()->text().indexOf(QStringLiteral("第7章")));
+        reader->session()->jumpTo(reader->book()->text().indexOf(QStringLiteral("第7章")));
         const int place = reader->position();
         const int returns = text.left(text.indexOf(QStringLiteral("第7章"))).count(QLatin1Char('\r'));
         const QList<QAction *> choices = submenu(window.get(), 5)->actions();
@@ -191,17 +199,17 @@ private slots:
         auto window = makeWindow();
         window->configObject()->setAutoTurnSeconds(2);
         window->openFile(book(QStringLiteral("auto.txt"), 60));
-        window->onHotkeyPressed(118);
+        run(window.get(), "auto-turn");
         QTRY_VERIFY_WITH_TIMEOUT(window->readerObject()->position() > 0, 3000);
-        window->onHotkeyPressed(118); // the same command again stops it
+        run(window.get(), "auto-turn"); // the same command again stops it
         QVERIFY(!window->isTurningPages());
         const std::function<void()> moves[] = {
             [&] { QTest::keyClick(window.get(), Qt::Key_K); }, // any key, even one without a command
             [&] { mouse(window.get(), QEvent::MouseButtonPress, {150, 100}, Qt::RightButton); },
-            [&] { wheel(window.get()); }, [&] { window->onHotkeyPressed(7); }, [&] { window->hide(); }};
+            [&] { wheel(window.get()); }, [&] { run(window.get(), "previous-page"); }, [&] { window->hide(); }};
         for (const auto &move : moves) {
             window->showWindow(true);
-            window->onHotkeyPressed(18);
+            run(window.get(), "auto-turn");
             QTimer::singleShot(0, window.get(), [&] {
                 if (window->menu())
                     window->menu()->close();
@@ -211,9 +219,9 @@ private slots:
             QVERIFY(!window->isTurningPages());
         }
         window->showWindow(true);
-        while (window->readerObject()->nextPage()) {
+        while (window->readerObject()->session()->nextPage()) {
         }
-        window->onHotkeyPressed(18);
+        run(window.get(), "auto-turn");
         QTRY_VERIFY_WITH_TIMEOUT(!window->isTurningPages(), 3000);
     }
 
@@ -224,7 +232,7 @@ private slots:
         reader->book()->waitForChapters();
         for (const QString &typed : {QStringLiteral("5"), QStringLiteral("120%"), QString()}) {
             prompter->typed = typed;
-            window->onHotkeyPressed(19);
+            run(window.get(), "jump");
             QCOMPARE(reader->position(), reader->book()->chapter(4).offset);
         }
         QCOMPARE(prompter->told.size(), 1);
@@ -237,9 +245,9 @@ private slots:
     {
         auto window = makeWindow();
         const QString path = prompter->typed = book(QStringLiteral("open.txt"));
-        window->onHotkeyPressed(101);
+        run(window.get(), "open");
         prompter->typed = QString();
-        window->onHotkeyPressed(1);
+        run(window.get(), "open");
         const QString caption = QStringLiteral("选择文件"), filter = QStringLiteral("文本文件 (*.txt);;所有文件 (*)");
         QCOMPARE(prompter->asked, (QStringList{caption, QString(), filter, caption, path, filter}));
         QCOMPARE(window->readerObject()->book()->path(), path);
@@ -336,27 +344,26 @@ private slots:
     void windowCommands()
     {
         auto window = makeWindow();
-        // Quit and toggle have no global twin.
-        for (const auto &step :
-             QList<QPair<int, bool>>{{115, true}, {109, false}, {110, true}, {120, true}, {20, false}}) {
-            window->onHotkeyPressed(step.first);
+        for (const auto &step : QList<QPair<const char *, bool>>{
+                 {"hide", false}, {"show", true}, {"toggle", false}, {"toggle", true}, {"toggle", false}}) {
+            run(window.get(), step.first);
             QCOMPARE(window->isVisible(), step.second);
         }
-        window->onHotkeyPressed(20);
+        run(window.get(), "toggle");
         window->move(0, 0);
-        window->onHotkeyPressed(111);
+        run(window.get(), "center");
         const QPoint middle = QGuiApplication::primaryScreen()->availableGeometry().center();
         QCOMPARE(window->pos(), middle - QPoint(window->width() / 2, window->height() / 2));
-        window->onHotkeyPressed(113);
+        run(window.get(), "preferences");
         auto *preferences = window->findChild<QDialog *>(QStringLiteral("PreferenceDialog"));
         QVERIFY(preferences && preferences->isVisible());
         preferences->hide();
-        window->onHotkeyPressed(13); // the same dialog again
+        run(window.get(), "preferences"); // the same dialog again
         QVERIFY(preferences->isVisible() &&
                 window->findChildren<QDialog *>(QStringLiteral("PreferenceDialog")).size() == 1);
-        window->onHotkeyPressed(14);
+        run(window.get(), "help");
         QVERIFY(prompter->told.value(0).startsWith("http") && prompter->told.value(0).endsWith("/?id=596"));
-        window->onHotkeyPressed(15);
+        run(window.get(), "quit");
         QVERIFY(!window->isVisible());
     }
 
@@ -411,21 +418,21 @@ private slots:
     {
         const QString path = book(QStringLiteral("closing.txt"));
         auto window = makeWindow(path);
-        window->onHotkeyPressed(2);
+        run(window.get(), "close");
         const QByteArray before = readFile(dir.filePath(QStringLiteral("closing.bmk")));
         QStringList opened;
-        for (int dialog : {4, 6, 3}) {
+        for (const char *dialog : {"bookmarks", "find", "contents"}) {
             window->openFile(path);
             QTimer::singleShot(50, window.get(), [&] {
                 if (QWidget *open = QApplication::activeModalWidget())
                     opened << open->objectName();
-                window->onHotkeyPressed(102);
+                run(window.get(), "close");
             });
             QTimer::singleShot(400, window.get(), [] { // a jump, were it still open
                 if (auto *open = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
                     open->accept();
             });
-            window->onHotkeyPressed(dialog);
+            run(window.get(), dialog);
             QVERIFY(!window->readerObject()->book()->isOpen() && !QApplication::activeModalWidget());
         }
         QCOMPARE(opened, (QStringList{"BookMarkDialog", "FindDialog", "ContentsDialog"}));
@@ -437,16 +444,16 @@ private slots:
         auto window = makeWindow(book(QStringLiteral("full.txt"), 80));
         {
             const FileSizeLimit disk(16);
-            for (int id : {8, 8, 8, 5})
-                window->onHotkeyPressed(id);
+            for (const char *name : {"next-page", "next-page", "next-page", "add-bookmark"})
+                run(window.get(), name);
             window->readerObject()->book()->flushBookmarks();
             QTRY_COMPARE(prompter->told.size(), 2);
         }
         QVERIFY(prompter->told.at(0).startsWith(QStringLiteral("书签已添加，但暂时无法保存：")));
         QVERIFY(prompter->told.at(1).startsWith(QStringLiteral("无法保存《full》的阅读位置和书签：")));
         const int position = window->readerObject()->position();
-        window->onHotkeyPressed(7);
-        window->onHotkeyPressed(8);
+        run(window.get(), "previous-page");
+        run(window.get(), "next-page");
         window->readerObject()->book()->flushBookmarks();
         QApplication::processEvents();
         QCOMPARE(prompter->told.size(), 2);

@@ -245,8 +245,8 @@ int layout(const QStringList &args)
     ReaderConfig config;
     if (args.size() == 6)
         config.setFont(QFont(args.at(4), points));
-    config.setPageRect(QRect(0, 0, width, height));
     Reader reader(&config);
+    reader.setPageRect(QRect(0, 0, width, height));
     const int length = reader.layoutPage(text, 0, INT_MAX, true);
     QStringList counts;
     for (int count : reader.lines())

@@ -2,8 +2,8 @@
 
 #include <QKeySequenceEdit>
 
-/// A read-only field that shows one action's key sequence and reports a left
-/// click, so that the sequence is changed in a capture dialog instead.
+/// A read-only field that shows one command's key and reports a left click,
+/// so that the key is changed in a capture dialog instead.
 class KeyLineLabel : public QKeySequenceEdit
 {
     Q_OBJECT
@@ -11,9 +11,6 @@ class KeyLineLabel : public QKeySequenceEdit
 public:
     explicit KeyLineLabel(QWidget *parent = nullptr);
 
-    /// Shows the sequence text @p text as the key of the action @p id.
-    void setHotKeyText(int id, const QString &text);
-    int actionId() const;
     /// The shown sequence in portable text; empty when no key is shown.
     QString sequenceText() const;
     /// Clears the field, then shows @p text when it is not empty.
@@ -26,7 +23,4 @@ signals:
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
-    int id = 0;
 };

@@ -4,17 +4,6 @@
 
 KeyLineLabel::KeyLineLabel(QWidget *parent) : QKeySequenceEdit(parent) {}
 
-void KeyLineLabel::setHotKeyText(int actionId, const QString &text)
-{
-    id = actionId;
-    setKeySequence(QKeySequence::fromString(text, QKeySequence::PortableText));
-}
-
-int KeyLineLabel::actionId() const
-{
-    return id;
-}
-
 QString KeyLineLabel::sequenceText() const
 {
     return keySequence().toString(QKeySequence::PortableText);

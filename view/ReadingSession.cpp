@@ -1,0 +1,175 @@
+#include "ReadingSession.h"
+
+#include <climits>
+
+ReadingSession::ReadingSession(Pager *pager) : QObject(nullptr), pager(pager)
+{
+    connect(&book_, &Book::textCompleted, this, &ReadingSession::onTextCompleted);
+}
+
+// The rest of a long book has been read. Only a file that changed since it
+// was indexed moves the page: to the same words, or to the end of a book
+// that became shorter.
+void ReadingSession::onTextCompleted()
+{
+    const int shift = book_.placeShift();
+    if (shift == 0 && position_ < book_.length())
+        return;
+    position_ = qBound(0, position_ + shift, book_.length());
+    if (position_ < book_.length())
+        position_ = graphemes.clusterStart(book_.text(), position_);
+    refresh();
+}
+
+bool ReadingSession::openBook(const QString &path, TextEncoding encoding)
+{
+    const bool opened = book_.open(path, encoding);
+    // A damaged bookmark may hold a negative offset: start at the beginning.
+    position_ = qMax(0, book_.lastReadOffset());
+    if (position_ < book_.length())
+        position_ = graphemes.clusterStart(book_.text(), position_, book_.readFrom());
+    refresh();
+    return opened;
+}
+
+bool ReadingSession::reopenIn(TextEncoding encoding)
+{
+    if (!book_.isOpen())
+        return false;
+    book_.waitForText();
+    // The same bytes of the file, whatever the two readings make of them.
+    // Back and forth without a move in between, the very same byte: a
+    // coarser reading (UTF-16's pairs) must not wear the place away.
+    const qint64 byte = position_ == switchedAt.first ? switchedAt.second : book_.byteOffsetOf(position_);
+    if (!openBook(book_.path(), encoding))
+        return false;
+    book_.waitForText();
+    jumpTo(qBound(0, book_.offsetAtByte(byte), qMax(0, book_.length() - 1)));
+    switchedAt = {position_, byte};
+    return true;
+}
+
+void ReadingSession::closeBook()
+{
+    book_.clear();
+    position_ = 0;
+    emit changed();
+}
+
+void ReadingSession::refresh()
+{
+    if (book_.hasText()) {
+        // A bookmark from a book that has since become shorter: its last
+        // page, rather than an empty page that looks as if no book were
+        // open, once the page has room for text.
+        if (position_ >= book_.length() && pager->layoutPage(book_.text(), 0, INT_MAX, false) > 0)
+            position_ = startOfPageEndingAt(book_.length());
+        pager->layoutPage(book_.text(), position_, INT_MAX, true);
+    }
+    emit changed();
+}
+
+bool ReadingSession::nextPage()
+{
+    book_.waitForText(); // a move may need text beyond the stretch read first
+    if (!book_.hasText())
+        return false;
+    // A page too small for a single character keeps an old length: moving by
+    // it would skip text the reader never saw.
+    if (!pager->pageShowsText())
+        return false;
+    if (position_ + pager->pageLength() >= book_.length())
+        return false;
+    position_ += pager->pageLength();
+    book_.autoSaveBookmark(position_);
+    refresh();
+    return true;
+}
+
+bool ReadingSession::previousPage()
+{
+    book_.waitForText();
+    if (!book_.hasText() || position_ == 0)
+        return false;
+    if (position_ < book_.length() && !pager->pageShowsText())
+        return false;
+    // From beyond the end (a bookmark of a since-shortened file) the way back
+    // is the page that ends at the end of the text.
+    position_ = startOfPageEndingAt(qMin(position_, book_.length()));
+    book_.autoSaveBookmark(position_);
+    emit changed();
+    return true;
+}
+
+int ReadingSession::startOfPageEndingAt(int current)
+{
+    const QString &text = book_.text();
+    // With no page laid out yet, a full page from the start is the guess.
+    const int length = pager->pageLength();
+    int guess = 2 * (length > 0 ? length : pager->layoutPage(text, 0, INT_MAX, false));
+    int start = -1;
+    while (true) {
+        if (current - guess <= 0) {
+            pager->layoutPage(text, 0, INT_MAX, true);
+            return 0;
+        }
+        // A page never starts inside a cluster. Moving back to the cluster's
+        // start could land on the last try again; the next cluster then.
+        const int tried = start;
+        start = graphemes.clusterStart(text, current - guess);
+        if (start <= tried)
+            start = graphemes.clusterEnd(text, tried + 1, tried);
+        guess = pager->layoutPage(text, start, current, true);
+        if (start + guess >= current)
+            return start;
+    }
+}
+
+bool ReadingSession::moveToChapter(int index)
+{
+    const Chapter chapter = book_.chapter(index);
+    if (chapter.valid) {
+        position_ = graphemes.clusterStart(book_.text(), chapter.offset);
+        book_.autoSaveBookmark(position_);
+        refresh();
+    }
+    return chapter.valid;
+}
+
+bool ReadingSession::nextChapter()
+{
+    book_.waitForText();
+    return book_.hasText() && moveToChapter(book_.chapterIndexAt(position_) + 1);
+}
+
+bool ReadingSession::previousChapter()
+{
+    book_.waitForText();
+    return book_.hasText() && moveToChapter(book_.chapterIndexAt(position_) - 1);
+}
+
+void ReadingSession::jumpTo(int offset)
+{
+    book_.waitForText();
+    position_ = qMax(0, offset);
+    if (position_ < book_.length())
+        position_ = graphemes.clusterStart(book_.text(), position_);
+    book_.autoSaveBookmark(position_);
+    refresh();
+}
+
+bool ReadingSession::addBookmark()
+{
+    return book_.addBookmark(position_, false);
+}
+
+QString ReadingSession::progressText() const
+{
+    const int length = book_.length();
+    if (!book_.hasText() || length <= 0)
+        return QString();
+    const double percent = 100.0 * qMin(position_, length) / length;
+    const Chapter chapter = book_.chapterAt(position_);
+    const QString place = QString::number(percent, 'f', 1) + QLatin1Char('%');
+    return chapter.valid ? place + QStringLiteral("  ") + chapter.title : place;
+}

@@ -1,0 +1,139 @@
+#include "ContextMenu.h"
+
+#include "CommandDispatcher.h"
+#include "FileNameCodec.h"
+#include "ReaderConfig.h"
+#include "ReadingCommands.h"
+#include "ReadingSession.h"
+
+#include <QWidget>
+#include <QAction>
+#include <QActionGroup>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QTimer>
+
+namespace {
+
+const struct
+{
+    TextEncoding encoding;
+    const char *text;
+} kEncodings[] = {
+    {TextEncoding::Auto, QT_TRANSLATE_NOOP("ContextMenu", "自动")},
+    {TextEncoding::Utf8, "UTF-8"},
+    {TextEncoding::Gb18030, "GBK/GB18030"},
+    {TextEncoding::Big5, "Big5"},
+    {TextEncoding::Utf16Le, "UTF-16LE"},
+    {TextEncoding::Utf16Be, "UTF-16BE"},
+    {TextEncoding::Utf32, "UTF-32"},
+};
+
+} // namespace
+
+ContextMenu::ContextMenu(CommandDispatcher *dispatcher, ReadingCommands *commands, ReadingSession *session,
+                         ReaderConfig *config, QWidget *window)
+    : QObject(window), dispatcher(dispatcher), commands(commands), session(session), config(config), window(window)
+{
+}
+
+ContextMenu::~ContextMenu()
+{
+    delete menu_;
+}
+
+QMenu *ContextMenu::menu()
+{
+    if (!menu_)
+        build();
+    return menu_;
+}
+
+void ContextMenu::exec(const QPoint &at)
+{
+    menu()->exec(at);
+}
+
+void ContextMenu::build()
+{
+    menu_ = new QMenu(window);
+    QList<bool> separatorBefore;
+    const QList<Command> inMenu = CommandTable::menuCommands(&separatorBefore);
+    for (int i = 0; i < inMenu.size(); ++i) {
+        const Command command = inMenu.at(i);
+        if (separatorBefore.at(i))
+            menu_->addSeparator();
+        QAction *action = menu_->addAction(CommandTable::menuText(command));
+        connect(action, &QAction::triggered, dispatcher, [this, command] { dispatcher->run(command); });
+        if (command == Command::Open)
+            menu_->addMenu(buildRecentMenu());
+        if (command == Command::Close)
+            menu_->addMenu(buildEncodingMenu());
+    }
+}
+
+// Reading a book in another encoding than the one it looks like; the choice
+// is remembered for that book.
+QMenu *ContextMenu::buildEncodingMenu()
+{
+    auto *encodings = new QMenu(tr("编码"), menu_);
+    auto *choices = new QActionGroup(encodings);
+    for (const auto &entry : kEncodings) {
+        QAction *action = encodings->addAction(tr(entry.text));
+        action->setCheckable(true);
+        action->setData(int(entry.encoding));
+        choices->addAction(action);
+        connect(action, &QAction::triggered, this,
+                [this, encoding = entry.encoding] { commands->chooseEncoding(encoding); });
+    }
+    // The choice for the book open now is ticked whenever the menu opens.
+    connect(encodings, &QMenu::aboutToShow, this, [this, choices] {
+        const TextEncoding chosen = config->bookEncoding(session->book()->path());
+        for (QAction *action : choices->actions()) {
+            action->setEnabled(session->book()->isOpen());
+            action->setChecked(action->data().toInt() == int(chosen));
+        }
+    });
+    return encodings;
+}
+
+// The history, newest first; a book no longer there is greyed out, and
+// taken off the list when chosen.
+QMenu *ContextMenu::buildRecentMenu()
+{
+    recentMenu = new QMenu(tr("最近打开"), menu_);
+    recentMenu->setToolTipsVisible(true);
+    connect(recentMenu, &QMenu::aboutToShow, this, [this] {
+        recentMenu->clear();
+        for (const QString &path : config->fileHistory()) {
+            const QFileInfo info(path);
+            QAction *action = recentMenu->addAction(FileNameCodec::displayed(info.baseName()));
+            action->setToolTip(QDir::toNativeSeparators(FileNameCodec::displayed(info.absolutePath())));
+            action->setData(path);
+            action->setEnabled(info.exists());
+            connect(action, &QAction::triggered, this, [this, path] { commands->openRecent(path); });
+        }
+        if (recentMenu->isEmpty())
+            recentMenu->addAction(tr("（无）"))->setEnabled(false);
+    });
+    // A greyed-out entry takes no click of its own: the menu passes it on.
+    recentMenu->installEventFilter(this);
+    return recentMenu;
+}
+
+bool ContextMenu::eventFilter(QObject *watched, QEvent *event)
+{
+    // A click on a greyed-out book of the history: take it off the list.
+    if (watched == recentMenu && event->type() == QEvent::MouseButtonRelease) {
+        QAction *action = recentMenu->actionAt(static_cast<QMouseEvent *>(event)->pos());
+        if (action && !action->isEnabled() && !action->data().toString().isEmpty()) {
+            const QString path = action->data().toString();
+            menu_->close();
+            QTimer::singleShot(0, this, [this, path] { commands->openRecent(path); });
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
