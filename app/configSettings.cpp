@@ -3,9 +3,9 @@
 #include "sanitizeSettingsFile.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QDateTime>
 #include <QStandardPaths>
 
 #include <memory>

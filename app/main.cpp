@@ -1,5 +1,5 @@
-#include "FileNameCodec.h"
 #include "CommandTable.h"
+#include "FileNameCodec.h"
 #include "InstanceChannel.h"
 #include "MainWindow.h"
 #include "Reader.h"
@@ -37,7 +37,8 @@ int help()
                                  "--command NAME runs a command in the running reader, for the desktop's own "
                                  "keyboard settings:\n");
     for (const CommandInfo &command : CommandTable::rows())
-        text += QStringLiteral("  %1%2\n").arg(QLatin1String(command.name), -18).arg(CommandTable::label(command.command));
+        text +=
+            QStringLiteral("  %1%2\n").arg(QLatin1String(command.name), -18).arg(CommandTable::label(command.command));
     print(stdout, text);
     return 0;
 }

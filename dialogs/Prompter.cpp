@@ -46,8 +46,8 @@ void Prompter::warning(QWidget *parent, const QString &text)
 
 bool Prompter::question(QWidget *parent, const QString &text)
 {
-    return QMessageBox::question(parent, title(), text, QMessageBox::Ok | QMessageBox::Cancel,
-                                 QMessageBox::NoButton) == QMessageBox::Ok;
+    return QMessageBox::question(parent, title(), text, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::NoButton) ==
+           QMessageBox::Ok;
 }
 
 bool Prompter::confirm(QWidget *parent, const QString &text)

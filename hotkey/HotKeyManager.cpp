@@ -22,10 +22,9 @@ const char kGroup[] = "key";
 int tableIndex(Command command)
 {
     const QList<CommandInfo> &rows = CommandTable::rows();
-    return int(std::find_if(rows.begin(), rows.end(), [command](const CommandInfo &row) {
-                   return row.command == command;
-               }) -
-               rows.begin());
+    return int(
+        std::find_if(rows.begin(), rows.end(), [command](const CommandInfo &row) { return row.command == command; }) -
+        rows.begin());
 }
 
 } // namespace
@@ -121,8 +120,7 @@ void HotKeyManager::offerToDesktop()
         if (binding.scope != KeyScope::Global)
             continue;
         const QString wish = PortalShortcuts::toPortalTrigger(hotKeys.value(binding));
-        shortcuts.append(
-            {CommandTable::name(binding.command), CommandTable::label(binding.command), wish});
+        shortcuts.append({CommandTable::name(binding.command), CommandTable::label(binding.command), wish});
         wishes << wish;
     }
     if (wishes == offered && portal->state() != PortalShortcuts::Idle)

@@ -227,7 +227,8 @@ void ReaderConfig::load()
     if (values.contains(QStringLiteral("font/letterspace")))
         font_.setLetterSpacing(QFont::AbsoluteSpacing, letterSpace());
     if (settings->contains(QStringLiteral("content/encodings")))
-        bookEncodings = settings->value(QStringLiteral("content/encodings")).toStringList().mid(0, kRememberedEncodings);
+        bookEncodings =
+            settings->value(QStringLiteral("content/encodings")).toStringList().mid(0, kRememberedEncodings);
     history = readPaths(settings->value(QStringLiteral("fileHistory")));
 }
 

@@ -5,8 +5,8 @@
 #include "ReaderConfig.h"
 #include "ReadingSession.h"
 
-#include <QWidget>
 #include <QPainter>
+#include <QWidget>
 
 AutoTurner::AutoTurner(ReadingSession *session, ReaderConfig *config, QWidget *window)
     : QObject(window), session(session), config(config), window(window)

@@ -4,8 +4,8 @@
 #include "FileNameCodec.h"
 #include "Prompter.h"
 
-#include <QWidget>
 #include <QDir>
+#include <QWidget>
 
 namespace {
 
@@ -34,7 +34,8 @@ BookNotices::BookNotices(Book *book, QWidget *window) : QObject(window), book(bo
         store, &BookmarkStore::foreignFileKept, this,
         [this](const QString &foreign, const QString &path) {
             if (!toldRelocations.contains(path))
-                tell(tr("“%1”不是书签文件，阅读器不会改动它。\n这本书的书签保存在：\n%2").arg(shown(foreign), shown(path)));
+                tell(tr("“%1”不是书签文件，阅读器不会改动它。\n这本书的书签保存在：\n%2")
+                         .arg(shown(foreign), shown(path)));
             toldRelocations.insert(path);
         },
         queued);

@@ -6,7 +6,6 @@
 #include "ReadingCommands.h"
 #include "ReadingSession.h"
 
-#include <QWidget>
 #include <QAction>
 #include <QActionGroup>
 #include <QDir>
@@ -14,6 +13,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QTimer>
+#include <QWidget>
 
 namespace {
 

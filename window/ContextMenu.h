@@ -17,8 +17,8 @@ class ContextMenu : public QObject
     Q_OBJECT
 
 public:
-    ContextMenu(CommandDispatcher *dispatcher, ReadingCommands *commands, ReadingSession *session,
-                ReaderConfig *config, QWidget *window);
+    ContextMenu(CommandDispatcher *dispatcher, ReadingCommands *commands, ReadingSession *session, ReaderConfig *config,
+                QWidget *window);
     ~ContextMenu() override;
 
     /// The menu, built on first use.

@@ -12,6 +12,7 @@
 #include "ReaderConfig.h"
 #include "ReadingCommands.h"
 #include "WhatsNewDlg.h"
+#include "WindowPlacement.h"
 #include "WindowSystem.h"
 
 #include <QCursor>
@@ -74,7 +75,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 
     // Where the desktop places windows itself (Wayland), a stored position
     // means nothing; the size still does.
-    const QRect rect = restoredGeometry(config->windowRect());
+    const QRect rect = WindowPlacement::onScreen(config->windowRect(), smallestSize());
     if (WindowSystem::placesWindows())
         move(rect.topLeft());
     resize(rect.size());
@@ -338,32 +339,6 @@ QSize MainWindow::smallestSize() const
     const int margins = 2 * kFormMargin;
     const int wide = qMax(1, metrics.horizontalAdvance(QStringLiteral("一")));
     return QSize(qMax(kSmallest + 1, 4 * wide + margins), qMax(kSmallest + 1, metrics.height() + margins));
-}
-
-// A stored rectangle that is empty, garbage or off every screen would open
-// a window nobody can see or grab: bring it onto the screen it overlaps
-// most (the primary one when none), at least the smallest size.
-QRect MainWindow::restoredGeometry(const QRect &stored) const
-{
-    const QScreen *best = QGuiApplication::primaryScreen();
-    int bestArea = 0;
-    for (const QScreen *screen : QGuiApplication::screens()) {
-        const QRect common = screen->availableGeometry().intersected(stored.normalized());
-        if (common.width() * qint64(common.height()) > bestArea) {
-            bestArea = common.width() * common.height();
-            best = screen;
-        }
-    }
-    if (!best)
-        return stored;
-    const QRect available = best->availableGeometry();
-    QRect rect = stored.isValid() ? stored
-                                  : QRect(available.topLeft() + QPoint(available.width() / 3, available.height() / 3),
-                                          available.size() / 3);
-    rect.setSize(rect.size().expandedTo(smallestSize()).boundedTo(available.size()));
-    rect.moveLeft(qBound(available.left(), rect.left(), available.right() + 1 - rect.width()));
-    rect.moveTop(qBound(available.top(), rect.top(), available.bottom() + 1 - rect.height()));
-    return rect;
 }
 
 void MainWindow::mouseReleaseEvent(QMouseEvent *event)

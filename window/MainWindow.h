@@ -96,7 +96,6 @@ private:
     void chooseResizeEdge(const QPoint &position);
     void resizeTo(const QPoint &global);
     QColor backgroundColor() const;
-    QRect restoredGeometry(const QRect &stored) const;
     void followCompositor();
     void applyWindowOpacity();
     qreal wholeWindowOpacity() const;

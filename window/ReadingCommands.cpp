@@ -8,9 +8,9 @@
 #include "ReaderConfig.h"
 #include "ReadingSession.h"
 
-#include <QWidget>
 #include <QDir>
 #include <QFileInfo>
+#include <QWidget>
 
 ReadingCommands::ReadingCommands(ReadingSession *session, ReaderConfig *config, QWidget *window)
     : QObject(window), session(session), config(config), window(window)
@@ -95,7 +95,8 @@ void ReadingCommands::openFile(const QString &given, bool report)
     Book::OpenError error = Book::check(path);
     if (error == Book::NoError && report && Book::looksBinary(path) &&
         !Prompter::current()->question(
-            window, tr("“%1”看起来不是文本文件，仍要打开吗？").arg(QDir::toNativeSeparators(FileNameCodec::displayed(path)))))
+            window,
+            tr("“%1”看起来不是文本文件，仍要打开吗？").arg(QDir::toNativeSeparators(FileNameCodec::displayed(path)))))
         return;
     if (error == Book::NoError && !session->openBook(path, config->bookEncoding(path)))
         error = session->book()->openError();

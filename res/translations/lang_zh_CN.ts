@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>AutoTurner</name>
+    <message>
+        <source>请先打开一本书</source>
+        <translation type="unfinished">请先打开一本书</translation>
+    </message>
+    <message>
+        <source>▶ 自动</source>
+        <translation type="unfinished">▶ 自动</translation>
+    </message>
+</context>
+<context>
     <name>Book</name>
     <message>
         <source>《</source>
@@ -17,7 +28,48 @@
     </message>
     <message>
         <source>书签文件已损坏且无法备份，为保全它不再写入</source>
-        <translation>书签文件已损坏且无法备份，为保全它不再写入</translation>
+        <translation type="vanished">书签文件已损坏且无法备份，为保全它不再写入</translation>
+    </message>
+</context>
+<context>
+    <name>BookNotices</name>
+    <message>
+        <source>无法保存%1的阅读位置和书签：%2
+以后每次翻页时会再试。</source>
+        <translation type="unfinished">无法保存%1的阅读位置和书签：%2
+以后每次翻页时会再试。</translation>
+    </message>
+    <message>
+        <source>“%1”不是书签文件，阅读器不会改动它。
+这本书的书签保存在：
+%2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>书所在的文件夹无法写入，书签保存在：
+%1</source>
+        <translation type="unfinished">书所在的文件夹无法写入，书签保存在：
+%1</translation>
+    </message>
+    <message numerus="yes">
+        <source>书签文件已损坏，保留了其中完好的 %n 条书签。</source>
+        <translation type="unfinished">
+            <numerusform>书签文件已损坏，保留了其中完好的 %n 条书签。</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>损坏的文件无法备份，因此不会被覆盖。</source>
+        <translation type="unfinished">损坏的文件无法备份，因此不会被覆盖。</translation>
+    </message>
+    <message>
+        <source>损坏的文件已备份为：
+%1</source>
+        <translation type="unfinished">损坏的文件已备份为：
+%1</translation>
+    </message>
+    <message>
+        <source>自定义的章节规则太慢，已停止查找章节（找到了前 %1 章）。请在设置中把规则改得简单些。</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -37,6 +89,13 @@
     <message>
         <source>书签 -</source>
         <translation>书签 -</translation>
+    </message>
+</context>
+<context>
+    <name>BookmarkStore</name>
+    <message>
+        <source>书签文件已损坏且无法备份，为保全它不再写入</source>
+        <translation type="unfinished">书签文件已损坏且无法备份，为保全它不再写入</translation>
     </message>
 </context>
 <context>
@@ -85,11 +144,30 @@
     </message>
     <message>
         <source>提示</source>
-        <translation>提示</translation>
+        <translation type="vanished">提示</translation>
     </message>
     <message>
         <source>请先选择章节</source>
         <translation>请先选择章节</translation>
+    </message>
+</context>
+<context>
+    <name>ContextMenu</name>
+    <message>
+        <source>自动</source>
+        <translation type="unfinished">自动</translation>
+    </message>
+    <message>
+        <source>编码</source>
+        <translation type="unfinished">编码</translation>
+    </message>
+    <message>
+        <source>最近打开</source>
+        <translation type="unfinished">最近打开</translation>
+    </message>
+    <message>
+        <source>（无）</source>
+        <translation type="unfinished">（无）</translation>
     </message>
 </context>
 <context>
@@ -143,83 +221,83 @@
     <name>HotKeyManager</name>
     <message>
         <source>打开文件</source>
-        <translation>打开文件</translation>
+        <translation type="vanished">打开文件</translation>
     </message>
     <message>
         <source>关闭文件</source>
-        <translation>关闭文件</translation>
+        <translation type="vanished">关闭文件</translation>
     </message>
     <message>
         <source>目录</source>
-        <translation>目录</translation>
+        <translation type="vanished">目录</translation>
     </message>
     <message>
         <source>书签列表</source>
-        <translation>书签列表</translation>
+        <translation type="vanished">书签列表</translation>
     </message>
     <message>
         <source>添加书签</source>
-        <translation>添加书签</translation>
+        <translation type="vanished">添加书签</translation>
     </message>
     <message>
         <source>查找</source>
-        <translation>查找</translation>
+        <translation type="vanished">查找</translation>
     </message>
     <message>
         <source>上一页</source>
-        <translation>上一页</translation>
+        <translation type="vanished">上一页</translation>
     </message>
     <message>
         <source>下一页</source>
-        <translation>下一页</translation>
+        <translation type="vanished">下一页</translation>
     </message>
     <message>
         <source>隐藏窗口</source>
-        <translation>隐藏窗口</translation>
+        <translation type="vanished">隐藏窗口</translation>
     </message>
     <message>
         <source>显示窗口</source>
-        <translation>显示窗口</translation>
+        <translation type="vanished">显示窗口</translation>
     </message>
     <message>
         <source>窗口居中</source>
-        <translation>窗口居中</translation>
+        <translation type="vanished">窗口居中</translation>
     </message>
     <message>
         <source>显示菜单</source>
-        <translation>显示菜单</translation>
+        <translation type="vanished">显示菜单</translation>
     </message>
     <message>
         <source>设置</source>
-        <translation>设置</translation>
+        <translation type="vanished">设置</translation>
     </message>
     <message>
         <source>帮助</source>
-        <translation>帮助</translation>
+        <translation type="vanished">帮助</translation>
     </message>
     <message>
         <source>上一章</source>
-        <translation>上一章</translation>
+        <translation type="vanished">上一章</translation>
     </message>
     <message>
         <source>下一章</source>
-        <translation>下一章</translation>
+        <translation type="vanished">下一章</translation>
     </message>
     <message>
         <source>退出</source>
-        <translation>退出</translation>
+        <translation type="vanished">退出</translation>
     </message>
     <message>
         <source>隐藏或显示窗口</source>
-        <translation>隐藏或显示窗口</translation>
+        <translation type="vanished">隐藏或显示窗口</translation>
     </message>
     <message>
         <source>自动翻页</source>
-        <translation>自动翻页</translation>
+        <translation type="vanished">自动翻页</translation>
     </message>
     <message>
         <source>跳转</source>
-        <translation>跳转</translation>
+        <translation type="vanished">跳转</translation>
     </message>
 </context>
 <context>
@@ -245,79 +323,79 @@
     </message>
     <message>
         <source>隐藏</source>
-        <translation>隐藏</translation>
+        <translation type="vanished">隐藏</translation>
     </message>
     <message>
         <source>打开文件</source>
-        <translation>打开文件</translation>
+        <translation type="vanished">打开文件</translation>
     </message>
     <message>
         <source>关闭文件</source>
-        <translation>关闭文件</translation>
+        <translation type="vanished">关闭文件</translation>
     </message>
     <message>
         <source>目录</source>
-        <translation>目录</translation>
+        <translation type="vanished">目录</translation>
     </message>
     <message>
         <source>书签</source>
-        <translation>书签</translation>
+        <translation type="vanished">书签</translation>
     </message>
     <message>
         <source>添加书签</source>
-        <translation>添加书签</translation>
+        <translation type="vanished">添加书签</translation>
     </message>
     <message>
         <source>查找</source>
-        <translation>查找</translation>
+        <translation type="vanished">查找</translation>
     </message>
     <message>
         <source>上一页</source>
-        <translation>上一页</translation>
+        <translation type="vanished">上一页</translation>
     </message>
     <message>
         <source>下一页</source>
-        <translation>下一页</translation>
+        <translation type="vanished">下一页</translation>
     </message>
     <message>
         <source>上一章</source>
-        <translation>上一章</translation>
+        <translation type="vanished">上一章</translation>
     </message>
     <message>
         <source>下一章</source>
-        <translation>下一章</translation>
+        <translation type="vanished">下一章</translation>
     </message>
     <message>
         <source>设置</source>
-        <translation>设置</translation>
+        <translation type="vanished">设置</translation>
     </message>
     <message>
         <source>帮助</source>
-        <translation>帮助</translation>
+        <translation type="vanished">帮助</translation>
     </message>
     <message>
         <source>退出</source>
-        <translation>退出</translation>
+        <translation type="vanished">退出</translation>
     </message>
     <message>
         <source>书签添加成功</source>
-        <translation>书签添加成功</translation>
+        <translation type="vanished">书签添加成功</translation>
     </message>
     <message>
         <source>已是首页</source>
-        <translation>已是首页</translation>
+        <translation type="vanished">已是首页</translation>
     </message>
     <message>
         <source>已是末页</source>
-        <translation>已是末页</translation>
+        <translation type="vanished">已是末页</translation>
     </message>
     <message>
         <source>已是第一章</source>
-        <translation>已是第一章</translation>
+        <translation type="vanished">已是第一章</translation>
     </message>
     <message>
         <source>已是最后一章</source>
-        <translation>已是最后一章</translation>
+        <translation type="vanished">已是最后一章</translation>
     </message>
     <message>
         <source>无法打开文件</source>
@@ -329,103 +407,103 @@
     </message>
     <message>
         <source>自动</source>
-        <translation>自动</translation>
+        <translation type="vanished">自动</translation>
     </message>
     <message>
         <source>编码</source>
-        <translation>编码</translation>
+        <translation type="vanished">编码</translation>
     </message>
     <message>
         <source>请先打开一本书</source>
-        <translation>请先打开一本书</translation>
+        <translation type="vanished">请先打开一本书</translation>
     </message>
     <message>
         <source>书签添加失败：%1</source>
-        <translation>书签添加失败：%1</translation>
+        <translation type="vanished">书签添加失败：%1</translation>
     </message>
     <message>
         <source>无法打开文件：找不到“%1”</source>
-        <translation>无法打开文件：找不到“%1”</translation>
+        <translation type="vanished">无法打开文件：找不到“%1”</translation>
     </message>
     <message>
         <source>无法打开文件：“%1”是一个文件夹</source>
-        <translation>无法打开文件：“%1”是一个文件夹</translation>
+        <translation type="vanished">无法打开文件：“%1”是一个文件夹</translation>
     </message>
     <message>
         <source>无法打开文件：“%1”不是普通文件</source>
-        <translation>无法打开文件：“%1”不是普通文件</translation>
+        <translation type="vanished">无法打开文件：“%1”不是普通文件</translation>
     </message>
     <message>
         <source>无法打开文件：没有读取“%1”的权限</source>
-        <translation>无法打开文件：没有读取“%1”的权限</translation>
+        <translation type="vanished">无法打开文件：没有读取“%1”的权限</translation>
     </message>
     <message>
         <source>无法打开文件：“%1”大于 1 GiB</source>
-        <translation>无法打开文件：“%1”大于 1 GiB</translation>
+        <translation type="vanished">无法打开文件：“%1”大于 1 GiB</translation>
     </message>
     <message>
         <source>无法打开文件：读取“%1”时出错</source>
-        <translation>无法打开文件：读取“%1”时出错</translation>
+        <translation type="vanished">无法打开文件：读取“%1”时出错</translation>
     </message>
     <message>
         <source>“%1”看起来不是文本文件，仍要打开吗？</source>
-        <translation>“%1”看起来不是文本文件，仍要打开吗？</translation>
+        <translation type="vanished">“%1”看起来不是文本文件，仍要打开吗？</translation>
     </message>
     <message>
         <source>无法保存%1的阅读位置和书签：%2
 以后每次翻页时会再试。</source>
-        <translation>无法保存%1的阅读位置和书签：%2
+        <translation type="vanished">无法保存%1的阅读位置和书签：%2
 以后每次翻页时会再试。</translation>
     </message>
     <message>
         <source>书所在的文件夹无法写入，书签保存在：
 %1</source>
-        <translation>书所在的文件夹无法写入，书签保存在：
+        <translation type="vanished">书所在的文件夹无法写入，书签保存在：
 %1</translation>
     </message>
     <message numerus="yes">
         <source>书签文件已损坏，保留了其中完好的 %n 条书签。</source>
-        <translation>
+        <translation type="vanished">
             <numerusform>书签文件已损坏，保留了其中完好的 %n 条书签。</numerusform>
         </translation>
     </message>
     <message>
         <source>损坏的文件无法备份，因此不会被覆盖。</source>
-        <translation>损坏的文件无法备份，因此不会被覆盖。</translation>
+        <translation type="vanished">损坏的文件无法备份，因此不会被覆盖。</translation>
     </message>
     <message>
         <source>损坏的文件已备份为：
 %1</source>
-        <translation>损坏的文件已备份为：
+        <translation type="vanished">损坏的文件已备份为：
 %1</translation>
     </message>
     <message>
         <source>▶ 自动</source>
-        <translation>▶ 自动</translation>
+        <translation type="vanished">▶ 自动</translation>
     </message>
     <message>
         <source>跳转</source>
-        <translation>跳转</translation>
+        <translation type="vanished">跳转</translation>
     </message>
     <message>
         <source>自动翻页</source>
-        <translation>自动翻页</translation>
+        <translation type="vanished">自动翻页</translation>
     </message>
     <message>
         <source>百分比（如 37.5%）或章节号（如 12）：</source>
-        <translation>百分比（如 37.5%）或章节号（如 12）：</translation>
+        <translation type="vanished">百分比（如 37.5%）或章节号（如 12）：</translation>
     </message>
     <message>
         <source>最近打开</source>
-        <translation>最近打开</translation>
+        <translation type="vanished">最近打开</translation>
     </message>
     <message>
         <source>（无）</source>
-        <translation>（无）</translation>
+        <translation type="vanished">（无）</translation>
     </message>
     <message>
         <source>“%1”已不存在，已从最近打开中移除</source>
-        <translation>“%1”已不存在，已从最近打开中移除</translation>
+        <translation type="vanished">“%1”已不存在，已从最近打开中移除</translation>
     </message>
 </context>
 <context>
@@ -675,7 +753,7 @@
     </message>
     <message>
         <source>提示</source>
-        <translation>提示</translation>
+        <translation type="vanished">提示</translation>
     </message>
     <message>
         <source>确认重置？</source>
@@ -785,6 +863,10 @@
         <source>跳转</source>
         <translation>跳转</translation>
     </message>
+    <message>
+        <source>这个规则太慢：查找全书的章节约需 %1 秒，没有采用。请把它改得简单些。</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>Reader</name>
@@ -799,6 +881,78 @@
     <message>
         <source>点击鼠标右键开始享用</source>
         <translation>点击鼠标右键开始享用</translation>
+    </message>
+</context>
+<context>
+    <name>ReadingCommands</name>
+    <message>
+        <source>已是首页</source>
+        <translation type="unfinished">已是首页</translation>
+    </message>
+    <message>
+        <source>已是末页</source>
+        <translation type="unfinished">已是末页</translation>
+    </message>
+    <message>
+        <source>已是第一章</source>
+        <translation type="unfinished">已是第一章</translation>
+    </message>
+    <message>
+        <source>已是最后一章</source>
+        <translation type="unfinished">已是最后一章</translation>
+    </message>
+    <message>
+        <source>请先打开一本书</source>
+        <translation type="unfinished">请先打开一本书</translation>
+    </message>
+    <message>
+        <source>书签添加成功</source>
+        <translation type="unfinished">书签添加成功</translation>
+    </message>
+    <message>
+        <source>书签已添加，但暂时无法保存：%1
+书签已记下，磁盘可以写入时会随下一次翻页保存。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>无法打开文件：找不到“%1”</source>
+        <translation type="unfinished">无法打开文件：找不到“%1”</translation>
+    </message>
+    <message>
+        <source>无法打开文件：“%1”是一个文件夹</source>
+        <translation type="unfinished">无法打开文件：“%1”是一个文件夹</translation>
+    </message>
+    <message>
+        <source>无法打开文件：“%1”不是普通文件</source>
+        <translation type="unfinished">无法打开文件：“%1”不是普通文件</translation>
+    </message>
+    <message>
+        <source>无法打开文件：没有读取“%1”的权限</source>
+        <translation type="unfinished">无法打开文件：没有读取“%1”的权限</translation>
+    </message>
+    <message>
+        <source>无法打开文件：“%1”大于 1023 MiB</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>无法打开文件：读取“%1”时出错</source>
+        <translation type="unfinished">无法打开文件：读取“%1”时出错</translation>
+    </message>
+    <message>
+        <source>“%1”看起来不是文本文件，仍要打开吗？</source>
+        <translation type="unfinished">“%1”看起来不是文本文件，仍要打开吗？</translation>
+    </message>
+    <message>
+        <source>“%1”已不存在，已从最近打开中移除</source>
+        <translation type="unfinished">“%1”已不存在，已从最近打开中移除</translation>
+    </message>
+    <message>
+        <source>跳转</source>
+        <translation type="unfinished">跳转</translation>
+    </message>
+    <message>
+        <source>百分比（如 37.5%）或章节号（如 12）：</source>
+        <translation type="unfinished">百分比（如 37.5%）或章节号（如 12）：</translation>
     </message>
 </context>
 <context>
@@ -821,7 +975,7 @@
     </message>
     <message>
         <source>检查更新失败：%1</source>
-        <translation>检查更新失败：%1</translation>
+        <translation type="vanished">检查更新失败：%1</translation>
     </message>
     <message>
         <source>检查更新失败：服务器的回答无法识别</source>
@@ -846,6 +1000,30 @@
     <message>
         <source>检查更新失败：连接超时</source>
         <translation>检查更新失败：连接超时</translation>
+    </message>
+    <message>
+        <source>检查更新失败：无法连接到更新服务器</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>请检查网络连接，稍后再试。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>更新服务器没有及时回答，请稍后再试。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>检查更新失败：更新服务器出错</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>这是服务器一方的问题，请稍后再试。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>服务器的回答不是更新信息，已忽略。</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 </TS>

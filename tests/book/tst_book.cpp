@@ -126,19 +126,26 @@ private slots:
         QProcess ended, running;
         ended.start("true", QStringList());
         running.start("sleep", {"30"});
-        QVERIFY(ended.waitForStarted() && running.waitForStarted());
+        QVERIFY(ended.waitForStarted());
+        QVERIFY(running.waitForStarted());
         const qint64 endedId = ended.processId();
         QVERIFY(ended.waitForFinished());
         const auto leftover = [](const char *name, qint64 owner) {
             return QStringLiteral(".%1.%2-0.tavril-save").arg(QString::fromUtf8(name)).arg(owner);
         };
-        QStringList kept = {"book.bmk.backup", "book.bmk.Ab12Cd", "book.bmk.bak", "other.bmk.Ab12Cd",
-                            leftover("book.bmk", running.processId()), leftover("[精校]book.bmk", running.processId())};
-        for (const QString &name : kept + QStringList{leftover("book.bmk", endedId), leftover("[精校]book.bmk", endedId)})
+        QStringList kept = {"book.bmk.backup",
+                            "book.bmk.Ab12Cd",
+                            "book.bmk.bak",
+                            "other.bmk.Ab12Cd",
+                            leftover("book.bmk", running.processId()),
+                            leftover("[精校]book.bmk", running.processId())};
+        for (const QString &name :
+             kept + QStringList{leftover("book.bmk", endedId), leftover("[精校]book.bmk", endedId)})
             writeFile(dir->filePath(name), "a user's file, or a save in progress");
         for (const char *name : {"book.bmk", "[精校]book.bmk"})
             QVERIFY(BookmarkFile::save(dir->filePath(name), {{1, "a", "b"}, {2, "c", "d"}}));
-        kept << "book.bmk" << "[精校]book.bmk";
+        kept << "book.bmk"
+             << "[精校]book.bmk";
         kept.sort();
         QCOMPARE(QDir(dir->path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), kept);
 
@@ -150,11 +157,15 @@ private slots:
             const FileSizeLimit disk(100);
             result = BookmarkFile::saveBytes(path, before + before);
         }
-        QVERIFY(!result.ok && !result.cannotCreate && !result.error.isEmpty());
+        QVERIFY(!result.ok);
+        QVERIFY(!result.cannotCreate);
+        QVERIFY(!result.error.isEmpty());
         QCOMPARE(readFile(path), before);
         QCOMPARE(QDir(dir->path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), kept);
         result = BookmarkFile::saveBytes(dir->filePath("missing/book.bmk"), "x");
-        QVERIFY(!result.ok && result.cannotCreate && !result.error.isEmpty());
+        QVERIFY(!result.ok);
+        QVERIFY(result.cannotCreate);
+        QVERIFY(!result.error.isEmpty());
         running.kill();
         running.waitForFinished();
     }
@@ -170,8 +181,10 @@ private slots:
         QVERIFY(book.open(path));
         const QString secret = writeFile(dir->filePath("secret.txt"), "secret");
         QFile::setPermissions(secret, QFile::WriteOwner);
-        QVERIFY(!book.open(secret) && book.openError() == Book::NoPermission); // a refused book changes nothing
-        QVERIFY(!book.open(dir->filePath("missing.txt")) && book.openError() == Book::NotFound);
+        QVERIFY(!book.open(secret));
+        QCOMPARE(book.openError(), Book::NoPermission); // a refused book changes nothing
+        QVERIFY(!book.open(dir->filePath("missing.txt")));
+        QCOMPARE(book.openError(), Book::NotFound);
         QCOMPARE(book.title(true), QStringLiteral("《a》"));
         QCOMPARE(book.text(), expected);
         QCOMPARE(marks(readFile(bmk)), QStringLiteral("0 （自动保存）"));
@@ -179,14 +192,16 @@ private slots:
         book.waitForChapters();
         for (const auto &c : QList<QPair<int, int>>{{-1, -1}, {5, 0}, {8, 0}, {12, 0}, {13, 1}, {2000, 1}})
             QCOMPARE(book.chapterIndexAt(c.first), c.second);
-        QVERIFY(book.autoSaveBookmark(20) && book.autoSaveBookmark(30));
+        QVERIFY(book.autoSaveBookmark(20));
+        QVERIFY(book.autoSaveBookmark(30));
         for (int offset : {13, -50, 999999}) // at a heading, 13: the summary skips it
             QVERIFY(book.addBookmark(offset, false));
         QCOMPARE(marks(readFile(bmk)),
                  QStringLiteral("30 第2章 风起（自动保存）|13 第2章 风起|-50 |999999 第2章 风起"));
         for (const auto &[at, summary] : {std::pair(1, QString(99, u'风')), {2, expected.left(100).trimmed()}, {3, {}}})
             QCOMPARE(book.bookmarks().at(at).summary, summary);
-        QVERIFY(!book.removeBookmark(4) && book.removeBookmark(1));
+        QVERIFY(!book.removeBookmark(4));
+        QVERIFY(book.removeBookmark(1));
         QCOMPARE(marks(readFile(bmk)), QStringLiteral("30 第2章 风起（自动保存）|-50 |999999 第2章 风起"));
     }
 
@@ -214,20 +229,26 @@ private slots:
         Book book;
         QSignalSpy damaged(book.bookmarkStore(), &BookmarkStore::damaged);
         QSignalSpy foreign(book.bookmarkStore(), &BookmarkStore::foreignFileKept);
-        QVERIFY(book.open(path) && book.autoSaveBookmark(4));
+        QVERIFY(book.open(path));
+        QVERIFY(book.autoSaveBookmark(4));
         book.flushBookmarks();
         QCOMPARE(readFile(bak), QByteArray("an earlier backup"));
         const QString fallback = BookmarkFile::fallbackPathFor(path);
         if (kept < 0) {
             QCOMPARE(QList<QVariantList>(foreign), (QList<QVariantList>{{bmk, fallback}}));
-            QVERIFY(damaged.isEmpty() && readFile(bmk) == file && !QFile::exists(bmk + ".2.bak"));
+            QVERIFY(damaged.isEmpty());
+            QCOMPARE(readFile(bmk), file);
+            QVERIFY(!QFile::exists(bmk + ".2.bak"));
             QCOMPARE(marks(readFile(fallback)), QStringLiteral("4 （自动保存）"));
             book.clear();
-            QVERIFY(book.open(path) && book.lastReadOffset() == 4 && book.bookmarkPath() == fallback);
+            QVERIFY(book.open(path));
+            QCOMPARE(book.lastReadOffset(), 4);
+            QCOMPARE(book.bookmarkPath(), fallback);
             return;
         }
         QCOMPARE(QList<QVariantList>(damaged), (QList<QVariantList>{{kept, bmk + ".2.bak"}}));
-        QVERIFY(foreign.isEmpty() && readFile(bmk + ".2.bak") == file);
+        QVERIFY(foreign.isEmpty());
+        QCOMPARE(readFile(bmk + ".2.bak"), file);
         QCOMPARE(book.bookmarks().size(), qMax(1, kept));
         QCOMPARE(storedOffset(bmk), 4);
     }
@@ -238,9 +259,11 @@ private slots:
         const QString bmk = writeFile(dir->filePath("empty.bmk"), QByteArray());
         Book book;
         QSignalSpy damaged(book.bookmarkStore(), &BookmarkStore::damaged);
-        QVERIFY(book.open(path) && book.autoSaveBookmark(2));
+        QVERIFY(book.open(path));
+        QVERIFY(book.autoSaveBookmark(2));
         book.flushBookmarks();
-        QVERIFY(marks(readFile(bmk)) == QStringLiteral("2 （自动保存）") && damaged.isEmpty());
+        QCOMPARE(marks(readFile(bmk)), QStringLiteral("2 （自动保存）"));
+        QVERIFY(damaged.isEmpty());
     }
 
     void aReadOnlyFolderKeepsTheBookmarksPerUser()
@@ -253,20 +276,24 @@ private slots:
         const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/bookmarks";
         Book reading;
         QSignalSpy moved(reading.bookmarkStore(), &BookmarkStore::relocated);
-        QVERIFY(reading.open(book) && reading.autoSaveBookmark(50)); // cannot replace the file beside: moves
+        QVERIFY(reading.open(book));
+        QVERIFY(reading.autoSaveBookmark(50)); // cannot replace the file beside: moves
         reading.clear();
-        QVERIFY(fallback.startsWith(data) && QList<QVariantList>(moved) == QList<QVariantList>{{fallback}});
+        QVERIFY(fallback.startsWith(data));
+        QVERIFY(QList<QVariantList>(moved) == QList<QVariantList>{{fallback}});
         QCOMPARE(marks(readFile(fallback)), QStringLiteral("50 （自动保存）|20 u"));
         // The copy that took over, not the stale file beside, also when both have the same time (FAT's 2 s steps).
         QFile copy(fallback);
         QVERIFY(copy.open(QIODevice::ReadWrite) &&
                 copy.setFileTime(QFileInfo(beside).lastModified(), QFileDevice::FileModificationTime));
         copy.close();
-        QVERIFY(reading.open(book) && reading.lastReadOffset() == 50);
+        QVERIFY(reading.open(book));
+        QCOMPARE(reading.lastReadOffset(), 50);
         // Back where the folder is writable, a file beside written since wins again, in the same second too.
         setWritable(dir->path(), true);
         QVERIFY(BookmarkFile::save(beside, {{70, "w", "x"}}));
-        QVERIFY(reading.open(book) && reading.lastReadOffset() == 70);
+        QVERIFY(reading.open(book));
+        QCOMPARE(reading.lastReadOffset(), 70);
 
         // Nowhere to save: no success, and the reason.
         QVERIFY(QFile::remove(fallback));
@@ -274,7 +301,8 @@ private slots:
         setWritable(data, false);
         QVERIFY(reading.open(book));
         QSignalSpy failed(reading.bookmarkStore(), &BookmarkStore::saveFailed);
-        QVERIFY(!reading.addBookmark(5, false) && !reading.lastSaveError().isEmpty());
+        QVERIFY(!reading.addBookmark(5, false));
+        QVERIFY(!reading.lastSaveError().isEmpty());
         QTRY_VERIFY(!failed.isEmpty());
         setWritable(data, true);
     }
@@ -287,15 +315,33 @@ private slots:
         QTest::addColumn<QString>("theirs");
         QTest::addColumn<bool>("oursNewer");
         QTest::addColumn<QString>("merged");
-        QTest::newRow("they added") << "0 1" << "5 1" << "0 1 2" << true << "5 1 2";
-        QTest::newRow("both added, one of them the same") << "0" << "0 3 4" << "0 4 2" << true << "0 3 4 2";
-        QTest::newRow("they removed, we added") << "0 1 2" << "0 1 2 3" << "0 2" << true << "0 2 3";
-        QTest::newRow("we removed") << "0 1 2" << "0 2" << "7 1 2" << false << "7 2";
-        QTest::newRow("both moved: ours later") << "0" << "5" << "9" << true << "5";
-        QTest::newRow("both moved: theirs later") << "0" << "5" << "9" << false << "9";
-        QTest::newRow("only they moved") << "0 1" << "0 1 3" << "9 1" << true << "9 1 3";
-        QTest::newRow("twins stay twins") << "0 1 1" << "0 1 1" << "0 1 1 1" << true << "0 1 1 1";
-        QTest::newRow("their file was new") << "" << "4 1" << "6 2" << true << "4 1 2";
+        QTest::newRow("they added") << "0 1"
+                                    << "5 1"
+                                    << "0 1 2" << true << "5 1 2";
+        QTest::newRow("both added, one of them the same") << "0"
+                                                          << "0 3 4"
+                                                          << "0 4 2" << true << "0 3 4 2";
+        QTest::newRow("they removed, we added") << "0 1 2"
+                                                << "0 1 2 3"
+                                                << "0 2" << true << "0 2 3";
+        QTest::newRow("we removed") << "0 1 2"
+                                    << "0 2"
+                                    << "7 1 2" << false << "7 2";
+        QTest::newRow("both moved: ours later") << "0"
+                                                << "5"
+                                                << "9" << true << "5";
+        QTest::newRow("both moved: theirs later") << "0"
+                                                  << "5"
+                                                  << "9" << false << "9";
+        QTest::newRow("only they moved") << "0 1"
+                                         << "0 1 3"
+                                         << "9 1" << true << "9 1 3";
+        QTest::newRow("twins stay twins") << "0 1 1"
+                                          << "0 1 1"
+                                          << "0 1 1 1" << true << "0 1 1 1";
+        QTest::newRow("their file was new") << ""
+                                            << "4 1"
+                                            << "6 2" << true << "4 1 2";
     }
     void mergesKeepWhatEachSideDid()
     {
@@ -322,13 +368,17 @@ private slots:
         const QString path = writeFile(dir->filePath("shared.txt"), QByteArray(9000, 'a'));
         const QString bmk = dir->filePath("shared.bmk");
         Book a, b;
-        QVERIFY(a.open(path) && b.open(path));
+        QVERIFY(a.open(path));
+        QVERIFY(b.open(path));
         QSignalSpy merged(b.bookmarkStore(), &BookmarkStore::changed);
-        QVERIFY(a.addBookmark(100, false) && b.autoSaveBookmark(500));
+        QVERIFY(a.addBookmark(100, false));
+        QVERIFY(b.autoSaveBookmark(500));
         b.flushBookmarks();
         QCOMPARE(marks(readFile(bmk)), QStringLiteral("500 （自动保存）|100 "));
-        QVERIFY(merged.size() == 1 && b.bookmarks().size() == 2);
-        QVERIFY(b.removeBookmark(1) && a.autoSaveBookmark(600));
+        QCOMPARE(merged.size(), 1);
+        QCOMPARE(b.bookmarks().size(), 2);
+        QVERIFY(b.removeBookmark(1));
+        QVERIFY(a.autoSaveBookmark(600));
         a.flushBookmarks();
         QCOMPARE(marks(readFile(bmk)), QStringLiteral("600 （自动保存）"));
     }
@@ -340,13 +390,22 @@ private slots:
         QTest::addColumn<int>("bits");
         // magic 0, version 4, size 6, time 14, fingerprint 22 (length) and 26, encodings 46 and 47, count 48,
         // checkpoints (byte, character) from 52, 12 bytes each, then a digest of 20 bytes.
-        const QList<std::tuple<const char *, int, int>> fields = {
-            {"magic", 0, 0x01},          {"version", 5, 0x04},       {"size", 8, 0x40},
-            {"time", 20, 0x01},          {"fingerprint length", 24, 0x80}, {"fingerprint", 30, 0x01},
-            {"encoding asked", 46, 0x07}, {"encoding read", 47, 0x20}, {"count, high", 48, 0x10},
-            {"count, low", 51, 0x01},    {"a checkpoint's byte", 66, 0x10}, {"a checkpoint's character", 72, 0x40},
-            {"a checkpoint's character, low", 75, 0x04}, {"the last checkpoint's byte", -26, 0x01}, {"the last checkpoint's character", -22, 0x40},
-            {"the digest", -3, 0x01}};
+        const QList<std::tuple<const char *, int, int>> fields = {{"magic", 0, 0x01},
+                                                                  {"version", 5, 0x04},
+                                                                  {"size", 8, 0x40},
+                                                                  {"time", 20, 0x01},
+                                                                  {"fingerprint length", 24, 0x80},
+                                                                  {"fingerprint", 30, 0x01},
+                                                                  {"encoding asked", 46, 0x07},
+                                                                  {"encoding read", 47, 0x20},
+                                                                  {"count, high", 48, 0x10},
+                                                                  {"count, low", 51, 0x01},
+                                                                  {"a checkpoint's byte", 66, 0x10},
+                                                                  {"a checkpoint's character", 72, 0x40},
+                                                                  {"a checkpoint's character, low", 75, 0x04},
+                                                                  {"the last checkpoint's byte", -26, 0x01},
+                                                                  {"the last checkpoint's character", -22, 0x40},
+                                                                  {"the digest", -3, 0x01}};
         for (const auto &[name, at, bits] : fields)
             QTest::newRow(name) << at << bits;
     }
@@ -394,9 +453,11 @@ private slots:
         const int line = bytes.indexOf(gbk(QStringLiteral("正文")), between);
         bytes.replace(line, 4, "abcd"); // two characters become four, in as many bytes
         QFile file(writeFile(path, bytes));
-        QVERIFY(file.open(QIODevice::ReadWrite) && file.setFileTime(time, QFileDevice::FileModificationTime));
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(time, QFileDevice::FileModificationTime));
         file.close();
-        QVERIFY(book.open(path) && !book.isComplete());
+        QVERIFY(book.open(path));
+        QVERIFY(!book.isComplete());
         const QString shown = book.text().mid(place, 20);
         book.waitForText();
         QCOMPARE(book.placeShift(), 2);
@@ -445,7 +506,8 @@ private slots:
         QVERIFY(FileNameCodec::hasStrayBytes(path));
         writeFile(path, "some text");
         Book book;
-        QVERIFY(book.open(path) && book.autoSaveBookmark(3));
+        QVERIFY(book.open(path));
+        QVERIFY(book.autoSaveBookmark(3));
         book.flushBookmarks();
         QCOMPARE(storedOffset(QFile::decodeName(raw + ".bmk")), 3);
         QCOMPARE(book.title(), QStringLiteral("斗罗大陆"));
@@ -461,13 +523,15 @@ private slots:
         const QString path = writeFile(dir->filePath("long.txt"), gbk(text));
         const QString expected = QString(text).remove(QLatin1Char('\r'));
         Book book;
-        QVERIFY(book.open(path) && book.isComplete());
+        QVERIFY(book.open(path));
+        QVERIFY(book.isComplete());
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(BookIndex::pathFor(path)), 20000);
         const int place = expected.size() * 3 / 4;
         QVERIFY(book.autoSaveBookmark(place));
         book.clear();
         QSignalSpy completed(&book, &Book::textCompleted);
-        QVERIFY(book.open(path) && !book.isComplete());
+        QVERIFY(book.open(path));
+        QVERIFY(!book.isComplete());
         QCOMPARE(book.lastReadOffset(), place);
         QCOMPARE(book.length(), expected.size());
         QCOMPARE(book.text().mid(place, 5000), expected.mid(place, 5000));
@@ -477,7 +541,8 @@ private slots:
         QCOMPARE(book.chapterCount(), 250000);
 
         writeFile(path, gbk(text + QStringLiteral("尾声\n"))); // changed since: the index does not fit
-        QVERIFY(book.open(path) && book.isComplete());
+        QVERIFY(book.open(path));
+        QVERIFY(book.isComplete());
         QCOMPARE(book.length(), expected.size() + 3);
     }
 
@@ -631,8 +696,10 @@ private slots:
         const QString text = (QString(40, QLatin1Char('a')) + QStringLiteral("b\n")).repeated(2000);
         ChapterScanner scanner(ChapterRule::custom(QStringLiteral("^(a|aa)+$")));
         bool complete = true;
-        QVERIFY(scanner.count(text, QDeadlineTimer(300), &complete) == 0 && !complete);
-        QVERIFY(scanner.count(text.left(420), QDeadlineTimer::Forever, &complete) == 0 && complete);
+        QCOMPARE(scanner.count(text, QDeadlineTimer(300), &complete), 0);
+        QVERIFY(!complete);
+        QCOMPARE(scanner.count(text.left(420), QDeadlineTimer::Forever, &complete), 0);
+        QVERIFY(complete);
     }
 
     // What the settings file holds, read back as "name pattern".
@@ -654,8 +721,10 @@ private slots:
         QVERIFY(!ChapterRule::isValidPattern(QStringLiteral("第(章"), &error, &offset));
         QCOMPARE(error + QLatin1Char('@') + QString::number(offset),
                  QRegularExpression(QStringLiteral("(")).errorString() + QStringLiteral("@3")); // Qt's own words
-        QVERIFY(!ChapterRule::isValidPattern(QString(), &error) && !error.isEmpty());
-        QVERIFY(ChapterRule::isValidPattern(QStringLiteral("^\\s*第"), &error) && error.isEmpty());
+        QVERIFY(!ChapterRule::isValidPattern(QString(), &error));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(ChapterRule::isValidPattern(QStringLiteral("^\\s*第"), &error));
+        QVERIFY(error.isEmpty());
     }
 
 private:

@@ -147,6 +147,9 @@ class TestDialogs : public QObject
 private:
     QScopedPointer<MainWindow> window;
     PreferenceDialog *dialog = nullptr;
+    std::unique_ptr<ReaderConfig> ownConfig;
+    std::unique_ptr<HotKeyManager> ownKeys;
+    std::unique_ptr<PreferenceDialog> ownDialog;
     QTemporaryDir dir;
     QTcpServer silentProxy;
     QList<QUrl> opened;
@@ -165,6 +168,17 @@ private:
             prepare(window->configObject());
         dialog = new PreferenceDialog(window->configObject(), window->hotKeys(), window.data());
         dialog->setWindowFlags(Qt::Dialog);
+        dialog->show();
+        return QTest::qWaitForWindowExposed(dialog);
+    }
+
+    /// The dialog alone, on a configuration and key table of its own: for what needs no reading window.
+    bool buildAlone()
+    {
+        ownConfig.reset(new ReaderConfig);
+        ownKeys.reset(new HotKeyManager);
+        dialog = new PreferenceDialog(ownConfig.get(), ownKeys.get());
+        ownDialog.reset(dialog);
         dialog->show();
         return QTest::qWaitForWindowExposed(dialog);
     }
@@ -197,7 +211,13 @@ private slots:
     }
 
     void init() { QFile::remove(iniPath()); }
-    void cleanup() { window.reset(); } // the dialog goes with it
+    void cleanup()
+    {
+        window.reset(); // the dialog goes with it
+        ownDialog.reset();
+        ownKeys.reset();
+        ownConfig.reset();
+    }
 
     void bookmarksAreDeletedAfterAskingAndTheFileRewritten()
     {
@@ -220,10 +240,12 @@ private slots:
         modals.button = QMessageBox::Yes;
         push(&dialog, "btn_del");
         QCOMPARE(offsetsInFile(book.bookmarkPath()), (QList<int>{14, 5, 30}));
-        QVERIFY(listOf(&dialog)->model()->rowCount() == 3 && dialog.selectedOffset() == -1);
+        QVERIFY(listOf(&dialog)->model()->rowCount() == 3);
+        QCOMPARE(dialog.selectedOffset(), -1);
         listOf(&dialog, 0);
         push(&dialog, "btn_goto");
-        QVERIFY(dialog.result() == QDialog::Accepted && dialog.selectedOffset() == 14);
+        QCOMPARE(dialog.result(), QDialog::Accepted);
+        QCOMPARE(dialog.selectedOffset(), 14);
 
         Book noBook; // never opened: no bookmarks at all
         BookmarkDialog empty(&noBook);
@@ -247,7 +269,8 @@ private slots:
         push(&find.dialog, "btn_back"); // shown one by one, they may overlap
         QCOMPARE(find.selection(), Range(1, 3));
         QCOMPARE(find.marks(), (QList<Range>{{0, 2}, {1, 3}, {2, 4}}));
-        QVERIFY(find.dialog.foundOffset() == 1 && boxes.seen.isEmpty());
+        QCOMPARE(find.dialog.foundOffset(), 1);
+        QVERIFY(boxes.seen.isEmpty());
 
         // A keyword that differs only in case (and spaces) starts over.
         find.type(QStringLiteral("  AA "));
@@ -255,7 +278,8 @@ private slots:
         QCOMPARE(find.count(), QStringLiteral("0"));
         QCOMPARE(find.marks(), (QList<Range>{{0, 2}}));
         find.type(QString());
-        QVERIFY(find.marks().isEmpty() && !find.view()->hasSelection());
+        QVERIFY(find.marks().isEmpty());
+        QVERIFY(!find.view()->hasSelection());
     }
 
     void findStartsAtTheReadingPosition()
@@ -276,7 +300,8 @@ private slots:
         push(&find.dialog, "btn_next");
         QCOMPARE(find.selection(), Range(5, 6));
         push(&find.dialog, "btn_goto");
-        QVERIFY(find.dialog.result() == QDialog::Accepted && find.dialog.foundOffset() == 5);
+        QCOMPARE(find.dialog.result(), QDialog::Accepted);
+        QCOMPARE(find.dialog.foundOffset(), 5);
     }
 
     // No book, a blank keyword, an absent one.
@@ -290,7 +315,8 @@ private slots:
                 push(&find.dialog, button);
             QCOMPARE(boxes.texts().join('|'), QStringLiteral("没有找到关键词|别点了，后边没了|别点了，到头了"));
             QCOMPARE(find.count(), QStringLiteral("0"));
-            QVERIFY(find.dialog.result() == QDialog::Accepted && find.dialog.foundOffset() == 3);
+            QCOMPARE(find.dialog.result(), QDialog::Accepted);
+            QCOMPARE(find.dialog.foundOffset(), 3);
         }
     }
 
@@ -350,7 +376,9 @@ private slots:
         QCOMPARE(search.markAll(), counted.size());
         QCOMPARE(search.marksIn(0, text.size()), counted);
         search.reset(QString());
-        QVERIFY(search.next(0) == -1 && search.previous(10) == -1 && search.markAll() == 0);
+        QCOMPARE(search.next(0), -1);
+        QCOMPARE(search.previous(10), -1);
+        QCOMPARE(search.markAll(), 0);
     }
 
     void commandsJumpToWhatTheDialogsChose()
@@ -436,7 +464,8 @@ private slots:
             QVERIFY2(reader()->pageLength() < pageLength, choice[0]);
         }
         QCOMPARE(iniValue("font/font").value<QFont>().pointSize(), 28);
-        QVERIFY(iniValue("font/linespace").toInt() == 20 && iniValue("font/letterspace").toInt() == 8);
+        QCOMPARE(iniValue("font/linespace").toInt(), 20);
+        QCOMPARE(iniValue("font/letterspace").toInt(), 8);
         QCOMPARE(reader()->position(), position);
     }
 
@@ -566,7 +595,7 @@ private slots:
 
     void checkingForUpdatesSendsARandomInstallId()
     {
-        QVERIFY(build());
+        QVERIFY(buildAlone());
         Modals modals;
         QUrl asked;
         modals.expect<WhatsNewDlg>([&asked](WhatsNewDlg *update) {
@@ -581,7 +610,8 @@ private slots:
         QCOMPARE(query.queryItemValue("app") + query.queryItemValue("version"), QStringLiteral("QX7RD6"));
         // Made for this installation and kept; nothing of the machine.
         const QString id = query.queryItemValue("machine");
-        QVERIFY(!QUuid(id).isNull() && !id.contains(QString::fromLatin1(QSysInfo::machineUniqueId())));
+        QVERIFY(!QUuid(id).isNull());
+        QVERIFY(!id.contains(QString::fromLatin1(QSysInfo::machineUniqueId())));
         QCOMPARE(iniValue("update/installId").toString(), id);
     }
 
@@ -599,7 +629,8 @@ private slots:
         });
         click("hotkey_next");
         QCOMPARE(shown, QStringLiteral("Right"));
-        QVERIFY(suspended && !window->hotKeys()->isGlobalSuspended());
+        QVERIFY(suspended);
+        QVERIFY(!window->hotKeys()->isGlobalSuspended());
         QCOMPARE(keyOf("hotkey_next") + '|' + iniValue("key/8").toString(), QStringLiteral("J|J"));
         const int position = reader()->position();
         QTest::keyClick(window.data(), Qt::Key_J);
@@ -624,31 +655,35 @@ private slots:
         for (const SeenModal &seen : qAsConst(modals.seen))
             QCOMPARE(seen.parent, dialog);
         QCOMPARE(keyOf("hotkey_menu"), QStringLiteral("M"));
-        QVERIFY(!iniValue("key/1").isValid() && !iniValue("key/12").isValid());
+        QVERIFY(!iniValue("key/1").isValid());
+        QVERIFY(!iniValue("key/12").isValid());
     }
 
     void aKeyHeldInEitherColumnIsRefused()
     {
-        QVERIFY(build());
+        QVERIFY(buildAlone());
         Modals modals;
         modals.expect<CollectHotKeyDialog>(capture(Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier));
         click("hotkey_open");
         modals.expect<CollectHotKeyDialog>(capture(Qt::Key_C));
         click("hotkey_find_g");
         QCOMPARE(modals.texts().join('|'), QStringLiteral("|此快捷键已被占用||此快捷键已被占用"));
-        QVERIFY(modals.seen.at(1).title == QStringLiteral("提示") && modals.seen.at(1).parent == dialog);
+        QCOMPARE(modals.seen.at(1).title, QStringLiteral("提示"));
+        QCOMPARE(modals.seen.at(1).parent, dialog);
         QCOMPARE(keyOf("hotkey_open") + keyOf("hotkey_find_g"), QStringLiteral("OCtrl+Shift+F"));
-        QVERIFY(!iniValue("key/1").isValid() && !iniValue("key/106").isValid());
+        QVERIFY(!iniValue("key/1").isValid());
+        QVERIFY(!iniValue("key/106").isValid());
     }
 
     void resetRestoresEveryKeyAndTurnsTheMouseOptionsOff()
     {
-        QVERIFY(build());
+        QVERIFY(buildAlone());
         // Each field's number in the file, written out: the global field's is the in-app one's plus 100.
-        const QStringList stems = QStringLiteral("open close content bookmark_list add_bookmark find back next hide show "
-                                                 "center_win menu preference help - back_chapter next_chapter auto_turn "
-                                                 "jump")
-                                      .split(' ');
+        const QStringList stems =
+            QStringLiteral("open close content bookmark_list add_bookmark find back next hide show "
+                           "center_win menu preference help - back_chapter next_chapter auto_turn "
+                           "jump")
+                .split(' ');
         const auto storedKey = [&stems](const QString &name) {
             const int id = stems.indexOf(name.mid(7).remove(QRegularExpression("_g$"))) + 1;
             return QStringLiteral("key/%1").arg(name.endsWith("_g") ? id + 100 : id);
@@ -723,7 +758,8 @@ private slots:
                                    dialog.isForceUpdate() ? "forced" : ""};
         QCOMPARE(shown.join(' ').simplified(), state);
         QVERIFY(service.request.startsWith("GET /app/update?app=QX7RD&version=6&machine=abc "));
-        QVERIFY(service.request.contains("Accept-Encoding: identity") && service.sent < 16 << 20); // endless: cut off
+        QVERIFY(service.request.contains("Accept-Encoding: identity"));
+        QVERIFY(service.sent < 16 << 20); // endless: cut off
     }
 
     void downloadsOnlyOverHttps()

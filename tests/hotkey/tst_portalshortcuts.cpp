@@ -29,7 +29,8 @@ private slots:
         HotKeyManager manager;
         QSignalSpy changed(&manager, &HotKeyManager::globalKeysChanged);
         manager.setPortal(new PortalShortcuts(portal.connection()));
-        QVERIFY(bound(manager) && !changed.isEmpty());
+        QVERIFY(bound(manager));
+        QVERIFY(!changed.isEmpty());
         QCOMPARE(portal.requested(),
                  (QStringList{"open\t打开文件\tCTRL+SHIFT+o", "close\t关闭文件\tCTRL+SHIFT+c",
                               "contents\t目录\tCTRL+SHIFT+t", "bookmarks\t书签列表\tCTRL+SHIFT+b",

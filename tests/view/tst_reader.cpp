@@ -10,7 +10,12 @@
 using C = ReaderConfig;
 using Setter = std::function<void(C &)>;
 Q_DECLARE_METATYPE(Setter)
-struct Page { QFont font; int width, lineSpace; bool rules; };
+struct Page
+{
+    QFont font;
+    int width, lineSpace;
+    bool rules;
+};
 Q_DECLARE_METATYPE(Page)
 Q_DECLARE_METATYPE(TextEncoding)
 
@@ -106,7 +111,7 @@ class TestReader : public QObject
 
     QTemporaryDir dir;
     std::unique_ptr<ReaderConfig> config;
-    QRect pageRect;       // for the readers made next
+    QRect pageRect;         // for the readers made next
     Reader *live = nullptr; // and the one that reads now
     void setPage(const QRect &rect)
     {
@@ -150,14 +155,18 @@ class TestReader : public QObject
         do {
             QCOMPARE(reader.position(), expected);
             checkPage(true);
-            QVERIFY(!QTest::currentTestFailed() && reader.pageLength() > 0);
+            QVERIFY(!QTest::currentTestFailed());
+            QVERIFY(reader.pageLength() > 0);
             if (++pages == 4) { // the previous page, and the next is this one again
-                QVERIFY(reader.session()->previousPage() && reader.position() < expected && reader.session()->nextPage());
+                QVERIFY(reader.session()->previousPage());
+                QVERIFY(reader.position() < expected);
+                QVERIFY(reader.session()->nextPage());
                 QCOMPARE(reader.position(), expected);
             }
             expected += reader.pageLength();
         } while (reader.session()->nextPage());
-        QVERIFY(expected == text.size() && pages > 4);
+        QCOMPARE(expected, text.size());
+        QVERIFY(pages > 4);
         // Each page going back ends where the later one started (not with overlapping letters: slow).
         while (config->font().letterSpacing() > -3 && reader.position() > 0) {
             const int later = reader.position();
@@ -287,7 +296,8 @@ private slots:
         };
         QVERIFY(reader.session()->nextPage());
         QCOMPARE(stored(), reader.position());
-        QVERIFY(reader.session()->nextChapter() && reader.position() == reader.book()->chapter(1).offset);
+        QVERIFY(reader.session()->nextChapter());
+        QVERIFY(reader.position() == reader.book()->chapter(1).offset);
         QCOMPARE(stored(), reader.position());
         QVERIFY(reader.session()->nextPage());
         QVERIFY(reader.session()->previousChapter()); // from inside chapter 2 to chapter 1's start
@@ -295,7 +305,8 @@ private slots:
         QVERIFY(!reader.session()->previousChapter());
         reader.session()->jumpTo(1234);
         QCOMPARE(stored(), 1234);
-        QVERIFY(reader.session()->previousPage() && reader.position() < 1234);
+        QVERIFY(reader.session()->previousPage());
+        QVERIFY(reader.position() < 1234);
         QCOMPARE(stored(), reader.position());
         Reader reopened(config.get());
         reopened.setPageRect(pageRect);
@@ -308,7 +319,8 @@ private slots:
     {
         Reader reader(config.get());
         reader.setPageRect(pageRect);
-        reader.session()->openBook(writeBook(QStringLiteral("progress.txt"), QStringLiteral("第一章 起\n") + QString(994, u'文')));
+        reader.session()->openBook(
+            writeBook(QStringLiteral("progress.txt"), QStringLiteral("第一章 起\n") + QString(994, u'文')));
         reader.book()->waitForChapters();
         reader.session()->jumpTo(375);
         const int fullLines = reader.lines().size();
@@ -356,7 +368,8 @@ private slots:
                              qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
                     ++ink, foot += y > page.bottom() - QFontMetrics(config->font()).height() / 2;
                 }
-        QVERIFY(ink > 500 && (hanging || foot > 20));
+        QVERIFY(ink > 500);
+        QVERIFY((hanging || foot > 20));
         QVERIFY(!text.isEmpty() || image.pixel(page.left(), page.center().y()) == qRgb(0x80, 0x80, 0x80));
     }
 
@@ -369,7 +382,10 @@ private slots:
         live = &reader;
         for (const QString &book : {QString(), writeBook(QStringLiteral("empty.txt"), QString())}) {
             reader.session()->openBook(book);
-            QVERIFY(!reader.session()->nextPage() && !reader.session()->previousPage() && !reader.session()->nextChapter() && !reader.session()->previousChapter());
+            QVERIFY(!reader.session()->nextPage());
+            QVERIFY(!reader.session()->previousPage());
+            QVERIFY(!reader.session()->nextChapter());
+            QVERIFY(!reader.session()->previousChapter());
             QVERIFY(reader.session()->progressText().isEmpty());
         }
         const QString text = novel(30);
@@ -383,11 +399,13 @@ private slots:
         setPage(QRect(2, 2, 400, 300));
         reader.refresh();
         QCOMPARE(reader.position() + reader.pageLength(), text.size());
-        QVERIFY(!reader.session()->nextPage() && reader.session()->previousPage());
+        QVERIFY(!reader.session()->nextPage());
+        QVERIFY(reader.session()->previousPage());
         reader.book()->flushBookmarks(); // before the file is changed from outside
         BookmarkFile::save(BookmarkFile::pathFor(path), {Bookmark{-40, QString(), QString()}});
         reader.session()->openBook(path);
-        QVERIFY(reader.position() == 0 && reader.pageLength() > 0);
+        QCOMPARE(reader.position(), 0);
+        QVERIFY(reader.pageLength() > 0);
         const QList<QPair<QRect, int>> pages = {
             {{0, 0, 400, 5}, 12}, {{0, 0, 0, 300}, 12}, {{0, 0, 3, 300}, 12}, {{0, 0, 200, 150}, 300}};
         for (const auto &page : pages) {
@@ -395,7 +413,8 @@ private slots:
             config->setFont(QFont(QStringLiteral("Noto Sans CJK SC"), page.second));
             reader.session()->jumpTo(100);
             for (int i = 0; i < 3; ++i)
-                QVERIFY(!reader.session()->nextPage() && !reader.session()->previousPage());
+                QVERIFY(!reader.session()->nextPage());
+            QVERIFY(!reader.session()->previousPage());
             QCOMPARE(reader.position(), 100);
         }
         setPage(QRect(2, 2, 400, 300));
@@ -408,12 +427,15 @@ private slots:
             const int opened = reader.position();
             reader.session()->jumpTo(0);
             reader.session()->jumpTo(3);
-            QVERIFY(opened == 2 && reader.position() == 2 && reader.layoutPage(text, 0, 3, false) == 2);
+            QCOMPARE(opened, 2);
+            QCOMPARE(reader.position(), 2);
+            QCOMPARE(reader.layoutPage(text, 0, 3, false), 2);
         }
         const QString flag = kClusters.last();
         setPage(QRect(0, 0, QFontMetrics(config->font()).horizontalAdvance(flag) - 1, 50));
         QCOMPARE(reader.layoutPage(flag + flag, 0, INT_MAX, true), 0);
-        QVERIFY(!reader.lines().isEmpty() && reader.lines().count(0) == reader.lines().size());
+        QVERIFY(!reader.lines().isEmpty());
+        QCOMPARE(reader.lines().count(0), reader.lines().size());
         live = nullptr;
     }
 
@@ -455,10 +477,21 @@ private slots:
     void jumpTargets()
     {
         const QVector<int> starts = {0, 80, 160, 240, 320, 400, 480, 560, 640, 720, 800, 880};
-        const QList<QPair<QString, int>> cases = {
-            {"37.5%", 375}, {" ３７．５ ％ ", 375}, {"0%", 0}, {"100%", 999}, {"12", 880}, {"第3章", 160}, {"1", 0},
-            {"100.1%", -1}, {"-5%", -1}, {"0", -1}, {"13", -1}, {"三成", -1}, {"", -1}, {"%", -1},
-            {"99999999999999999999", -1}};
+        const QList<QPair<QString, int>> cases = {{"37.5%", 375},
+                                                  {" ３７．５ ％ ", 375},
+                                                  {"0%", 0},
+                                                  {"100%", 999},
+                                                  {"12", 880},
+                                                  {"第3章", 160},
+                                                  {"1", 0},
+                                                  {"100.1%", -1},
+                                                  {"-5%", -1},
+                                                  {"0", -1},
+                                                  {"13", -1},
+                                                  {"三成", -1},
+                                                  {"", -1},
+                                                  {"%", -1},
+                                                  {"99999999999999999999", -1}};
         for (const auto &c : cases) {
             const JumpTarget target = JumpTarget::parse(c.first, 1000, starts);
             QVERIFY2(target.offset == c.second && target.error.isEmpty() == (c.second >= 0), qPrintable(c.first));
@@ -521,12 +554,17 @@ private slots:
         const QRect middle(screen.width() / 3, screen.height() / 3, screen.width() / 3, screen.height() / 3);
         QCOMPARE(ReaderConfig().windowRect(), middle);
         Reader page(config.get());
-        QVERIFY(!page.setPageRect(QRect(2, 2, 9, 9)) && page.setPageRect(QRect(2, 2, 9, 9)));
+        QVERIFY(!page.setPageRect(QRect(2, 2, 9, 9)));
+        QVERIFY(page.setPageRect(QRect(2, 2, 9, 9)));
         QVERIFY(!QFile::exists(iniPath()));
         const QList<QPair<void (C::*)(bool), bool (C::*)() const>> switches = {
-            {&C::setTop, &C::isTop}, {&C::setTray, &C::tray}, {&C::setOpenLastFile, &C::openLastFile},
-            {&C::setClickNextPage, &C::clickNextPage}, {&C::setDoubleClickHide, &C::doubleClickHide},
-            {&C::setWheelTurnPage, &C::wheelTurnPage}, {&C::setShowProgress, &C::showProgress},
+            {&C::setTop, &C::isTop},
+            {&C::setTray, &C::tray},
+            {&C::setOpenLastFile, &C::openLastFile},
+            {&C::setClickNextPage, &C::clickNextPage},
+            {&C::setDoubleClickHide, &C::doubleClickHide},
+            {&C::setWheelTurnPage, &C::wheelTurnPage},
+            {&C::setShowProgress, &C::showProgress},
             {&C::setPunctuationRules, &C::punctuationRules}};
         {
             ReaderConfig writer;
@@ -547,9 +585,13 @@ private slots:
         ReaderConfig config;
         for (int i = 0; i < switches.size(); ++i)
             QVERIFY2((config.*switches.at(i).second)(), qPrintable(QStringLiteral("switch %1").arg(i)));
-        QVERIFY(config.lineSpace() == 7 && config.autoTurnSeconds() == 30 && !config.checkUpdateAtStart());
-        QVERIFY(config.font().family() == QStringLiteral("DejaVu Sans") && config.font().letterSpacing() == 4.0);
-        QVERIFY(config.bgColor() == QColor(1, 2, 3) && config.translucent() == 30);
+        QCOMPARE(config.lineSpace(), 7);
+        QCOMPARE(config.autoTurnSeconds(), 30);
+        QVERIFY(!config.checkUpdateAtStart());
+        QCOMPARE(config.font().family(), QStringLiteral("DejaVu Sans"));
+        QCOMPARE(config.font().letterSpacing(), 4.0);
+        QCOMPARE(config.bgColor(), QColor(1, 2, 3));
+        QCOMPARE(config.translucent(), 30);
         QCOMPARE(config.fileHistory(), (QStringList{"/书/三.txt", "/书/一, 二.txt"}));
         QCOMPARE(config.bookEncoding(QStringLiteral("/书/三.txt")), TextEncoding::Utf16Be);
         QCOMPARE(config.windowRect(), middle);
@@ -561,17 +603,24 @@ private slots:
     {
         const ReaderConfig defaults;
         // A string list claiming 2^31 entries threw std::bad_alloc at start; a huge line spacing overflowed.
-        writeFile(iniPath(), "[General]\nfileHistory=@Variant(\\0\\0\\0\\v\\x7f\\xff\\xff\\xff)\n"
+        writeFile(iniPath(),
+                  "[General]\nfileHistory=@Variant(\\0\\0\\0\\v\\x7f\\xff\\xff\\xff)\n"
                   "[window]\nbgType=abc\ntranslucent=250\nbgColor=12\nisTop=maybe\nrememberWin=true\nrect=nonsense\n"
                   "[shortcut]\nwheelTurnPage=2\n[font]\nfont=@Variant(garbage\ncolor=not a colour\n"
                   "linespace=2147483647\nletterspace=y\n[update]\ncheckAtStart=0\n");
         ReaderConfig config;
-        QVERIFY(config.bgType() == defaults.bgType() && config.translucent() == defaults.translucent());
-        QVERIFY(config.bgColor() == defaults.bgColor() && config.textColor() == defaults.textColor());
-        QVERIFY(config.isTop() == defaults.isTop() && config.wheelTurnPage() == defaults.wheelTurnPage());
-        QVERIFY(config.rememberWin() && !config.checkUpdateAtStart());
-        QVERIFY(config.windowRect() == defaults.windowRect() && config.font() == defaults.font());
-        QVERIFY(config.lineSpace() == defaults.lineSpace() && config.fileHistory().isEmpty());
+        QCOMPARE(config.bgType(), defaults.bgType());
+        QCOMPARE(config.translucent(), defaults.translucent());
+        QCOMPARE(config.bgColor(), defaults.bgColor());
+        QCOMPARE(config.textColor(), defaults.textColor());
+        QCOMPARE(config.isTop(), defaults.isTop());
+        QCOMPARE(config.wheelTurnPage(), defaults.wheelTurnPage());
+        QVERIFY(config.rememberWin());
+        QVERIFY(!config.checkUpdateAtStart());
+        QCOMPARE(config.windowRect(), defaults.windowRect());
+        QCOMPARE(config.font(), defaults.font());
+        QCOMPARE(config.lineSpace(), defaults.lineSpace());
+        QVERIFY(config.fileHistory().isEmpty());
         // Only the line that could not be loaded safely left the file.
         const QByteArray left = readFile(iniPath());
         QVERIFY2(!left.contains("fileHistory") && left.contains("linespace=2147483647"), left);

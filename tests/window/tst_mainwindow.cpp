@@ -66,7 +66,6 @@ class TestMainWindow : public QObject
     QTemporaryDir dir;
     AnsweringPrompter *prompter = nullptr;
 
-
     QString book(const QString &name, int chapters = 40)
     {
         return writeChapters(dir.filePath(name), chapters, "GBK") ? dir.filePath(name) : QString();
@@ -106,9 +105,9 @@ private slots:
         const QString before = QDir::currentPath();
         QDir::setCurrent(here.path());
         auto window = makeWindow();
-        for (const char *name : {"previous-page", "next-page", "previous-chapter", "next-chapter", "previous-page",
-                                 "next-page", "previous-chapter", "next-chapter", "add-bookmark", "add-bookmark",
-                                 "auto-turn", "jump"})
+        for (const char *name :
+             {"previous-page", "next-page", "previous-chapter", "next-chapter", "previous-page", "next-page",
+              "previous-chapter", "next-chapter", "add-bookmark", "add-bookmark", "auto-turn", "jump"})
             run(window.get(), name);
         submenu(window.get(), 3);
         const QStringList commands = QStringLiteral("上一页 下一页 上一章 下一章 添加书签 自动翻页 跳转").split(' ');
@@ -151,7 +150,8 @@ private slots:
         QDir().mkpath(dir.filePath(QStringLiteral("folder.txt")));
         mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("pipe.txt"))).constData(), 0600);
         QFile huge(dir.filePath(QStringLiteral("huge.txt")));
-        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(1) << 30)); // exactly 1 GiB: refused unread
+        QVERIFY(huge.open(QIODevice::WriteOnly));
+        QVERIFY(huge.resize(qint64(1) << 30)); // exactly 1 GiB: refused unread
         writeFile(dir.filePath("picture.png"), QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10", 20));
         const QString kept = book(QStringLiteral("kept.txt"));
         const QString path = dir.filePath(name);
@@ -183,7 +183,8 @@ private slots:
         const int place = reader->position();
         const int returns = text.left(text.indexOf(QStringLiteral("第7章"))).count(QLatin1Char('\r'));
         const QList<QAction *> choices = submenu(window.get(), 5)->actions();
-        QVERIFY(choices.size() == 7 && choices.at(4)->isChecked()); // UTF-16LE, as chosen before
+        QCOMPARE(choices.size(), 7);
+        QVERIFY(choices.at(4)->isChecked()); // UTF-16LE, as chosen before
         choices.at(5)->trigger();            // UTF-16BE
         QCOMPARE(reader->position(), place + returns);
         QCOMPARE(iniValue("content/encodings").toString(), "utf-16be|" + path);
@@ -205,7 +206,9 @@ private slots:
         QVERIFY(!window->isTurningPages());
         const std::function<void()> moves[] = {
             [&] { QTest::keyClick(window.get(), Qt::Key_K); }, // any key, even one without a command
-            [&] { mouse(window.get(), QEvent::MouseButtonPress, {150, 100}, Qt::RightButton); },
+            [&] {
+                mouse(window.get(), QEvent::MouseButtonPress, {150, 100}, Qt::RightButton);
+            },
             [&] { wheel(window.get()); }, [&] { run(window.get(), "previous-page"); }, [&] { window->hide(); }};
         for (const auto &move : moves) {
             window->showWindow(true);
@@ -264,8 +267,11 @@ private slots:
         QMenu *recent = submenu(window.get(), 3);
         recent->popup(QPoint(0, 0));
         const QList<QAction *> books = recent->actions();
-        QVERIFY(books.size() == 2 && books.at(0)->text() == "dropped" && books.at(0)->toolTip() == dir.path());
-        QVERIFY(books.at(0)->isEnabled() && !books.at(1)->isEnabled()); // greyed out, yet takes a click
+        QCOMPARE(books.size(), 2);
+        QVERIFY(books.at(0)->text() == "dropped");
+        QVERIFY(books.at(0)->toolTip() == dir.path());
+        QVERIFY(books.at(0)->isEnabled());
+        QVERIFY(!books.at(1)->isEnabled()); // greyed out, yet takes a click
         mouse(recent, QEvent::MouseButtonRelease, recent->actionGeometry(books.at(1)).center());
         QTRY_COMPARE(window->configObject()->fileHistory(), QStringList{dropped});
         QCOMPARE(prompter->told, QStringList{"“" + path + "”已不存在，已从最近打开中移除"});
@@ -280,7 +286,8 @@ private slots:
         Reader *reader = window->readerObject();
         wheel(window.get());
         mouse(window.get(), QEvent::MouseButtonDblClick, {100, 100});
-        QVERIFY(window->isVisible() && reader->position() == 0);
+        QVERIFY(window->isVisible());
+        QVERIFY(reader->position() == 0);
         config->setClickNextPage(true);
         config->setWheelTurnPage(true);
         const QPoint before = window->pos();
@@ -294,7 +301,9 @@ private slots:
         wheel(window.get());
         const int third = reader->position();
         wheel(window.get(), {120, 0}); // a horizontal wheel turns back
-        QVERIFY(second > 0 && third > second && reader->position() < third);
+        QVERIFY(second > 0);
+        QVERIFY(third > second);
+        QVERIFY(reader->position() < third);
 
         const int w = window->width(), h = window->height();
         const QRect start = window->frameGeometry();
@@ -303,8 +312,8 @@ private slots:
         const QRect wide = window->frameGeometry();
         drag(window.get(), {3, 3}, {w + 500, h + 500}); // past the opposite corner: that one stays
         const QSize least = window->smallestSize();
-        QCOMPARE(window->frameGeometry(), QRect(wide.bottomRight() - QPoint(least.width() - 1, least.height() - 1),
-                                                wide.bottomRight()));
+        QCOMPARE(window->frameGeometry(),
+                 QRect(wide.bottomRight() - QPoint(least.width() - 1, least.height() - 1), wide.bottomRight()));
         QVERIFY(window->smallestSize().height() > QFontMetrics(config->font()).height());
         config->setDoubleClickHide(true);
         mouse(window.get(), QEvent::MouseButtonDblClick, {10, 10});
@@ -356,13 +365,15 @@ private slots:
         QCOMPARE(window->pos(), middle - QPoint(window->width() / 2, window->height() / 2));
         run(window.get(), "preferences");
         auto *preferences = window->findChild<QDialog *>(QStringLiteral("PreferenceDialog"));
-        QVERIFY(preferences && preferences->isVisible());
+        QVERIFY(preferences);
+        QVERIFY(preferences->isVisible());
         preferences->hide();
         run(window.get(), "preferences"); // the same dialog again
         QVERIFY(preferences->isVisible() &&
                 window->findChildren<QDialog *>(QStringLiteral("PreferenceDialog")).size() == 1);
         run(window.get(), "help");
-        QVERIFY(prompter->told.value(0).startsWith("http") && prompter->told.value(0).endsWith("/?id=596"));
+        QVERIFY(prompter->told.value(0).startsWith("http"));
+        QVERIFY(prompter->told.value(0).endsWith("/?id=596"));
         run(window.get(), "quit");
         QVERIFY(!window->isVisible());
     }
@@ -381,7 +392,8 @@ private slots:
             if (QWidget *box = QApplication::activeModalWidget())
                 told = box->close();
         });
-        QVERIFY(!MainWindow().readerObject()->book()->isOpen() && !told);
+        QVERIFY(!MainWindow().readerObject()->book()->isOpen());
+        QVERIFY(!told);
         for (const char *stored : {"nonsense", "@Rect(0 0 0 0)", "@Rect(100 100 11 19)", "@Rect(-32767 -32767 400 300)",
                                    "@Rect(50000 40 400 300)", "@Rect(0 0 90000 90000)"}) {
             writeFile(iniPath(), "[window]\nrememberWin=true\nrect=" + QByteArray(stored));
@@ -433,10 +445,12 @@ private slots:
                     open->accept();
             });
             run(window.get(), dialog);
-            QVERIFY(!window->readerObject()->book()->isOpen() && !QApplication::activeModalWidget());
+            QVERIFY(!window->readerObject()->book()->isOpen());
+            QVERIFY(!QApplication::activeModalWidget());
         }
         QCOMPARE(opened, (QStringList{"BookMarkDialog", "FindDialog", "ContentsDialog"}));
-        QVERIFY(!before.isEmpty() && readFile(dir.filePath(QStringLiteral("closing.bmk"))) == before);
+        QVERIFY(!before.isEmpty());
+        QCOMPARE(readFile(dir.filePath(QStringLiteral("closing.bmk"))), before);
     }
 
     void aPlaceThatCannotBeSavedIsToldOnceAndTriedAgain()
@@ -461,7 +475,8 @@ private slots:
         writeFile(dir.filePath("damaged.bmk"), QByteArray("\0\0\0\2\0", 5)); // damage is told with the backup
         window->openFile(book(QStringLiteral("damaged.txt")));
         QTRY_COMPARE(prompter->told.size(), 3);
-        QVERIFY(prompter->told.at(2).startsWith("书签文件已损坏") && prompter->told.at(2).endsWith("damaged.bmk.bak"));
+        QVERIFY(prompter->told.at(2).startsWith("书签文件已损坏"));
+        QVERIFY(prompter->told.at(2).endsWith("damaged.bmk.bak"));
     }
 };
 

@@ -55,13 +55,17 @@ class TestReaderWayland : public QObject
         return box;
     }
     // The reader's window: the box of its background colour.
-    QRect window() const { return pixels([](QRgb c) { return c == kBackground.rgb(); }); }
+    QRect window() const
+    {
+        return pixels([](QRgb c) { return c == kBackground.rgb(); });
+    }
 
     // A drag as a person makes it: the pointer comes in from outside weston.
     void drag(const QPoint &from, const QPoint &to)
     {
         QString steps = QStringLiteral("mousemove 1350 1050 sleep 0.1 mousemove %1 %2 mousedown 1 sleep 0.2")
-                            .arg(from.x()).arg(from.y());
+                            .arg(from.x())
+                            .arg(from.y());
         for (int step = 1; step <= 5; ++step) {
             const QPoint at = from + (to - from) * step / 5;
             steps += QStringLiteral(" mousemove %1 %2 sleep 0.1").arg(at.x()).arg(at.y());
@@ -72,10 +76,16 @@ class TestReaderWayland : public QObject
     bool startReader(int bgType, int translucent, bool wayland = true)
     {
         storeSettings(dir.filePath(QStringLiteral("tavrilconfig.ini")),
-                      {{"window/openLastFile", true}, {"window/rememberWin", true}, {"window/rect", kStored},
-                       {"window/bgColor", kBackground}, {"window/bgType", bgType}, {"window/translucent", translucent},
-                       {"shortcut/doublceClickHide", true}, {"font/color", QColor(0, 128, 0)},
-                       {"fileHistory", QStringList{dir.filePath("book.txt")}}, {"update/checkAtStart", false}});
+                      {{"window/openLastFile", true},
+                       {"window/rememberWin", true},
+                       {"window/rect", kStored},
+                       {"window/bgColor", kBackground},
+                       {"window/bgType", bgType},
+                       {"window/translucent", translucent},
+                       {"shortcut/doublceClickHide", true},
+                       {"font/color", QColor(0, 128, 0)},
+                       {"fileHistory", QStringList{dir.filePath("book.txt")}},
+                       {"update/checkAtStart", false}});
         reader.setProcessEnvironment(environment(wayland));
         reader.setStandardErrorFile(QProcess::nullDevice());
         reader.start(dir.filePath(QStringLiteral("tavril")), QStringList());
@@ -102,8 +112,10 @@ private slots:
         display = QLatin1Char(':') + QString::fromLatin1(xvfb->readLine().trimmed());
         portal.reset(new PrivatePortal(QStringLiteral(FAKE_PORTAL_BACKEND)));
         QVERIFY(portal->isReady());
-        server("weston", {"--backend=x11-backend.so", "--use-pixman", "--width=1280", "--height=1024",
-                          "--socket=tavril-test", "--no-config"}, environment());
+        server("weston",
+               {"--backend=x11-backend.so", "--use-pixman", "--width=1280", "--height=1024", "--socket=tavril-test",
+                "--no-config"},
+               environment());
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(environment().value("XDG_RUNTIME_DIR") + "/tavril-test"), 10000);
         QTest::qWait(500); // the shell
         QVERIFY(startReader(0, 100));

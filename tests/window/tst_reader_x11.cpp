@@ -29,8 +29,20 @@ class TestReaderX11 : public QObject
         reader.setProcessChannelMode(QProcess::ForwardedChannels);
         reader.start(dir.filePath("tavril"), QStringList());
         windowId = xdotool({"search", "--sync", "--onlyvisible", "--name", "Tavril"}).section('\n', 0, 0);
-        QTest::qWait(500); // first paint and the delayed layout
         return !windowId.isEmpty();
+    }
+    // The window as it stands once painting has settled: two shots alike.
+    QImage settledShot()
+    {
+        QImage last = shot();
+        QTest::qWaitFor(
+            [&] {
+                QTest::qWait(150);
+                const QImage next = shot();
+                return std::exchange(last, next) == next;
+            },
+            10000);
+        return last;
     }
     bool readerVisible() { return runToEnd("xdotool", {"search", "--onlyvisible", "--name", "Tavril"}) == 0; }
     QImage shot()
@@ -58,8 +70,11 @@ private slots:
         FileNameCodec::install(); // names that are not UTF-8 reach the reader as they are
         QVERIFY(QFile::copy(QStringLiteral(TAVRIL_EXECUTABLE), dir.filePath("tavril")));
         QVERIFY(writeChapters(dir.filePath("book.txt"), 60, "GBK"));
-        set({{"window/openLastFile", true}, {"window/isTop", true}, {"window/bgColor", QColor(Qt::white)},
-             {"font/color", textColor}, {"font/font", QFont(QStringLiteral("Noto Sans CJK SC"), 14)},
+        set({{"window/openLastFile", true},
+             {"window/isTop", true},
+             {"window/bgColor", QColor(Qt::white)},
+             {"font/color", textColor},
+             {"font/font", QFont(QStringLiteral("Noto Sans CJK SC"), 14)},
              {"fileHistory", QStringList{dir.filePath("book.txt")}}});
     }
     void cleanupTestCase() { stopReader(reader); }
@@ -81,8 +96,7 @@ private slots:
         xdotool({"key", "Right"});
         QTRY_VERIFY(storedOffset(bmk) > first);
         const int offset = storedOffset(bmk);
-        QTest::qWait(300);
-        const QImage before = shot();
+        const QImage before = settledShot();
 
         // Global keys work while another window has the focus.
         QWidget other;
@@ -98,7 +112,8 @@ private slots:
         QCOMPARE(runToEnd(dir.filePath("tavril"), {QDir::current().relativeFilePath(dir.filePath("other.txt"))}), 0);
         QTRY_VERIFY(QFile::exists(dir.filePath("other.bmk")));
         QTRY_COMPARE(ini().value("fileHistory").toStringList().value(0), dir.filePath("other.txt"));
-        QVERIFY(reader.state() == QProcess::Running && storedOffset(bmk) == offset);
+        QCOMPARE(reader.state(), QProcess::Running);
+        QCOMPARE(storedOffset(bmk), offset);
         // A name that is not UTF-8 (GBK, from a zip archive): opened, remembered, its bookmarks beside it.
         const QByteArray gbkName = QFile::encodeName(dir.path()) + "/\xb6\xb7\xc2\xde";
         QVERIFY(writeChapters(QFile::decodeName(gbkName + ".txt"), 1));
@@ -121,7 +136,8 @@ private slots:
         reader.waitForFinished(5000);
         QFile file(bmk);
         QList<Bookmark> kept;
-        QVERIFY(file.open(QIODevice::ReadOnly) && BookmarkFile::read(file, &kept));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(BookmarkFile::read(file, &kept));
         QVERIFY(kept.value(0).offset >= offset);
     }
 
@@ -160,16 +176,20 @@ private slots:
     // At 200 % the window and text double, the stored rectangle does not; screenshots in build/screenshots.
     void aScaledScreenAndTheReadingAids()
     {
-        set({{"window/rememberWin", true}, {"window/rect", QRect(100, 100, 400, 300)}, {"view/showProgress", true},
+        set({{"window/rememberWin", true},
+             {"window/rect", QRect(100, 100, 400, 300)},
+             {"view/showProgress", true},
              {"view/autoTurnSeconds", 2}});
         QVERIFY(start());
         QCOMPARE(shot().size(), QSize(400, 300));
-        const int plain = firstLineHeight(shot());
+        QTRY_VERIFY(firstLineHeight(shot()) > 0);
+        const int plain = firstLineHeight(settledShot());
         stopReader(reader);
         QProcessEnvironment scaled = QProcessEnvironment::systemEnvironment();
         scaled.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
         QVERIFY(start(scaled));
-        const QImage page = shot();
+        QTRY_VERIFY(firstLineHeight(shot()) > 0);
+        const QImage page = settledShot();
         QCOMPARE(page.size(), QSize(800, 600));
         QVERIFY(qAbs(firstLineHeight(page) - 2 * plain) <= 2);
         QDir().mkpath(QStringLiteral(TAVRIL_SCREENSHOT_DIR));
@@ -177,8 +197,7 @@ private slots:
         const int before = storedOffset(dir.filePath("book.bmk"));
         QCOMPARE(runToEnd(dir.filePath("tavril"), {"--command", "auto-turn"}), 0);
         QTRY_VERIFY_WITH_TIMEOUT(storedOffset(dir.filePath("book.bmk")) != before, 5000);
-        QTest::qWait(300);
-        shot().save(QStringLiteral(TAVRIL_SCREENSHOT_DIR "/reader_auto_turn.png"));
+        settledShot().save(QStringLiteral(TAVRIL_SCREENSHOT_DIR "/reader_auto_turn.png"));
         stopReader(reader);
         QCOMPARE(ini().value("window/rect").toRect().size(), QSize(400, 300));
     }
