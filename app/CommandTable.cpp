@@ -12,30 +12,32 @@ const int kGlobalStoredOffset = 100;
 
 #define LABEL(text) QT_TRANSLATE_NOOP("Commands", text)
 
+// Global keys by default only for turning pages and chapters and for hiding
+// and showing the window, on chords that terminals, browsers and desktops
+// leave alone (Ctrl+Shift+letters are their copy, paste and tabs).
 // clang-format off
 const QList<CommandInfo> kCommands = {
-//   command                     name                label                  menu text         place  in-app   global             id   field
-    {Command::Open,            "open",             LABEL("打开文件"),      LABEL("打开文件"), 201,   "O",     "Ctrl+Shift+O",     1,  "open"},
-    {Command::Close,           "close",            LABEL("关闭文件"),      LABEL("关闭文件"), 202,   "C",     "Ctrl+Shift+C",     2,  "close"},
-    {Command::Contents,        "contents",         LABEL("目录"),          LABEL("目录"),     301,   "T",     "Ctrl+Shift+T",     3,  "content"},
-    {Command::Bookmarks,       "bookmarks",        LABEL("书签列表"),      LABEL("书签"),     302,   "B",     "Ctrl+Shift+B",     4,  "bookmark_list"},
-    {Command::AddBookmark,     "add-bookmark",     LABEL("添加书签"),      LABEL("添加书签"), 303,   "V",     "Ctrl+Shift+V",     5,  "add_bookmark"},
-    {Command::Find,            "find",             LABEL("查找"),          LABEL("查找"),     304,   "F",     "Ctrl+Shift+F",     6,  "find"},
-    {Command::PreviousPage,    "previous-page",    LABEL("上一页"),        LABEL("上一页"),   401,   "Left",  "Ctrl+Shift+Left",  7,  "back"},
-    {Command::NextPage,        "next-page",        LABEL("下一页"),        LABEL("下一页"),   402,   "Right", "Ctrl+Shift+Right", 8,  "next"},
-    {Command::Hide,            "hide",             LABEL("隐藏窗口"),      LABEL("隐藏"),     101,   "Down",  "Ctrl+Shift+Down",  9,  "hide"},
-    {Command::Show,            "show",             LABEL("显示窗口"),      nullptr,           0,     "Up",    "Ctrl+Shift+Up",    10, "show"},
-    {Command::Center,          "center",           LABEL("窗口居中"),      nullptr,           0,     "N",     "Ctrl+Shift+N",     11, "center_win"},
-    {Command::Menu,            "menu",             LABEL("显示菜单"),      nullptr,           0,     "M",     "Ctrl+Shift+M",     12, "menu"},
-    {Command::Preferences,     "preferences",      LABEL("设置"),          LABEL("设置"),     501,   "P",     "Ctrl+Shift+P",     13, "preference"},
-    {Command::Help,            "help",             LABEL("帮助"),          LABEL("帮助"),     502,   "H",     "Ctrl+Shift+H",     14, "help"},
-    {Command::Quit,            "quit",             LABEL("退出"),          LABEL("退出"),     601,   nullptr, nullptr,            0,  nullptr},
-    {Command::PreviousChapter, "previous-chapter", LABEL("上一章"),        LABEL("上一章"),   403,   "[",     "Ctrl+Shift+[",     16, "back_chapter"},
-    {Command::NextChapter,     "next-chapter",     LABEL("下一章"),        LABEL("下一章"),   404,   "]",     "Ctrl+Shift+]",     17, "next_chapter"},
-    {Command::AutoTurn,        "auto-turn",        LABEL("自动翻页"),      LABEL("自动翻页"), 406,   "A",     "Ctrl+Shift+A",     18, "auto_turn"},
+    {Command::Open,            "open",             LABEL("打开文件"),       LABEL("打开文件"), 201, "O",     "",                      1,  "open"},
+    {Command::Close,           "close",            LABEL("关闭文件"),       LABEL("关闭文件"), 202, "C",     "",                      2,  "close"},
+    {Command::Contents,        "contents",         LABEL("目录"),           LABEL("目录"),     301, "T",     "",                      3,  "content"},
+    {Command::Bookmarks,       "bookmarks",        LABEL("书签列表"),       LABEL("书签"),     302, "B",     "",                      4,  "bookmark_list"},
+    {Command::AddBookmark,     "add-bookmark",     LABEL("添加书签"),       LABEL("添加书签"), 303, "V",     "",                      5,  "add_bookmark"},
+    {Command::Find,            "find",             LABEL("查找"),           LABEL("查找"),     304, "F",     "",                      6,  "find"},
+    {Command::PreviousPage,    "previous-page",    LABEL("上一页"),         LABEL("上一页"),   401, "Left",  "Ctrl+Alt+Shift+PgUp",   7,  "back"},
+    {Command::NextPage,        "next-page",        LABEL("下一页"),         LABEL("下一页"),   402, "Right", "Ctrl+Alt+Shift+PgDown", 8,  "next"},
+    {Command::Hide,            "hide",             LABEL("隐藏窗口"),       LABEL("隐藏"),     101, "Down",  "Ctrl+Alt+Shift+H",      9,  "hide"},
+    {Command::Show,            "show",             LABEL("显示窗口"),       nullptr,           0,   "Up",    "Ctrl+Alt+Shift+S",      10, "show"},
+    {Command::Center,          "center",           LABEL("窗口居中"),       nullptr,           0,   "N",     "",                      11, "center_win"},
+    {Command::Menu,            "menu",             LABEL("显示菜单"),       nullptr,           0,   "M",     "",                      12, "menu"},
+    {Command::Preferences,     "preferences",      LABEL("设置"),           LABEL("设置"),     501, "P",     "",                      13, "preference"},
+    {Command::Help,            "help",             LABEL("帮助"),           LABEL("帮助"),     502, "H",     "",                      14, "help"},
+    {Command::Quit,            "quit",             LABEL("退出"),           LABEL("退出"),     601, nullptr, nullptr,                 0,  nullptr},
+    {Command::PreviousChapter, "previous-chapter", LABEL("上一章"),         LABEL("上一章"),   403, "[",     "Ctrl+Alt+Shift+Home",   16, "back_chapter"},
+    {Command::NextChapter,     "next-chapter",     LABEL("下一章"),         LABEL("下一章"),   404, "]",     "Ctrl+Alt+Shift+End",    17, "next_chapter"},
+    {Command::AutoTurn,        "auto-turn",        LABEL("自动翻页"),       LABEL("自动翻页"), 406, "A",     "",                      18, "auto_turn"},
     // Asks for a place: in the window only.
-    {Command::Jump,            "jump",             LABEL("跳转"),          LABEL("跳转"),     405,   "G",     nullptr,            19, "jump"},
-    {Command::Toggle,          "toggle",           LABEL("隐藏或显示窗口"), nullptr,           0,     nullptr, nullptr,            0,  nullptr},
+    {Command::Jump,            "jump",             LABEL("跳转"),           LABEL("跳转"),     405, "G",     nullptr,                 19, "jump"},
+    {Command::Toggle,          "toggle",           LABEL("隐藏或显示窗口"), nullptr,           0,   nullptr, nullptr,                 0,  nullptr},
 };
 // clang-format on
 

@@ -1,3 +1,4 @@
+#include "BuildSettings.h"
 #include "CommandTable.h"
 #include "FileNameCodec.h"
 #include "InstanceChannel.h"
@@ -26,7 +27,8 @@ void print(FILE *stream, const QString &text)
 
 QString usage()
 {
-    return QStringLiteral("usage: tavril [BOOK.txt]\n       tavril --command NAME\n       tavril --help\n");
+    return QStringLiteral(
+        "usage: tavril [BOOK.txt]\n       tavril --command NAME\n       tavril --help\n       tavril --version\n");
 }
 
 int help()
@@ -68,10 +70,47 @@ int sendCommand(const QString &name)
     return 1;
 }
 
+// Help, the version and commands for the running reader: they need no
+// display, so that they work over ssh or from a service.
+bool needsNoWindow(int argc, char *argv[])
+{
+    const QByteArray first = argc > 1 ? QByteArray(argv[1]) : QByteArray();
+    return first == "--help" || first == "-h" || first == "--version" || first == "--command";
+}
+
+int withoutWindow(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    FileNameCodec::install();
+    QCoreApplication::setApplicationName(QStringLiteral("tavril"));
+    installTranslators(&app);
+    const QStringList args = app.arguments().mid(1);
+    if (args.first() == QLatin1String("--command")) {
+        if (args.size() == 2)
+            return sendCommand(args.at(1));
+        print(stderr, usage());
+        return 2;
+    }
+    if (args.size() != 1) {
+        print(stderr, usage());
+        return 2;
+    }
+    if (args.first() == QLatin1String("--version")) {
+        print(stdout, QStringLiteral("tavril %1 (%2-%3)\n")
+                          .arg(QStringLiteral(TAVRIL_VERSION))
+                          .arg(TAVRIL_VERSION_CODE)
+                          .arg(QStringLiteral(TAVRIL_COMMIT)));
+        return 0;
+    }
+    return help();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    if (needsNoWindow(argc, argv))
+        return withoutWindow(argc, argv);
     // The reader paints with QPainter only: without OpenGL the X11 window
     // comes up several times faster (no driver to load), and the first page
     // with it.
@@ -95,10 +134,6 @@ int main(int argc, char *argv[])
     installTranslators(&app);
 
     const QStringList args = app.arguments().mid(1);
-    if (args.size() == 1 && (args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")))
-        return help();
-    if (args.size() == 2 && args.first() == QLatin1String("--command"))
-        return sendCommand(args.at(1));
     // A book named on the command line ("Open with" in a file manager).
     QString book;
     if (args.size() == 1 && !args.first().startsWith(QLatin1Char('-')))

@@ -86,6 +86,8 @@ public:
     /// The encoding the open book was read in: the one asked for, or the one
     /// Auto chose.
     TextEncoding textEncoding() const { return encoding_; }
+    /// How the text was read: finer than the encoding (GBK or GB18030).
+    TextReading textReading() const { return reading_; }
     /// Where in the file the character at `position` starts, and back: the
     /// same bytes whatever encoding the book is read in next.
     qint64 byteOffsetOf(int position) const;

@@ -25,6 +25,9 @@ public:
     /// Offset of the confirmed bookmark, -1 until one is confirmed.
     int selectedOffset() const { return selected; }
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private slots:
     void on_listView_doubleClicked(const QModelIndex &index);
     void on_btn_del_clicked();

@@ -11,6 +11,7 @@
 namespace {
 
 const int kTitleHeight = 20;
+const int kGap = 8; // between the title and the percentage
 const int kSummaryHeight = 40;
 
 void drawCard(QPainter *painter, const QPainterPath &outline, const char *pen, const char *brush)
@@ -59,11 +60,17 @@ void BookmarkItemDelegate::paintText(QPainter *painter, const QRect &rect, const
 {
     const Bookmark bookmark = index.data(BookmarkModel::BookmarkRole).value<Bookmark>();
     const QRectF titleRect(rect.left(), rect.top(), rect.width(), kTitleHeight);
-    painter->drawText(titleRect, bookmark.title, QTextOption());
     // How far into the book, at the right of the title line.
     const QString progress = index.data(BookmarkModel::ProgressRole).toString();
+    const QFontMetrics metrics = painter->fontMetrics();
     if (!progress.isEmpty())
         painter->drawText(titleRect, progress, QTextOption(Qt::AlignRight | Qt::AlignTop));
+    // A long title gives way in its middle: the chapter's start, "（自动保存）"
+    // and the percentage always show.
+    const int room = rect.width() - (progress.isEmpty() ? 0 : metrics.horizontalAdvance(progress) + kGap);
+    QTextOption oneLine;
+    oneLine.setWrapMode(QTextOption::NoWrap);
+    painter->drawText(titleRect, metrics.elidedText(bookmark.title, Qt::ElideMiddle, qMax(0, room)), oneLine);
     QString summary = bookmark.summary;
     summary.remove(QLatin1Char('\n'));
     const QRectF summaryRect(rect.left(), rect.top() + kTitleHeight, rect.width(), kSummaryHeight);

@@ -5,6 +5,8 @@
 #include "FindDialog.h"
 #include "ReadingSession.h"
 
+#include <QApplication>
+
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -21,11 +23,25 @@ bool runFor(Book *book, QDialog *dialog)
     return dialog->exec() == QDialog::Accepted && book->serial() == serial;
 }
 
+// Each of these dialogs at most once: asked for again while it is open (its
+// global key, say), the open one comes to the front.
+template <typename Dialog> bool bringForward()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *open = qobject_cast<Dialog *>(widget); open && open->isVisible()) {
+            open->raise();
+            open->activateWindow();
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 void showContents(QWidget *window, ReadingSession *session)
 {
-    if (!session)
+    if (!session || bringForward<ContentsDialog>())
         return;
     Book *book = session->book();
     book->waitForText(); // the chapters come from the whole text
@@ -39,7 +55,7 @@ void showContents(QWidget *window, ReadingSession *session)
 
 void showBookmarks(QWidget *window, ReadingSession *session)
 {
-    if (!session)
+    if (!session || bringForward<BookmarkDialog>())
         return;
     BookmarkDialog dialog(session->book(), window);
     if (runFor(session->book(), &dialog) && dialog.selectedOffset() != -1)
@@ -48,7 +64,7 @@ void showBookmarks(QWidget *window, ReadingSession *session)
 
 void showFind(QWidget *window, ReadingSession *session)
 {
-    if (!session)
+    if (!session || bringForward<FindDialog>())
         return;
     session->book()->waitForText();
     {

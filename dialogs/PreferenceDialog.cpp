@@ -73,6 +73,10 @@ void PreferenceDialog::initLists()
             fontSizes.append(size);
     }
     fillFontSizes();
+    // Styles that pop a list up as a menu ignore the visible rows and fill
+    // the screen with 42 sizes: a plain list of 15 rows instead.
+    ui->cbb_font_size->setStyleSheet(QStringLiteral("combobox-popup: 0;"));
+    ui->cbb_font_size->setMaxVisibleItems(15);
     QStringList spacings;
     for (int space = 0; space <= 30; space += 2)
         spacings.append(QString::number(space));
@@ -114,6 +118,9 @@ void PreferenceDialog::loadSettings()
     if (!WindowSystem::keepsOnTop()) {
         ui->cb_top->setEnabled(false);
         ui->cb_top->setToolTip(tr("在这个桌面上，窗口是否置顶由桌面决定"));
+        ui->lb_top_note->setText(tr("在这个桌面上，窗口是否置顶由桌面决定：GNOME 中按 Alt+空格 选“置顶”；"
+                                    "KDE 中按 Alt+F3 选“更多操作 → 保持在其他窗口之上”。"));
+        ui->lb_top_note->show();
     }
     ui->cb_remember_pos->setChecked(config->rememberWin());
     // The reader has no tray icon; the option is only carried along.
@@ -138,6 +145,7 @@ void PreferenceDialog::connectWidgets()
     connect(ui->btn_text_color, &ColorButton::colorSelected, this, &PreferenceDialog::onTextColorSelected);
     connect(ui->btn_bg_color, &ColorButton::colorSelected, this, &PreferenceDialog::onBackgroundColorSelected);
     connect(hotKeyManager, &HotKeyManager::globalKeysChanged, this, &PreferenceDialog::showGlobalKeys);
+    connect(hotKeyManager, &HotKeyManager::globalKeysRefused, this, &PreferenceDialog::loadHotKeys);
     for (KeyLineLabel *field : hotKeyFields())
         connect(field, &KeyLineLabel::clicked, this, &PreferenceDialog::onClickedHotKey);
 }

@@ -4,6 +4,7 @@
 #include "ui_PreferenceDialog.h"
 
 #include "CollectHotKeyDialog.h"
+#include "GlobalShortcutBackend.h"
 #include "HotKeyManager.h"
 #include "ReaderConfig.h"
 
@@ -57,8 +58,16 @@ QList<KeyLineLabel *> PreferenceDialog::hotKeyFields() const
 
 void PreferenceDialog::loadHotKeys()
 {
-    for (auto it = keyFields.constBegin(); it != keyFields.constEnd(); ++it)
-        it.key()->setSequenceText(hotKeyManager->hotKey(it.value().command, it.value().scope));
+    for (auto it = keyFields.constBegin(); it != keyFields.constEnd(); ++it) {
+        const QString key = hotKeyManager->hotKey(it.value().command, it.value().scope);
+        it.key()->setSequenceText(key);
+        // A chord another program holds works only in the window: the field says so.
+        const bool refused = it.value().scope == KeyScope::Global && !key.isEmpty() &&
+                             !hotKeyManager->desktopPortal() && GlobalShortcutBackend::instance() &&
+                             !hotKeyManager->isGloballyBound(it.value().command);
+        it.key()->setStyleSheet(refused ? QStringLiteral("color: #c00000;") : QString());
+        it.key()->setToolTip(refused ? tr("未能绑定：这个组合键已被其他程序占用，只在阅读器窗口内有效") : QString());
+    }
     showGlobalKeys();
 }
 
@@ -87,10 +96,11 @@ void PreferenceDialog::showGlobalKeys()
     } else if (portal->state() == PortalShortcuts::Binding) {
         ui->lb_global_keys->setText(tr("正在向桌面申请全局快捷键……"));
     } else {
-        ui->lb_global_keys->setText(tr("这个桌面不提供全局快捷键（%1）。可以在桌面自己的键盘设置中绑定快捷键，让它运行 "
+        // A plain sentence; what the desktop said, in its own words, on the tooltip.
+        ui->lb_global_keys->setText(tr("这个桌面不提供全局快捷键。可以在桌面自己的键盘设置中绑定快捷键，让它运行 "
                                        "tavril --command 加命令名，例如 tavril --command next-page（下一页）、"
-                                       "tavril --command toggle（隐藏或显示窗口）；全部命令名见 tavril --help。")
-                                        .arg(portal->errorText()));
+                                       "tavril --command toggle（隐藏或显示窗口）；全部命令名见 tavril --help。"));
+        ui->lb_global_keys->setToolTip(portal->errorText());
     }
 #endif
 }

@@ -1,5 +1,6 @@
 #include "HotKeyManager.h"
 
+#include "GlobalShortcutBackend.h"
 #include "QxtGlobalShortcut.h"
 #include "WindowSystem.h"
 #include "configSettings.h"
@@ -163,6 +164,7 @@ bool HotKeyManager::setHotKey(Command command, KeyScope scope, const QString &te
         return false;
     if (scope == KeyScope::Global && !suspended && !portal) {
         bindGlobal(command, text);
+        reportRefusals({command});
     } else {
         hotKeys.insert(binding, text);
         if (scope == KeyScope::Global && portal)
@@ -251,6 +253,26 @@ void HotKeyManager::applyGlobalBindings()
         return;
     for (Command command : qAsConst(changed))
         bindGlobal(command, hotKeys.value({command, KeyScope::Global}));
+    reportRefusals(changed);
+}
+
+// Where the reader grabs keys itself, a chord another program holds is told
+// once, in one line, with all the others refused with it.
+void HotKeyManager::reportRefusals(const QList<Command> &tried)
+{
+    if (!GlobalShortcutBackend::instance())
+        return; // no global keys at all here, and nothing to tell
+    QStringList refused;
+    for (Command command : tried) {
+        const QString chord = hotKeys.value({command, KeyScope::Global});
+        if (!chord.isEmpty() && !isGloballyBound(command))
+            refused << chord;
+    }
+    if (refused.isEmpty())
+        return;
+    qWarning("tavril: global keys held by another program, left to the window: %s",
+             qPrintable(refused.join(QStringLiteral(", "))));
+    emit globalKeysRefused(refused);
 }
 
 void HotKeyManager::setGlobalSuspended(bool suspend)

@@ -88,6 +88,9 @@ signals:
     void hotKeyPressed(Command command);
     /// The desktop's answer about the global keys changed.
     void globalKeysChanged();
+    /// These global chords could not be bound (another program holds them):
+    /// they work only as keys of the window.
+    void globalKeysRefused(const QStringList &chords);
 
 public slots:
     /// Connected to each global shortcut's activated(); @p shortcut is the one that fired.
@@ -102,6 +105,7 @@ private:
     /// releasing all of those first.
     void applyGlobalBindings();
     void offerToDesktop();
+    void reportRefusals(const QList<Command> &tried);
 
     QMap<KeyBinding, QString> hotKeys;
     bool suspended = false;

@@ -31,10 +31,10 @@ bool QxtGlobalShortcut::setShortcut(const QKeySequence &shortcut)
     GlobalShortcutBackend *backend = GlobalShortcutBackend::instance();
     // A second chord could never be honoured by a system-wide grab; binding
     // only the first would fire on a key the user did not ask for.
+    // A refusal is the caller's to report: one line for all of them, not one
+    // for each.
     if (backend && shortcut.count() == 1 && isBindableKey(key))
         registered = backend->bind(Qt::Key(key), modifiers, this);
-    if (!registered)
-        qWarning("QxtGlobalShortcut failed to register: %s", qPrintable(shortcut.toString(QKeySequence::PortableText)));
     return registered;
 }
 

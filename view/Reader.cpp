@@ -11,6 +11,13 @@ namespace {
 
 const QChar kLineFeed(QLatin1Char('\n'));
 
+// The lines whose height plus the gaps between them fit in `height`.
+int linesOn(int height, int lineHeight, int lineSpace)
+{
+    const int step = lineHeight + lineSpace;
+    return step > 0 ? (height + lineSpace) / step : 0;
+}
+
 void setPointSize(QPainter *painter, int size)
 {
     QFont font = painter->font();
@@ -35,6 +42,17 @@ bool Reader::pageShowsText() const
     return false;
 }
 
+int Reader::mostOnAPage() const
+{
+    const QFontMetrics metrics(config_->font());
+    const QRect page = textArea();
+    const int wide = qMax(1, metrics.horizontalAdvance(QStringLiteral("一")));
+    // A line holds at most its chunk, run on to the end of a cluster, and a
+    // hanging mark or two.
+    const int lines = qMax(1, linesOn(page.height(), metrics.height(), config_->lineSpace()));
+    return lines * (qMax(1, page.width() / wide) * 2 + 8);
+}
+
 bool Reader::setPageRect(const QRect &rect)
 {
     if (rect == pageRect_)
@@ -53,8 +71,9 @@ int Reader::layoutPage(const QString &text, int from, int to, bool store)
     const QRect page = textArea();
     const int width = page.width();
     const int lineSpace = config_->lineSpace();
-    const int lineStep = metrics.height() + lineSpace;
-    const int maxLines = lineStep > 0 ? (page.height() + lineSpace) / lineStep : 0;
+    // A page too small for a line of this font still shows one, clipped:
+    // an open book always shows its text.
+    const int maxLines = page.isEmpty() ? 0 : qMax(1, linesOn(page.height(), metrics.height(), lineSpace));
     if (store) {
         lines_.clear();
         hangingLines_.clear();
@@ -63,7 +82,7 @@ int Reader::layoutPage(const QString &text, int from, int to, bool store)
         to = graphemes_.clusterStart(text, to, from);
     const int limit = qMax(0, to - from);
     const int wide = qMax(1, metrics.horizontalAdvance(QStringLiteral("一")));
-    const int chunk = qMax(0, width / wide) * 2;
+    const int chunk = qMax(1, width / wide) * 2;
     if (maxLines <= 0)
         return 0;
 
@@ -73,13 +92,17 @@ int Reader::layoutPage(const QString &text, int from, int to, bool store)
     int count = 0;
     for (int line = 0; line < maxLines; ++line) {
         const int start = from + consumed;
-        if (start >= text.size() || chunk == 0)
+        if (start >= text.size())
             break;
         // The chunk of characters, run on to the end of a cluster it would
         // cut; LineBreaker tells how much of it the line holds.
         const int end = graphemes_.clusterEnd(text, start + qMin(chunk, text.size() - start), start);
         const QString segment = text.mid(start, end - start);
         count = lineBreaker_.lineLength(segment, width, count);
+        // A character wider than the page still stands at the page's top,
+        // clipped, rather than stop the book there.
+        if (count == 0 && line == 0)
+            count = graphemes_.clusterEnd(text, start + 1, start) - start;
         const int fitting = count;
         if (ruled)
             count = punctuation_.lineLength(text, start, count);
@@ -113,8 +136,9 @@ void Reader::paint(QPainter *painter)
 QFont Reader::progressFont() const
 {
     QFont font = config_->font();
+    // Small, yet readable: 80 % of the text, in its colour.
     const qreal size = font.pointSizeF() > 0 ? font.pointSizeF() : QFontMetricsF(font).height() * 0.75;
-    font.setPointSizeF(qMax(6.0, size * 0.75));
+    font.setPointSizeF(qMax(6.0, size * 0.8));
     return font;
 }
 
@@ -130,9 +154,7 @@ QRect Reader::textArea() const
 void Reader::paintProgress(QPainter *painter)
 {
     const QRect page = pageRect_;
-    QColor color = config_->textColor();
-    color.setAlphaF(color.alphaF() * 0.6);
-    painter->setPen(color);
+    painter->setPen(config_->textColor());
     painter->setFont(progressFont());
     const QFontMetrics metrics = painter->fontMetrics();
     const QString text = metrics.elidedText(session_.progressText(), Qt::ElideRight, page.width());

@@ -29,6 +29,7 @@ public:
     int position() const { return session_.position(); }
     int pageLength() const override { return pageLength_; }
     bool pageShowsText() const override;
+    int mostOnAPage() const override;
     /// Characters per line of the page on screen, line feeds included.
     QList<int> lines() const { return lines_; }
 

@@ -12,6 +12,7 @@ namespace {
 
 const int kHistoryLength = 10;
 const int kRememberedEncodings = 50;
+const int kRememberedNotices = 100;
 // Ranges beyond anything the preference dialog offers, and far from the
 // sizes at which the page arithmetic would overflow.
 const int kLargestSpacing = 200;
@@ -376,6 +377,24 @@ QString ReaderConfig::installId()
         return made;
     }
     return stored;
+}
+
+bool ReaderConfig::wasTold(const QString &notice, const QString &path) const
+{
+    return configSettings()
+        ->value(QStringLiteral("notices/") + notice)
+        .toStringList()
+        .contains(FileNameCodec::toStored(path));
+}
+
+void ReaderConfig::rememberTold(const QString &notice, const QString &path)
+{
+    const QString key = QStringLiteral("notices/") + notice;
+    auto settings = configSettings();
+    QStringList told = settings->value(key).toStringList();
+    told.removeAll(FileNameCodec::toStored(path));
+    told.prepend(FileNameCodec::toStored(path));
+    settings->setValue(key, QStringList(told.mid(0, kRememberedNotices)));
 }
 
 QString ReaderConfig::lastFile() const

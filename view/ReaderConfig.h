@@ -95,6 +95,11 @@ public:
     /// Remembers the encoding chosen for the book at `path` (Auto forgets it).
     void setBookEncoding(const QString &path, TextEncoding encoding);
 
+    /// Whether the notice `notice` was given for the book at `path`, in this
+    /// or an earlier session; and remembering that it was.
+    bool wasTold(const QString &notice, const QString &path) const;
+    void rememberTold(const QString &notice, const QString &path);
+
     /// The most recent file, or an empty string.
     QString lastFile() const;
     /// Puts `path` first in the history (at most ten, no duplicates).

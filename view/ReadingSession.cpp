@@ -101,28 +101,31 @@ bool ReadingSession::previousPage()
     return true;
 }
 
+// The fullest page that ends exactly at `current`: the earliest start from
+// which the text up to `current` still fits on a page. A page back from a
+// jump (or from a short last page) is then a whole page, and in the normal
+// case it is the page the reader came from.
 int ReadingSession::startOfPageEndingAt(int current)
 {
     const QString &text = book_.text();
-    // With no page laid out yet, a full page from the start is the guess.
-    const int length = pager->pageLength();
-    int guess = 2 * (length > 0 ? length : pager->layoutPage(text, 0, INT_MAX, false));
-    int start = -1;
-    while (true) {
-        if (current - guess <= 0) {
-            pager->layoutPage(text, 0, INT_MAX, true);
-            return 0;
-        }
-        // A page never starts inside a cluster. Moving back to the cluster's
-        // start could land on the last try again; the next cluster then.
-        const int tried = start;
-        start = graphemes.clusterStart(text, current - guess);
-        if (start <= tried)
-            start = graphemes.clusterEnd(text, tried + 1, tried);
-        guess = pager->layoutPage(text, start, current, true);
-        if (start + guess >= current)
-            return start;
+    const auto fits = [&](int start) { return start + pager->layoutPage(text, start, current, false) >= current; };
+    int low = qMax(0, current - pager->mostOnAPage());
+    int high = current;
+    while (low < high) {
+        const int middle = graphemes.clusterStart(text, low + (high - low) / 2);
+        if (middle > low && fits(middle))
+            high = middle;
+        else if (middle <= low && fits(low))
+            high = low;
+        else
+            low = graphemes.clusterEnd(text, qMax(middle, low) + 1, qMax(middle, low));
     }
+    if (low <= 0) {
+        pager->layoutPage(text, 0, INT_MAX, true); // from the start: a full page, which may run past `current`
+        return 0;
+    }
+    pager->layoutPage(text, low, current, true);
+    return low;
 }
 
 bool ReadingSession::moveToChapter(int index)
@@ -154,6 +157,12 @@ void ReadingSession::jumpTo(int offset)
     position_ = qMax(0, offset);
     if (position_ < book_.length())
         position_ = graphemes.clusterStart(book_.text(), position_);
+    // Near the end the last page is shown whole, not a fragment of it.
+    if (position_ > 0 && book_.hasText() && pager->layoutPage(book_.text(), position_, INT_MAX, false) > 0) {
+        const int last = startOfPageEndingAt(book_.length());
+        if (position_ > last)
+            position_ = last;
+    }
     book_.autoSaveBookmark(position_);
     refresh();
 }

@@ -19,6 +19,8 @@ public:
     virtual int pageLength() const = 0;
     /// The page shown holds at least one character.
     virtual bool pageShowsText() const = 0;
+    /// More characters than any page can hold.
+    virtual int mostOnAPage() const = 0;
 };
 
 /// The open book and the reading place: opening and closing, page and
@@ -50,7 +52,8 @@ public:
     bool previousPage();
     bool nextChapter();
     bool previousChapter();
-    /// Moves to `offset`, or to the start of the grapheme cluster it falls in.
+    /// Moves to `offset`, or to the start of the grapheme cluster it falls
+    /// in; a place on the book's last page shows that page whole.
     void jumpTo(int offset);
     /// Bookmarks the page; false when no book is open or the save failed.
     bool addBookmark();

@@ -3,6 +3,7 @@
 #include "Book.h"
 #include "FileNameCodec.h"
 #include "Prompter.h"
+#include "ReaderConfig.h"
 
 #include <QDir>
 #include <QWidget>
@@ -16,7 +17,8 @@ QString shown(const QString &path)
 
 } // namespace
 
-BookNotices::BookNotices(Book *book, QWidget *window) : QObject(window), book(book), window(window)
+BookNotices::BookNotices(Book *book, ReaderConfig *config, QWidget *window)
+    : QObject(window), book(book), config(config), window(window)
 {
     BookmarkStore *store = book->bookmarkStore();
     // Queued: a box must not open in the middle of the book's own work.
@@ -33,18 +35,16 @@ BookNotices::BookNotices(Book *book, QWidget *window) : QObject(window), book(bo
     connect(
         store, &BookmarkStore::foreignFileKept, this,
         [this](const QString &foreign, const QString &path) {
-            if (!toldRelocations.contains(path))
-                tell(tr("“%1”不是书签文件，阅读器不会改动它。\n这本书的书签保存在：\n%2")
-                         .arg(shown(foreign), shown(path)));
-            toldRelocations.insert(path);
+            tellOnce(
+                QStringLiteral("foreignBookmarkFile"), this->book->path(),
+                tr("“%1”不是书签文件，阅读器不会改动它。\n这本书的书签保存在：\n%2").arg(shown(foreign), shown(path)));
         },
         queued);
     connect(
         store, &BookmarkStore::relocated, this,
         [this](const QString &path) {
-            if (!toldRelocations.contains(path))
-                tell(tr("书所在的文件夹无法写入，书签保存在：\n%1").arg(shown(path)));
-            toldRelocations.insert(path);
+            tellOnce(QStringLiteral("readOnlyFolder"), this->book->path(),
+                     tr("书所在的文件夹无法写入，书签保存在：\n%1").arg(shown(path)));
         },
         queued);
     connect(
@@ -61,6 +61,14 @@ BookNotices::BookNotices(Book *book, QWidget *window) : QObject(window), book(bo
             tell(tr("自定义的章节规则太慢，已停止查找章节（找到了前 %1 章）。请在设置中把规则改得简单些。").arg(found));
         },
         queued);
+}
+
+void BookNotices::tellOnce(const QString &notice, const QString &path, const QString &text)
+{
+    if (config->wasTold(notice, path))
+        return;
+    config->rememberTold(notice, path);
+    tell(text);
 }
 
 void BookNotices::tell(const QString &text)

@@ -5,6 +5,7 @@
 
 class Book;
 class QWidget;
+class ReaderConfig;
 
 /// What the open book has to tell while the reader reads: bookmarks that
 /// cannot be saved, or live elsewhere than beside the book, a damaged
@@ -15,14 +16,15 @@ class BookNotices : public QObject
     Q_OBJECT
 
 public:
-    BookNotices(Book *book, QWidget *window);
+    BookNotices(Book *book, ReaderConfig *config, QWidget *window);
 
 private:
     void tell(const QString &text);
+    /// Tells `text` once for the book at `path`, ever.
+    void tellOnce(const QString &notice, const QString &path, const QString &text);
 
     Book *book;
+    ReaderConfig *config;
     QWidget *window;
-    // Each told once per book and session.
-    QSet<QString> toldSaveFailures;
-    QSet<QString> toldRelocations;
+    QSet<QString> toldSaveFailures; // once per book and session
 };

@@ -2,6 +2,7 @@
 
 #include "CommandDispatcher.h"
 #include "FileNameCodec.h"
+#include "HotKeyManager.h"
 #include "ReaderConfig.h"
 #include "ReadingCommands.h"
 #include "ReadingSession.h"
@@ -31,11 +32,34 @@ const struct
     {TextEncoding::Utf32, "UTF-32"},
 };
 
+// How 自动 names what it chose.
+QString readingName(TextReading reading)
+{
+    switch (reading) {
+    case TextReading::Utf8:
+        return QStringLiteral("UTF-8");
+    case TextReading::Gbk:
+        return QStringLiteral("GBK");
+    case TextReading::Gb18030:
+    case TextReading::Gb18030Table:
+        return QStringLiteral("GB18030");
+    case TextReading::Big5:
+        return QStringLiteral("Big5");
+    case TextReading::Utf16Le:
+        return QStringLiteral("UTF-16LE");
+    case TextReading::Utf16Be:
+        return QStringLiteral("UTF-16BE");
+    default:
+        return QStringLiteral("UTF-32");
+    }
+}
+
 } // namespace
 
 ContextMenu::ContextMenu(CommandDispatcher *dispatcher, ReadingCommands *commands, ReadingSession *session,
-                         ReaderConfig *config, QWidget *window)
-    : QObject(window), dispatcher(dispatcher), commands(commands), session(session), config(config), window(window)
+                         ReaderConfig *config, HotKeyManager *keys, QWidget *window)
+    : QObject(window), dispatcher(dispatcher), commands(commands), session(session), config(config), keys(keys),
+      window(window)
 {
 }
 
@@ -66,11 +90,26 @@ void ContextMenu::build()
         if (separatorBefore.at(i))
             menu_->addSeparator();
         QAction *action = menu_->addAction(CommandTable::menuText(command));
+        action->setData(QVariant::fromValue(command));
+        // The key shows in the menu; it works there too, as it does in the window.
+        action->setShortcutContext(Qt::WidgetShortcut);
+        action->setShortcutVisibleInContextMenu(true);
         connect(action, &QAction::triggered, dispatcher, [this, command] { dispatcher->run(command); });
         if (command == Command::Open)
             menu_->addMenu(buildRecentMenu());
         if (command == Command::Close)
             menu_->addMenu(buildEncodingMenu());
+    }
+    connect(menu_, &QMenu::aboutToShow, this, &ContextMenu::showKeys);
+}
+
+// The keys as they are now: the user may have changed them since.
+void ContextMenu::showKeys()
+{
+    for (QAction *action : menu_->actions()) {
+        if (action->data().canConvert<Command>())
+            action->setShortcut(QKeySequence(keys->hotKey(action->data().value<Command>(), KeyScope::InApp),
+                                             QKeySequence::PortableText));
     }
 }
 
@@ -88,13 +127,18 @@ QMenu *ContextMenu::buildEncodingMenu()
         connect(action, &QAction::triggered, this,
                 [this, encoding = entry.encoding] { commands->chooseEncoding(encoding); });
     }
-    // The choice for the book open now is ticked whenever the menu opens.
+    // The choice for the book open now is ticked whenever the menu opens,
+    // and 自动 says what it chose.
     connect(encodings, &QMenu::aboutToShow, this, [this, choices] {
-        const TextEncoding chosen = config->bookEncoding(session->book()->path());
+        const Book *book = session->book();
+        const TextEncoding chosen = config->bookEncoding(book->path());
         for (QAction *action : choices->actions()) {
-            action->setEnabled(session->book()->isOpen());
+            action->setEnabled(book->isOpen());
             action->setChecked(action->data().toInt() == int(chosen));
         }
+        choices->actions().first()->setText(book->isOpen() && chosen == TextEncoding::Auto
+                                                ? tr("自动（%1）").arg(readingName(book->textReading()))
+                                                : tr("自动"));
     });
     return encodings;
 }
@@ -109,7 +153,13 @@ QMenu *ContextMenu::buildRecentMenu()
         recentMenu->clear();
         for (const QString &path : config->fileHistory()) {
             const QFileInfo info(path);
-            QAction *action = recentMenu->addAction(FileNameCodec::displayed(info.baseName()));
+            // The whole name: volumes such as 斗罗大陆.第一部 and .第二部 must not look alike.
+            QString name = info.fileName();
+            if (name.endsWith(QLatin1String(".txt"), Qt::CaseInsensitive))
+                name.chop(4);
+            QAction *action = recentMenu->addAction(FileNameCodec::displayed(name));
+            action->setCheckable(true);
+            action->setChecked(session->book()->isOpen() && session->book()->path() == path);
             action->setToolTip(QDir::toNativeSeparators(FileNameCodec::displayed(info.absolutePath())));
             action->setData(path);
             action->setEnabled(info.exists());

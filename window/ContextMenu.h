@@ -3,6 +3,7 @@
 #include <QObject>
 
 class CommandDispatcher;
+class HotKeyManager;
 class QMenu;
 class QWidget;
 class ReaderConfig;
@@ -18,7 +19,7 @@ class ContextMenu : public QObject
 
 public:
     ContextMenu(CommandDispatcher *dispatcher, ReadingCommands *commands, ReadingSession *session, ReaderConfig *config,
-                QWidget *window);
+                HotKeyManager *keys, QWidget *window);
     ~ContextMenu() override;
 
     /// The menu, built on first use.
@@ -31,6 +32,7 @@ protected:
 
 private:
     void build();
+    void showKeys();
     QMenu *buildRecentMenu();
     QMenu *buildEncodingMenu();
 
@@ -38,6 +40,7 @@ private:
     ReadingCommands *commands;
     ReadingSession *session;
     ReaderConfig *config;
+    HotKeyManager *keys;
     QWidget *window;
     QMenu *menu_ = nullptr;
     QMenu *recentMenu = nullptr;

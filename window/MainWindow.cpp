@@ -57,8 +57,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     autoTurner = new AutoTurner(reader->session(), config, this);
     autoTurner->addTo(dispatcher);
     addWindowCommands();
-    contextMenu = new ContextMenu(dispatcher, readingCommands, reader->session(), config, this);
-    new BookNotices(reader->book(), this);
+    contextMenu = new ContextMenu(dispatcher, readingCommands, reader->session(), config, hotKeyManager, this);
+    new BookNotices(reader->book(), config, this);
 
     // The update dialog and its check come after the first paint
     // (startUpdateCheck): building a dialog and the network stack take a
@@ -69,16 +69,26 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     connect(config, &ReaderConfig::topOnWindow, this, &MainWindow::onTopWindow);
     connect(config, &ReaderConfig::backgroundChanged, this, &MainWindow::onBackgroundChanged);
     connect(hotKeyManager, &HotKeyManager::hotKeyPressed, this, &MainWindow::onHotkeyPressed);
+    // Told once for each set of chords, ever: another program keeps holding them.
+    connect(hotKeyManager, &HotKeyManager::globalKeysRefused, this, [this](const QStringList &chords) {
+        if (!config->wasTold(QStringLiteral("refusedKeys"), chords.join(QLatin1Char(' '))))
+            Prompter::current()->information(this, tr("这些全局快捷键已被其他程序占用，只在阅读器窗口内有效：\n%1\n"
+                                                      "可以在设置的快捷键页换一个组合键。")
+                                                       .arg(chords.join(QStringLiteral("、"))));
+        config->rememberTold(QStringLiteral("refusedKeys"), chords.join(QLatin1Char(' ')));
+    });
     reader->book()->setChapterRule(config->chapterRule());
     connect(config, &ReaderConfig::chapterRuleChanged, this,
             [this] { reader->book()->setChapterRule(config->chapterRule()); });
 
     // Where the desktop places windows itself (Wayland), a stored position
-    // means nothing; the size still does.
+    // means nothing; the size still does. The window's own geometry, as it
+    // was stored, whatever frame a window manager puts around it.
     const QRect rect = WindowPlacement::onScreen(config->windowRect(), smallestSize());
     if (WindowSystem::placesWindows())
-        move(rect.topLeft());
-    resize(rect.size());
+        setGeometry(rect);
+    else
+        resize(rect.size());
     setMinimumSize(smallestSize());
 
     setWindowFlags(Qt::FramelessWindowHint);
@@ -211,7 +221,7 @@ void MainWindow::monitorCursor()
     }
     // Without global positions (Wayland) the window only knows whether the
     // pointer is in it.
-    const bool under = WindowSystem::placesWindows() ? frameGeometry().contains(QCursor::pos()) : underMouse();
+    const bool under = WindowSystem::placesWindows() ? geometry().contains(QCursor::pos()) : underMouse();
     const int boost = under ? kHoverBoost : 0;
     if (boost != hoverBoost) {
         hoverBoost = boost;
@@ -231,8 +241,10 @@ void MainWindow::chooseResizeEdge(const QPoint &position)
 {
     const int x = position.x();
     const int y = position.y();
-    const int w = frameGeometry().width();
-    const int h = frameGeometry().height();
+    // The window's own size, not its frame's: a window manager may wrap a
+    // frameless window in an invisible frame (weston's XWayland does).
+    const int w = width();
+    const int h = height();
     Qt::CursorShape shape = Qt::ArrowCursor;
     ResizeEdge edge = None;
     if (x < kEdge) {
@@ -313,7 +325,7 @@ bool MainWindow::startSystemGesture()
 
 void MainWindow::resizeTo(const QPoint &global)
 {
-    QRect r = frameGeometry();
+    QRect r = geometry();
     const bool left = resizeEdge == Left || resizeEdge == TopLeft || resizeEdge == BottomLeft;
     const bool right = resizeEdge == Right || resizeEdge == TopRight || resizeEdge == BottomRight;
     const bool top = resizeEdge == Top || resizeEdge == TopLeft || resizeEdge == TopRight;
@@ -338,7 +350,11 @@ QSize MainWindow::smallestSize() const
     const QFontMetrics metrics(config->font());
     const int margins = 2 * kFormMargin;
     const int wide = qMax(1, metrics.horizontalAdvance(QStringLiteral("一")));
-    return QSize(qMax(kSmallest + 1, 4 * wide + margins), qMax(kSmallest + 1, metrics.height() + margins));
+    const QSize smallest(qMax(kSmallest + 1, 4 * wide + margins), qMax(kSmallest + 1, metrics.height() + margins));
+    // A huge font must not push the window past the screen: the page is
+    // clipped instead.
+    const QScreen *screen = windowHandle() ? windowHandle()->screen() : QGuiApplication::primaryScreen();
+    return screen ? smallest.boundedTo(screen->availableGeometry().size()) : smallest;
 }
 
 void MainWindow::mouseReleaseEvent(QMouseEvent *event)
@@ -419,7 +435,7 @@ void MainWindow::moveEvent(QMoveEvent *)
 {
     // Qt reports moves on Wayland that never happened: nothing to store.
     if (WindowSystem::placesWindows())
-        config->setWindowRect(frameGeometry());
+        config->setWindowRect(geometry());
 }
 
 bool MainWindow::isTurningPages() const
@@ -461,8 +477,10 @@ void MainWindow::dropEvent(QDropEvent *event)
 
 void MainWindow::resizeEvent(QResizeEvent *)
 {
-    // Where no move tells the size (Wayland), the resize does; the stored
-    // position is left as it was.
-    if (!WindowSystem::placesWindows())
-        config->setWindowRect(QRect(config->windowRect().topLeft(), frameGeometry().size()));
+    // A resize is stored as a move is; where the desktop places windows
+    // (Wayland) only the size, the stored position left as it was.
+    if (WindowSystem::placesWindows())
+        config->setWindowRect(geometry());
+    else
+        config->setWindowRect(QRect(config->windowRect().topLeft(), size()));
 }

@@ -13,6 +13,7 @@
 #include "Reader.h"
 #include "ReaderConfig.h"
 #include "WhatsNewDlg.h"
+#include "WindowSystem.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -48,7 +49,16 @@ void MainWindow::onHotkeyPressed(Command command)
 
 void MainWindow::showContextMenu()
 {
-    contextMenu->exec(QCursor::pos());
+    // Asked for from outside (a key of the desktop, tavril --command menu)
+    // while the pointer is elsewhere: at the window's centre, on top.
+    const bool pointerHere = WindowSystem::placesWindows() ? geometry().contains(QCursor::pos()) : underMouse();
+    if (pointerHere) {
+        contextMenu->exec(QCursor::pos());
+        return;
+    }
+    showWindow(true);
+    activateWindow();
+    contextMenu->exec(mapToGlobal(rect().center()));
 }
 
 void MainWindow::quit()
@@ -93,6 +103,12 @@ void MainWindow::onRequest(const QStringList &request, InstanceChannel::Answer *
 
 void MainWindow::centerWindow()
 {
+    if (!WindowSystem::placesWindows()) {
+        showWindow(true);
+        Prompter::current()->information(this,
+                                         tr("在这个桌面上，窗口的位置由桌面决定，阅读器无法把窗口移到屏幕中央。"));
+        return;
+    }
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         const QPoint center = screen->availableGeometry().center();
         move(center.x() - width() / 2, center.y() - height() / 2);

@@ -21,8 +21,14 @@ void ReadingCommands::addTo(CommandDispatcher *dispatcher)
 {
     dispatcher->add(Command::Open, [this] { openFileCommand(); });
     dispatcher->add(Command::Close, [this] { session->closeBook(); });
-    dispatcher->add(Command::Contents, [this] { showContents(window, session); });
-    dispatcher->add(Command::Bookmarks, [this] { showBookmarks(window, session); });
+    dispatcher->add(Command::Contents, [this] {
+        if (bookOpen())
+            showContents(window, session);
+    });
+    dispatcher->add(Command::Bookmarks, [this] {
+        if (bookOpen())
+            showBookmarks(window, session);
+    });
     dispatcher->add(Command::Find, [this] { showFind(window, session); });
     dispatcher->add(Command::AddBookmark, [this] { addBookmarkCommand(); });
     dispatcher->add(Command::PreviousPage, [this] { navigate(&ReadingSession::previousPage, QT_TR_NOOP("已是首页")); });
@@ -32,6 +38,13 @@ void ReadingCommands::addTo(CommandDispatcher *dispatcher)
     dispatcher->add(Command::NextChapter,
                     [this] { navigate(&ReadingSession::nextChapter, QT_TR_NOOP("已是最后一章")); });
     dispatcher->add(Command::Jump, [this] { jumpCommand(); });
+}
+
+bool ReadingCommands::bookOpen()
+{
+    if (!session->book()->isOpen())
+        message(tr("请先打开一本书"));
+    return session->book()->isOpen();
 }
 
 void ReadingCommands::message(const QString &text)
@@ -58,9 +71,9 @@ void ReadingCommands::openFileCommand()
 void ReadingCommands::addBookmarkCommand()
 {
     Book *book = session->book();
-    if (!book->isOpen())
-        message(tr("请先打开一本书"));
-    else if (session->addBookmark())
+    if (!bookOpen())
+        return;
+    if (session->addBookmark())
         message(tr("书签添加成功"));
     else
         message(tr("书签已添加，但暂时无法保存：%1\n书签已记下，磁盘可以写入时会随下一次翻页保存。")
@@ -121,10 +134,8 @@ void ReadingCommands::openRecent(const QString &path)
 
 void ReadingCommands::chooseEncoding(TextEncoding encoding)
 {
-    if (!session->book()->isOpen()) {
-        message(tr("请先打开一本书"));
+    if (!bookOpen())
         return;
-    }
     const QString path = session->book()->path();
     if (!session->reopenIn(encoding)) {
         message(openErrorText(session->book()->openError(), path));
@@ -136,18 +147,15 @@ void ReadingCommands::chooseEncoding(TextEncoding encoding)
 void ReadingCommands::jumpCommand()
 {
     Book *book = session->book();
-    if (!book->isOpen()) {
-        message(tr("请先打开一本书"));
+    if (!bookOpen())
         return;
-    }
     book->waitForText();
-    const QString input = Prompter::current()->text(window, tr("跳转"), tr("百分比（如 37.5%）或章节号（如 12）："));
+    const QString input = Prompter::current()->text(
+        window, tr("跳转"),
+        tr("现在：%1\n百分比（如 37.5%）或章节号（如 12、第十二章）：").arg(session->progressText()));
     if (input.isNull())
         return; // cancelled
-    QVector<int> starts;
-    for (const Chapter &chapter : book->chapters())
-        starts << chapter.offset;
-    const JumpTarget target = JumpTarget::parse(input, book->length(), starts);
+    const JumpTarget target = JumpTarget::parse(input, book->text(), book->chapters());
     if (target.offset < 0)
         message(target.error);
     else

@@ -44,6 +44,8 @@ private:
     void jumpCommand();
     bool navigate(bool (ReadingSession::*move)(), const char *boundary);
     void message(const QString &text);
+    /// True with a book open; else says so.
+    bool bookOpen();
 
     ReadingSession *session;
     ReaderConfig *config;

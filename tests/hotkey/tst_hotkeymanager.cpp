@@ -23,8 +23,8 @@ bool set(HotKeyManager &manager, const QString &change, bool save = true)
     return manager.setHotKey(key.command, key.scope, change.section('=', 1), save);
 }
 
-// The documented defaults, apart from the code: each command's in-app key and Ctrl+Shift with it on the
-// desktop; jump in the window only.
+// The documented defaults, apart from the code: each command's in-app key; on the desktop only pages,
+// chapters, hiding and showing, on Ctrl+Alt+Shift chords that terminals and browsers leave alone.
 QMap<QString, QString> documentedDefaults()
 {
     const QStringList keys = {"open=O",         "close=C", "contents=T",         "bookmarks=B",
@@ -32,11 +32,15 @@ QMap<QString, QString> documentedDefaults()
                               "hide=Down",      "show=Up", "center=N",           "menu=M",
                               "preferences=P",  "help=H",  "previous-chapter=[", "next-chapter=]",
                               "auto-turn=A"};
-    QMap<QString, QString> table{{"jump", "G"}};
-    for (const QString &key : keys) {
+    QMap<QString, QString> table{{"jump", "G"},
+                                 {"previous-page@g", "Ctrl+Alt+Shift+PgUp"},
+                                 {"next-page@g", "Ctrl+Alt+Shift+PgDown"},
+                                 {"previous-chapter@g", "Ctrl+Alt+Shift+Home"},
+                                 {"next-chapter@g", "Ctrl+Alt+Shift+End"},
+                                 {"hide@g", "Ctrl+Alt+Shift+H"},
+                                 {"show@g", "Ctrl+Alt+Shift+S"}};
+    for (const QString &key : keys)
         table.insert(key.section('=', 0, 0), key.section('=', 1));
-        table.insert(key.section('=', 0, 0) + "@g", "Ctrl+Shift+" + key.section('=', 1));
-    }
     return table;
 }
 
@@ -91,8 +95,8 @@ private slots:
         HotKeyManager manager;
         QCOMPARE(table(manager), documentedDefaults());
         QVERIFY(stored().isEmpty());
-        // Every global default was offered to the system, which has no global keys here.
-        QCOMPARE(log.warnings.filter("QxtGlobalShortcut failed to register: Ctrl+Shift+").size(), 17);
+        // Where there are no global keys at all, nothing is worth a warning.
+        QCOMPARE(log.warnings, QStringList());
     }
 
     void aSequenceIsTakenOnlyWhenFreeInBothColumns()
@@ -100,7 +104,7 @@ private slots:
         MessageLog log;
         HotKeyManager manager;
         // Taken sequences, then keys a command cannot have (quit none, jump none on the desktop).
-        for (QString refused : {"open=Ctrl+Shift+O", "close@g=O", "open=C", "quit=Q", "quit@g=Q", "jump@g=Q"})
+        for (QString refused : {"open=Ctrl+Alt+Shift+PgDown", "close@g=O", "open=C", "quit=Q", "quit@g=Q", "jump@g=Q"})
             QVERIFY2(!set(manager, refused), qPrintable(refused));
         QVERIFY(set(manager, "open=O")); // its own: accepted, not written
         QVERIFY(stored().isEmpty());
@@ -149,9 +153,10 @@ private slots:
         QCOMPARE(stored(), (QStringList{"1=X", "2=O"}));
         manager.resetToDefaults(true);
         QCOMPARE(table(manager), documentedDefaults());
-        QCOMPARE(stored().size(), documentedDefaults().size());
-        QVERIFY(stored().contains("108=Ctrl+Shift+Right"));
+        QCOMPARE(stored().size(), 35); // every key there can be, the empty ones too
+        QVERIFY(stored().contains("108=Ctrl+Alt+Shift+PgDown"));
         QVERIFY(stored().contains("19=G"));
+        QVERIFY(stored().contains("101="));
     }
 
     // Key, modifiers, the command run; keypad keys count as the main ones unless with Ctrl.
@@ -161,6 +166,7 @@ private slots:
         HotKeyManager manager;
         QVERIFY(set(manager, "find=5", false));
         const int shift = Qt::ShiftModifier, keypad = Qt::KeypadModifier, ctrl = Qt::ControlModifier;
+        const int alt = Qt::AltModifier;
         const QList<QPair<int, QString>> presses = {{Qt::Key_O, "open"},
                                                     {Qt::Key_O | shift, ""},
                                                     {Qt::Key_BracketLeft, "previous-chapter"},
@@ -168,7 +174,8 @@ private slots:
                                                     {Qt::Key_5, "find"},
                                                     {Qt::Key_5 | keypad, "find"},
                                                     {Qt::Key_5 | ctrl | keypad, ""},
-                                                    {Qt::Key_Right | ctrl | shift, "next-page"},
+                                                    {Qt::Key_Right | ctrl | shift, ""},
+                                                    {Qt::Key_PageDown | ctrl | shift | alt, "next-page"},
                                                     {Qt::Key_Control | ctrl, ""}};
         for (const auto &p : presses)
             for (bool held : {false, true}) // held, it repeats
@@ -183,7 +190,6 @@ private slots:
         HotKeyManager manager;
         log.warnings.clear();
         QVERIFY(!manager.bindGlobal(Command::NextPage, "Ctrl+Alt+Right"));
-        QCOMPARE(log.warnings, QStringList{"QxtGlobalShortcut failed to register: Ctrl+Alt+Right"});
         QVERIFY(set(manager, "hide@g=Ctrl+Alt+Down"));
         QCOMPARE(stored(), QStringList{"109=Ctrl+Alt+Down"});
         QCOMPARE(press(manager, Qt::Key_Down, Qt::ControlModifier | Qt::AltModifier), QStringLiteral("hide"));

@@ -1,4 +1,5 @@
 #include "BookmarkFile.h"
+#include "Chapter.h"
 #include "JumpTarget.h"
 #include "Reader.h"
 #include "ReaderConfig.h"
@@ -406,21 +407,27 @@ private slots:
         reader.session()->openBook(path);
         QCOMPARE(reader.position(), 0);
         QVERIFY(reader.pageLength() > 0);
-        const QList<QPair<QRect, int>> pages = {
-            {{0, 0, 400, 5}, 12}, {{0, 0, 0, 300}, 12}, {{0, 0, 3, 300}, 12}, {{0, 0, 200, 150}, 300}};
-        for (const auto &page : pages) {
-            setPage(page.first);
-            config->setFont(QFont(QStringLiteral("Noto Sans CJK SC"), page.second));
+        // A page with no room: nothing moves. One too small for a line, a character or this font: one line,
+        // clipped, and the pages walk the book a character or so at a time, skipping nothing.
+        const QList<std::tuple<QRect, int, bool>> pages = {{{0, 0, 0, 300}, 12, false},
+                                                           {{0, 0, 400, 5}, 12, true},
+                                                           {{0, 0, 3, 300}, 12, true},
+                                                           {{0, 0, 200, 150}, 300, true}};
+        for (const auto &[page, points, shows] : pages) {
+            setPage(page);
+            config->setFont(QFont(QStringLiteral("Noto Sans CJK SC"), points));
             reader.session()->jumpTo(100);
-            for (int i = 0; i < 3; ++i)
-                QVERIFY(!reader.session()->nextPage());
-            QVERIFY(!reader.session()->previousPage());
+            QCOMPARE(reader.pageShowsText(), shows);
+            const int length = reader.pageLength();
+            QCOMPARE(reader.session()->nextPage(), shows);
+            QCOMPARE(reader.position(), shows ? 100 + length : 100);
+            QCOMPARE(reader.session()->previousPage(), shows);
             QCOMPARE(reader.position(), 100);
         }
         setPage(QRect(2, 2, 400, 300));
         config->setFont(font(QStringLiteral("Noto Sans CJK SC"), 12));
         for (const QString &cluster : kClusters) {
-            const QString text = QStringLiteral("天地") + cluster + QString(200, QChar(u'字'));
+            const QString text = QStringLiteral("天地") + cluster + QString(2000, QChar(u'字'));
             const QString path = writeBook(QStringLiteral("cluster%1.txt").arg(kClusters.indexOf(cluster)), text);
             BookmarkFile::save(BookmarkFile::pathFor(path), {Bookmark{3, QString(), QString()}});
             reader.session()->openBook(path);
@@ -433,9 +440,8 @@ private slots:
         }
         const QString flag = kClusters.last();
         setPage(QRect(0, 0, QFontMetrics(config->font()).horizontalAdvance(flag) - 1, 50));
-        QCOMPARE(reader.layoutPage(flag + flag, 0, INT_MAX, true), 0);
-        QVERIFY(!reader.lines().isEmpty());
-        QCOMPARE(reader.lines().count(0), reader.lines().size());
+        QCOMPARE(reader.layoutPage(flag + flag, 0, INT_MAX, true), flag.size()); // clipped, on the first line
+        QCOMPARE(reader.lines().first(), flag.size());
         live = nullptr;
     }
 
@@ -473,32 +479,87 @@ private slots:
         }
     }
 
-    // A place by percentage or chapter, in 1000 characters of 12 chapters of 80; anything else is refused.
+    // Where a typed place leads, in ten lines of 100 characters: a percentage to the start of its line, a number
+    // to the first heading that carries it (Arabic or Chinese numerals), or down the list where none carries one.
+    void jumpTargets_data()
+    {
+        QTest::addColumn<QString>("headings"); // "title@offset|..."
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("offset"); // -1: refused
+        const QString numbered = QStringLiteral("序章@0|第9回 相似@100|第十二章 风@200|第12回 又一@300|第三卷@400");
+        const QString plain = QStringLiteral("楔子@0|风起@500");
+        const QList<std::tuple<QString, const char *, int>> rows = {{numbered, "37.5%", 300},
+                                                                    {numbered, " ３７．５ ％ ", 300},
+                                                                    {numbered, "0%", 0},
+                                                                    {numbered, "100%", 900},
+                                                                    {numbered, "5%", 0},
+                                                                    {numbered, "12", 200},
+                                                                    {numbered, "第12章", 200},
+                                                                    {numbered, "第十二章", 200},
+                                                                    {numbered, "十二", 200},
+                                                                    {numbered, "9", 100},
+                                                                    {numbered, "第３卷", 400},
+                                                                    {numbered, "1", -1},
+                                                                    {plain, "2", 500},
+                                                                    {plain, "第2章", 500},
+                                                                    {plain, "3", -1},
+                                                                    {numbered, "100.1%", -1},
+                                                                    {numbered, "-5%", -1},
+                                                                    {numbered, "三成", -1},
+                                                                    {numbered, "", -1},
+                                                                    {numbered, "%", -1},
+                                                                    {numbered, "99999999999999999999", -1}};
+        for (const auto &[headings, typed, offset] : rows)
+            QTest::addRow("%s: %s", headings == plain ? "plain" : "numbered", typed) << headings << typed << offset;
+    }
     void jumpTargets()
     {
-        const QVector<int> starts = {0, 80, 160, 240, 320, 400, 480, 560, 640, 720, 800, 880};
-        const QList<QPair<QString, int>> cases = {{"37.5%", 375},
-                                                  {" ３７．５ ％ ", 375},
-                                                  {"0%", 0},
-                                                  {"100%", 999},
-                                                  {"12", 880},
-                                                  {"第3章", 160},
-                                                  {"1", 0},
-                                                  {"100.1%", -1},
-                                                  {"-5%", -1},
-                                                  {"0", -1},
-                                                  {"13", -1},
-                                                  {"三成", -1},
-                                                  {"", -1},
-                                                  {"%", -1},
-                                                  {"99999999999999999999", -1}};
-        for (const auto &c : cases) {
-            const JumpTarget target = JumpTarget::parse(c.first, 1000, starts);
-            QVERIFY2(target.offset == c.second && target.error.isEmpty() == (c.second >= 0), qPrintable(c.first));
+        QFETCH(QString, headings);
+        QFETCH(QString, typed);
+        QFETCH(int, offset);
+        QList<Chapter> chapters;
+        for (const QString &heading : headings.split('|'))
+            chapters << Chapter{heading.section('@', 0, 0), heading.section('@', 1).toInt(), true};
+        const JumpTarget target = JumpTarget::parse(typed, (QString(99, 'x') + '\n').repeated(10), chapters);
+        QCOMPARE(target.offset, offset);
+        QCOMPARE(target.error.isEmpty(), offset >= 0);
+    }
+
+    // A jump, then keys: every page shown holds text, begins at a line start or where the page before ended (no
+    // word cut between pages), and a page back from a jump is a full page.
+    void jumpsLandOnPages_data()
+    {
+        QTest::addColumn<QString>("jump");
+        QTest::addColumn<QString>("keys"); // < previous page, > next page
+        for (const char *jump : {"100%", "99.9%", "37.5%", "50%", "0%"})
+            for (const char *keys : {"", "<", "<<<", "<>", "><<"})
+                QTest::addRow("%s then '%s'", jump, keys) << jump << keys;
+    }
+    void jumpsLandOnPages()
+    {
+        QFETCH(QString, jump);
+        QFETCH(QString, keys);
+        static const QString text = novel(300, {QStringLiteral("testing ")});
+        Reader reader(config.get());
+        reader.setPageRect(pageRect);
+        reader.session()->openBook(writeBook(QStringLiteral("jumps.txt"), text));
+        reader.session()->jumpTo(JumpTarget::parse(jump, text, reader.book()->chapters()).offset);
+        const QFontMetrics metrics(config->font());
+        const int fullPage = (pageRect.height() + config->lineSpace()) / (metrics.height() + config->lineSpace());
+        const auto isLetter = [](QChar c) { return c.isLetter() && c.unicode() < 0x3000; };
+        // Where the jump landed, and where each page back ends: no word is cut there.
+        int boundary = reader.position();
+        for (int step = 0; step <= keys.size(); ++step) {
+            QVERIFY2(reader.pageShowsText(), qPrintable(QString::number(reader.position())));
+            QVERIFY2(boundary == 0 || !isLetter(text.at(boundary - 1)) || !isLetter(text.at(boundary)),
+                     qPrintable(text.mid(boundary - 5, 10)));
+            if (step > 0 && keys.at(step - 1) == '<' && reader.position() > 0)
+                QCOMPARE(reader.lines().size(), fullPage);
+            if (step == keys.size())
+                break;
+            boundary = keys.at(step) == '<' && step == 0 ? reader.position() : 0;
+            keys.at(step) == '<' ? reader.session()->previousPage() : reader.session()->nextPage();
         }
-        QVERIFY(JumpTarget::parse(QStringLiteral("3"), 1000, {}).error.contains(QStringLiteral("没有分章")));
-        QCOMPARE(JumpTarget::parse(QStringLiteral("50%"), 1000, {}).offset, 500);
-        QCOMPARE(JumpTarget::parse(QStringLiteral("50%"), 0, {}).offset, -1);
     }
 
     // Each key as earlier versions wrote it, and the signal that applies it.

@@ -102,9 +102,9 @@ private slots:
         QWidget other;
         other.show();
         QVERIFY(QTest::qWaitForWindowExposed(&other));
-        xdotool({"windowfocus", "--sync", QString::number(other.winId()), "key", "ctrl+shift+Down"});
+        xdotool({"windowfocus", "--sync", QString::number(other.winId()), "key", "ctrl+alt+shift+h"});
         QTRY_VERIFY(!readerVisible());
-        xdotool({"key", "ctrl+shift+Up"});
+        xdotool({"key", "ctrl+alt+shift+s"});
         QTRY_VERIFY(readerVisible());
 
         // A second start hands a book over to the running reader and ends; a relative path is stored absolute.
