@@ -11,7 +11,6 @@
 namespace {
 
 const int kTitleHeight = 20;
-const int kGap = 8; // between the title and the percentage
 const int kSummaryHeight = 40;
 
 void drawCard(QPainter *painter, const QPainterPath &outline, const char *pen, const char *brush)
@@ -40,6 +39,13 @@ QSize BookmarkItemDelegate::sizeHint(const QStyleOptionViewItem &option, const Q
     return QSize(option.rect.width(), CardHeight);
 }
 
+QString BookmarkItemDelegate::shownTitle(const QString &title, const QString &progress, const QFontMetrics &metrics,
+                                         int width)
+{
+    const int room = width - (progress.isEmpty() ? 0 : metrics.horizontalAdvance(progress) + Gap);
+    return metrics.elidedText(title, Qt::ElideMiddle, qMax(0, room));
+}
+
 void BookmarkItemDelegate::paintCard(QPainter *painter, const QRect &rect, QStyle::State state)
 {
     QPainterPath outline;
@@ -65,12 +71,9 @@ void BookmarkItemDelegate::paintText(QPainter *painter, const QRect &rect, const
     const QFontMetrics metrics = painter->fontMetrics();
     if (!progress.isEmpty())
         painter->drawText(titleRect, progress, QTextOption(Qt::AlignRight | Qt::AlignTop));
-    // A long title gives way in its middle: the chapter's start, "（自动保存）"
-    // and the percentage always show.
-    const int room = rect.width() - (progress.isEmpty() ? 0 : metrics.horizontalAdvance(progress) + kGap);
     QTextOption oneLine;
     oneLine.setWrapMode(QTextOption::NoWrap);
-    painter->drawText(titleRect, metrics.elidedText(bookmark.title, Qt::ElideMiddle, qMax(0, room)), oneLine);
+    painter->drawText(titleRect, shownTitle(bookmark.title, progress, metrics, rect.width()), oneLine);
     QString summary = bookmark.summary;
     summary.remove(QLatin1Char('\n'));
     const QRectF summaryRect(rect.left(), rect.top() + kTitleHeight, rect.width(), kSummaryHeight);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractItemDelegate>
+#include <QFontMetrics>
 #include <QStyle>
 
 /// Draws a bookmark as a 60-pixel card: its title on the first 20 pixels and
@@ -17,6 +18,13 @@ public:
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+
+    /// The title as the card shows it beside `progress` in `width`: a long
+    /// one gives way in its middle, so that its start, "（自动保存）" and the
+    /// percentage always show.
+    static QString shownTitle(const QString &title, const QString &progress, const QFontMetrics &metrics, int width);
+    /// Room between the title and the percentage.
+    static constexpr int Gap = 8;
 
 private:
     static void paintCard(QPainter *painter, const QRect &rect, QStyle::State state);

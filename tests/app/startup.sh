@@ -19,8 +19,14 @@ run() {
 }
 cp "$1" "$work/tavril"
 
-# Commands for a reader that is not running, and the list of them.
-"$work/tavril" --help > "$work/help" || fail "--help"
+# Commands for a reader that is not running, and the list of them, with no display at all.
+nodisplay() { env -u DISPLAY -u WAYLAND_DISPLAY "$work/tavril" "$@"; }
+nodisplay --help > "$work/help" || fail "--help"
+nodisplay --version | grep -q '^tavril [0-9.]* ([0-9]*-[0-9a-z]*)$' || fail "--version"
+nodisplay --command 2> "$work/err"
+test $? -eq 2 && grep -q '^usage: tavril' "$work/err" || fail "--command without a name"
+nodisplay --command show 2> "$work/err"
+test $? -eq 1 && grep -q "no reader is running" "$work/err" || fail "a command without a display or a reader"
 for name in next-page previous-page next-chapter toggle show open quit; do
     grep -q "^  $name " "$work/help" || fail "--help does not list $name"
 done

@@ -3,6 +3,8 @@
 #include "Book.h"
 #include "BookTextView.h"
 #include "BookmarkDialog.h"
+#include "BookmarkItemDelegate.h"
+#include "BookmarkModel.h"
 #include "BookmarkRecords.h"
 #include "BrowseCommands.h"
 #include "BuildSettings.h"
@@ -254,6 +256,63 @@ private slots:
         push(&empty, "btn_goto");
         QCOMPARE(modals.texts().mid(3).join('|'), QStringLiteral("请先选择书签!|请先选择书签!"));
         QCOMPARE(empty.result(), int(QDialog::Rejected));
+    }
+
+    // A card: a long title gives way so that "（自动保存）" and the percentage show beside it, and the summary takes
+    // as many lines as the card's 40 pixels hold, not one fewer.
+    void bookmarkCardsShowWhatFits()
+    {
+        const QFontMetrics metrics(QFont(QStringLiteral("Noto Sans CJK SC"), 9));
+        const QString title = QStringLiteral("第一千二百章 ") + QString(60, u'长') + QStringLiteral("（自动保存）");
+        const QString shown = BookmarkItemDelegate::shownTitle(title, QStringLiteral("37.5%"), metrics, 300);
+        QVERIFY2(shown.startsWith(QStringLiteral("第一千")) && shown.endsWith(QStringLiteral("（自动保存）")),
+                 qPrintable(shown));
+        QVERIFY(metrics.horizontalAdvance(shown) + BookmarkItemDelegate::Gap +
+                    metrics.horizontalAdvance(QStringLiteral("37.5%")) <=
+                300);
+
+        for (int points = 7; points <= 14; ++points) {
+            const QFont font(QStringLiteral("Noto Sans CJK SC"), points);
+            QStandardItemModel model;
+            auto *item = new QStandardItem;
+            item->setData(QVariant::fromValue(Bookmark{0, QStringLiteral("第一章"), QString(300, u'字')}),
+                          BookmarkModel::BookmarkRole);
+            model.appendRow(item);
+            QImage card(300, BookmarkItemDelegate::CardHeight, QImage::Format_RGB32);
+            card.fill(Qt::white);
+            QPainter painter(&card);
+            painter.setFont(font);
+            painter.setPen(Qt::black);
+            QStyleOptionViewItem option;
+            option.rect = card.rect();
+            BookmarkItemDelegate().paint(&painter, option, model.index(0, 0));
+            painter.end();
+            // The lowest ink below the title's 20 pixels lies in the last line that fits (apart from the
+            // card's code: what 40 pixels hold of lines of this font).
+            const int spacing = QFontMetrics(font).lineSpacing();
+            const int lastTop = 20 + (40 / spacing - 1) * spacing;
+            int lowest = 0;
+            for (int y = 20; y < card.height(); ++y)
+                for (int x = 0; x < card.width(); ++x)
+                    lowest = qGray(card.pixel(x, y)) < 128 ? y : lowest;
+            QVERIFY2(lowest > lastTop, qPrintable(QStringLiteral("%1 pt: ink ends at %2, the last line starts at %3")
+                                                      .arg(points)
+                                                      .arg(lowest)
+                                                      .arg(lastTop)));
+        }
+    }
+
+    // The size list opens as a list of some 15 rows, not a column as tall as the screen.
+    void theSizeListIsShort()
+    {
+        QVERIFY(buildAlone());
+        auto *sizes = child<QComboBox>("cbb_font_size");
+        sizes->showPopup();
+        QWidget *popup = sizes->view()->window();
+        QTRY_VERIFY(popup->isVisible());
+        const int row = sizes->view()->sizeHintForRow(0);
+        QVERIFY2(popup->height() <= 17 * row, qPrintable(QStringLiteral("%1 > 17 × %2").arg(popup->height()).arg(row)));
+        sizes->hidePopup();
     }
 
     void findCountsAndStepsWithoutRegardToCase()
@@ -730,8 +789,10 @@ private slots:
         QTest::newRow("same, silent") << same << "" << 0 << false << "当前已是最新版本";
         QTest::newRow("same, manual") << same << "shown" << 0 << true << "当前已是最新版本";
         QTest::newRow("forced") << forced << "shown newer forced" << 0 << false << "发现新版本 2.1，需要更新";
-        QTest::newRow("malformed, silent") << http(200, "{oops") << "" << 0 << false << "检查更新失败";
-        QTest::newRow("server error") << http(500, "{}") << "shown" << 0 << true << "检查更新失败";
+        QTest::newRow("malformed, silent") << http(200, "{oops") << "" << 0 << false
+                                           << "检查更新失败：服务器的回答无法识别";
+        QTest::newRow("server error") << http(500, "{}") << "shown" << 0 << true << "检查更新失败：更新服务器出错";
+        QTest::newRow("no network") << QByteArray() << "shown" << -1 << true << "检查更新失败：无法连接到更新服务器";
         QTest::newRow("no answer in time") << QByteArray() << "shown" << silent << true << "检查更新失败：连接超时";
         // A valid answer hidden in 70 KB of padding is still far too large.
         const QByteArray padded = http(200, QByteArray(R"({"versionCode": 9})") + QByteArray(70000, ' '));
@@ -750,15 +811,21 @@ private slots:
         QFETCH(int, mode);
         QFETCH(bool, manual);
         QFETCH(QString, title);
-        UpdateService service(answer, UpdateService::Mode(mode));
+        UpdateService service(answer, UpdateService::Mode(qMax(0, mode)));
         WhatsNewDlg dialog(QStringLiteral("QX7RD"), 6, QStringLiteral("abc"));
         dialog.setTimeout(300);
-        dialog.checkUpdate(service.url(), manual);
+        // -1: nobody listens there.
+        dialog.checkUpdate(mode < 0 ? QStringLiteral("http://127.0.0.1:1/app/update") : service.url(), manual);
         QTRY_VERIFY_WITH_TIMEOUT(dialog.findChild<QLabel *>("label_title")->text().startsWith(title), 5000);
         QTest::qWait(50);
         const QStringList shown = {dialog.isVisible() ? "shown" : "", dialog.hasUpdate() ? "newer" : "",
                                    dialog.isForceUpdate() ? "forced" : ""};
         QCOMPARE(shown.join(' ').simplified(), state);
+        // A failure says what failed and what to do, not just a title.
+        if (title.startsWith(QStringLiteral("检查更新失败")))
+            QVERIFY(dialog.findChild<QTextEdit *>("text_notes")->toPlainText().size() > 10);
+        if (mode < 0)
+            return;
         QVERIFY(service.request.startsWith("GET /app/update?app=QX7RD&version=6&machine=abc "));
         QVERIFY(service.request.contains("Accept-Encoding: identity"));
         QVERIFY(service.sent < 16 << 20); // endless: cut off

@@ -22,6 +22,10 @@ grep -q '^Exec=tavril %f$' "$app" || fail "Exec line"
 grep -q '^MimeType=text/plain;$' "$app" || fail "MimeType line"
 desktop-file-validate "$app" || fail "desktop-file-validate"
 appstreamcli validate --no-net "$work/usr/share/metainfo/org.example.tavril.metainfo.xml" || fail "appstreamcli"
+# The manual names every command the reader knows.
+for name in $("$work/usr/bin/tavril" --help | sed -n 's/^  \([a-z-]*\) .*/\1/p'); do
+    gzip -dc "$work/usr/share/man/man1/tavril.1.gz" | grep -q "$name" || fail "the manual does not name $name"
+done
 
 if command -v dpkg-deb > /dev/null && command -v dpkg-shlibdeps > /dev/null; then
     (cd "$1" && cpack -G DEB -B "$work/deb" > "$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; fail "cpack"; }
@@ -35,6 +39,7 @@ if command -v dpkg-deb > /dev/null && command -v dpkg-shlibdeps > /dev/null; the
     for d in fonts-noto-cjk qttranslations5-l10n libqt5widgets5; do # the font, Qt's translations, the libraries
         echo "$depends" | grep -q $d || fail "no dependency on $d: $depends"
     done
+    dpkg-deb -f "$deb" Recommends | grep -q qtwayland5 || fail "qtwayland5 not recommended"
     command -v lintian > /dev/null && lintian "$deb" > "$work/lintian" 2>&1
     grep -qs '^E:' "$work/lintian" && { cat "$work/lintian"; fail "lintian errors"; }
 fi

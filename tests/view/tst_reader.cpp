@@ -330,6 +330,31 @@ private slots:
         reader.refresh();
         QCOMPARE(reader.session()->progressText(), QStringLiteral("37.5%  第一章 起"));
         QCOMPARE(reader.lines().size(), fullLines - 1);
+        // Readable: in the text's own colour, and at least 80 % of its size (ink heights, the first line's and
+        // the progress line's, measured on the painted page).
+        config->setTextColor(QColor(200, 30, 30));
+        QImage image(404, 304, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        reader.paint(&painter);
+        painter.end();
+        const auto inkRows = [&image](int from, int to, bool *fullColour) {
+            int first = -1, last = -1;
+            for (int y = from; y < to; ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    if (image.pixel(x, y) != qRgb(255, 255, 255)) {
+                        first = first < 0 ? y : first;
+                        last = y;
+                        *fullColour = *fullColour || image.pixel(x, y) == qRgb(200, 30, 30);
+                    }
+            return last - first + 1;
+        };
+        const int lineHeight = QFontMetrics(config->font()).height();
+        bool textFull = false, progressFull = false;
+        const int text = inkRows(2, 2 + lineHeight, &textFull);
+        const int progress = inkRows(302 - lineHeight, 302, &progressFull);
+        QVERIFY(progressFull);
+        QVERIFY2(progress >= text * 0.8 - 1, qPrintable(QStringLiteral("%1 against %2").arg(progress).arg(text)));
     }
 
     void paintingStaysInsideThePage_data()

@@ -1,4 +1,5 @@
 #include "FileSizeLimit.h"
+#include "HotKeyManager.h"
 #include "MainWindow.h"
 #include "Prompter.h"
 #include "Reader.h"
@@ -109,6 +110,10 @@ private slots:
              {"previous-page", "next-page", "previous-chapter", "next-chapter", "previous-page", "next-page",
               "previous-chapter", "next-chapter", "add-bookmark", "add-bookmark", "auto-turn", "jump"})
             run(window.get(), name);
+        for (const char *name : {"contents", "bookmarks"}) { // no empty dialog titled "目录 -《》"
+            run(window.get(), name);
+            QCOMPARE(prompter->told.takeLast(), QStringLiteral("请先打开一本书"));
+        }
         submenu(window.get(), 3);
         const QStringList commands = QStringLiteral("上一页 下一页 上一章 下一章 添加书签 自动翻页 跳转").split(' ');
         for (QAction *action : window->menu()->actions()) {
@@ -268,7 +273,8 @@ private slots:
         recent->popup(QPoint(0, 0));
         const QList<QAction *> books = recent->actions();
         QCOMPARE(books.size(), 2);
-        QVERIFY(books.at(0)->text() == "dropped");
+        QCOMPARE(books.at(0)->text(), QStringLiteral("dropped"));
+        QVERIFY(books.at(0)->isChecked()); // the book open now
         QVERIFY(books.at(0)->toolTip() == dir.path());
         QVERIFY(books.at(0)->isEnabled());
         QVERIFY(!books.at(1)->isEnabled()); // greyed out, yet takes a click
@@ -276,6 +282,84 @@ private slots:
         QTRY_COMPARE(window->configObject()->fileHistory(), QStringList{dropped});
         QCOMPARE(prompter->told, QStringList{"“" + path + "”已不存在，已从最近打开中移除"});
         QCOMPARE(window->readerObject()->book()->path(), dropped);
+    }
+
+    // Volumes of one title differ after their first dot; the list shows the whole name less ".txt".
+    void recentBooksShowTheirWholeName()
+    {
+        auto window = makeWindow();
+        for (const QString &name : {QStringLiteral("斗罗大陆.第一部.txt"), QStringLiteral("斗罗大陆.第二部.TXT")})
+            window->openFile(book(name));
+        QStringList names;
+        for (QAction *action : submenu(window.get(), 3)->actions())
+            names << action->text() + (action->isChecked() ? "*" : "");
+        QCOMPARE(names, (QStringList{"斗罗大陆.第二部*", "斗罗大陆.第一部"}));
+    }
+
+    // A font too large for one line: the open book still shows its text, pages still turn, the window never grows
+    // past the screen.
+    void aHugeFontStillShowsTheBook()
+    {
+        auto window = makeWindow(book(QStringLiteral("huge font.txt")));
+        window->configObject()->setFont(QFont(QStringLiteral("Noto Sans CJK SC"), 288));
+        const QSize screen = window->windowHandle()->screen()->availableGeometry().size();
+        QVERIFY2(window->minimumWidth() <= screen.width() && window->minimumHeight() <= screen.height(),
+                 qPrintable(QStringLiteral("%1x%2").arg(window->minimumWidth()).arg(window->minimumHeight())));
+        QVERIFY(window->width() <= screen.width());
+        QVERIFY(window->readerObject()->pageShowsText());
+        run(window.get(), "next-page");
+        QCOMPARE(prompter->told, QStringList()); // no false "已是末页"
+        QVERIFY(window->readerObject()->position() > 0);
+    }
+
+    // The menu shows each command's key as it is now; 自动 says what it chose.
+    void theMenuShowsKeysAndTheEncodingChosen()
+    {
+        auto window = makeWindow(book(QStringLiteral("keys.txt")));
+        const auto keyOf = [&window](const QString &text) {
+            submenu(window.get(), 5); // shows the menu, and with it the keys
+            for (QAction *action : window->menu()->actions())
+                if (action->text() == text)
+                    return action->shortcut().toString(QKeySequence::PortableText);
+            return QStringLiteral("(none)");
+        };
+        QCOMPARE(keyOf(QStringLiteral("下一页")), QStringLiteral("Right"));
+        QVERIFY(window->hotKeys()->setHotKey(Command::NextPage, KeyScope::InApp, QStringLiteral("J"), false));
+        QCOMPARE(keyOf(QStringLiteral("下一页")), QStringLiteral("J"));
+        QCOMPARE(keyOf(QStringLiteral("退出")), QString());
+        QCOMPARE(submenu(window.get(), 5)->actions().first()->text(), QStringLiteral("自动（GBK）"));
+    }
+
+    // A notice that would come at every start (a bookmark file that is not one, a folder that cannot be
+    // written) comes once for each book, in this session and the next.
+    void aNoticeForABookComesOnce()
+    {
+        const QString path = book(QStringLiteral("noticed.txt"));
+        writeFile(dir.filePath(QStringLiteral("noticed.bmk")), "Chapter 1 of another story\n");
+        for (int session = 0; session < 2; ++session) {
+            auto window = makeWindow(path);
+            window->openFile(path);
+            QTRY_COMPARE_WITH_TIMEOUT(prompter->told.size(), 1 - session, 1000);
+            QTest::qWait(50);
+            QCOMPARE(prompter->told.size(), 1 - session);
+        }
+        QVERIFY(readFile(dir.filePath(QStringLiteral("noticed.bmk"))).startsWith("Chapter 1"));
+    }
+
+    // Asked for again while it is open (its key, from the desktop), a dialog comes to the front: one of each.
+    void anOpenDialogComesForward()
+    {
+        auto window = makeWindow(book(QStringLiteral("twice.txt")));
+        int open = -1;
+        QTimer::singleShot(100, window.get(), [&] {
+            run(window.get(), "contents");
+            open = 0;
+            for (QWidget *widget : QApplication::topLevelWidgets())
+                open += widget->objectName() == QLatin1String("ContentsDialog") && widget->isVisible();
+            QApplication::activeModalWidget()->close();
+        });
+        run(window.get(), "contents");
+        QCOMPARE(open, 1);
     }
 
     // Clicks, the wheel and double clicks act when chosen; a drag moves the window (stored), its edges size it.
@@ -309,6 +393,7 @@ private slots:
         const QRect start = window->frameGeometry();
         drag(window.get(), {w - 4, h / 2}, {w + 36, h / 2});
         QCOMPARE(window->frameGeometry(), start.adjusted(0, 0, 37, 0));
+        QCOMPARE(iniValue("window/rect").toRect(), window->geometry()); // a resize is stored as a move is
         const QRect wide = window->frameGeometry();
         drag(window.get(), {3, 3}, {w + 500, h + 500}); // past the opposite corner: that one stays
         const QSize least = window->smallestSize();

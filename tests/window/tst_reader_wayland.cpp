@@ -177,8 +177,55 @@ private slots:
         stopReader(reader);
     }
 
+    // Asked for from outside, the menu comes at the window's centre; centring says the desktop places windows.
+    void theMenuAndCentringFromOutside()
+    {
+        stopReader(reader);
+        QVERIFY(startReader(0, 100));
+        QTRY_VERIFY_WITH_TIMEOUT(window().width() > 100, 15000);
+        const QRect reading = window();
+        const auto changedOnScreen = [this, reading] {
+            const QRect changed = pixels([](QRgb c) { return c != kBackground.rgb() && qGray(c) > 200; });
+            return changed.intersects(reading) ? changed : QRect();
+        };
+        const QRect before = changedOnScreen();
+        QCOMPARE(tavril({"--command", "menu"}), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(changedOnScreen() != before, 10000); // the menu, over the window
+        xdotool(QStringLiteral("key Escape"));
+        QTRY_COMPARE_WITH_TIMEOUT(changedOnScreen(), before, 10000);
+        QCOMPARE(tavril({"--command", "center"}), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(pixels([](QRgb c) { return qGray(c) > 200 && c != kBackground.rgb(); }) !=
+                                     pixels([](QRgb) { return false; }),
+                                 10000);
+        QTest::qWait(500);
+        xdotool(QStringLiteral("key Return"));
+        stopReader(reader);
+    }
+
+    // On XWayland, where weston puts an invisible frame around the window: a drag moves it by exactly the drag and
+    // an edge sizes it by exactly the drag; both are stored as they show.
+    void onXWaylandMovesAndSizesAreTheWindowsOwn()
+    {
+        stopReader(reader);
+        QVERIFY(startReader(0, 100, false));
+        QTRY_VERIFY_WITH_TIMEOUT(window().width() > 100, 15000);
+        QRect before = window();
+        drag(before.center(), before.center() + QPoint(60, 40));
+        QTRY_COMPARE(window().topLeft(), before.topLeft() + QPoint(60, 40));
+        before = window();
+        drag(QPoint(before.right() - 3, before.center().y()), QPoint(before.right() + 47, before.center().y()));
+        QTRY_COMPARE(window().right(), before.right() + 47); // where the pointer let go, not a frame's width off
+        QCOMPARE(window().topLeft(), before.topLeft());
+        const auto stored = [this] {
+            return QSettings(dir.filePath("tavrilconfig.ini"), QSettings::IniFormat).value("window/rect").toRect();
+        };
+        QTRY_COMPARE(stored(), window());
+        stopReader(reader);
+    }
+
     void onXWaylandTheDesktopsKeysWorkToo()
     {
+        stopReader(reader);
         QFile::remove(dir.filePath(QStringLiteral("book.bmk")));
         QVERIFY(startReader(0, 100, false));
         nextPageThroughThePortal();
