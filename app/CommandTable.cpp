@@ -38,6 +38,8 @@ const QList<CommandInfo> kCommands = {
     // Asks for a place: in the window only.
     {Command::Jump,            "jump",             LABEL("跳转"),           LABEL("跳转"),     405, "G",     nullptr,                 19, "jump"},
     {Command::Toggle,          "toggle",           LABEL("隐藏或显示窗口"), nullptr,           0,   nullptr, nullptr,                 0,  nullptr},
+    {Command::ReadAloud,       "read-aloud",       LABEL("朗读/暂停"),      LABEL("朗读/暂停"), 407, "R",    "",                      20, "read_aloud"},
+    {Command::StopReading,     "stop-reading",     LABEL("停止朗读"),       LABEL("停止朗读"), 408, "S",     "",                      21, "stop_reading"},
 };
 // clang-format on
 

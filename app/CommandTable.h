@@ -28,6 +28,8 @@ enum class Command {
     AutoTurn,
     Jump,
     Toggle,
+    ReadAloud,
+    StopReading,
 };
 Q_DECLARE_METATYPE(Command)
 

@@ -49,6 +49,11 @@ PreferenceDialog::PreferenceDialog(ReaderConfig *config, HotKeyManager *hotKeyMa
 
 PreferenceDialog::~PreferenceDialog() = default;
 
+void PreferenceDialog::addPage(QWidget *page, const QString &title)
+{
+    ui->tabWidget->insertTab(ui->tabWidget->indexOf(ui->tab_about), page, title);
+}
+
 bool PreferenceDialog::isStandardFontSize(int size)
 {
     if (size >= 6 && size <= 20)

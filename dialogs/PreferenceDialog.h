@@ -30,6 +30,8 @@ public:
 
     /// The book whose chapters the chapter rule's preview counts (may be null).
     void setPreviewBook(Book *book);
+    /// A capability's page of settings, as a tab before 关于; owned.
+    void addPage(QWidget *page, const QString &title);
 
     /// The sizes offered in the size list; grows by the odd sizes met on the way.
     QList<int> offeredFontSizes() const { return fontSizes; }

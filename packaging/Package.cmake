@@ -15,10 +15,12 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION text)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk, qttranslations5-l10n")
+# The speech plug-in is only recommended by Qt's library, and without it
+# nothing can be read aloud.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk, qttranslations5-l10n, qtspeech5-speechd-plugin")
 # Without Qt's Wayland plugin a Wayland session runs the reader through
 # XWayland without a word: global keys and placement then go wrong.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qtwayland5")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qtwayland5, speech-dispatcher, speech-dispatcher-espeak-ng")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${TAVRIL_SITE})
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -172,8 +172,11 @@ void Reader::paintPage(QPainter *painter)
     int at = session_.position();
     const QString &text = session_.book()->text();
     for (int i = 0; i < lines_.size(); ++i) {
-        paintLine(painter, QPoint(x, y), text.mid(at, lines_.at(i)), hangingLines_.contains(i));
-        at += lines_.at(i);
+        const int length = lines_.at(i);
+        const int markFrom = qBound(0, markStart - at, length);
+        const int markTo = qBound(0, markEnd - at, length);
+        paintLine(painter, QPoint(x, y), text.mid(at, length), hangingLines_.contains(i), markFrom, markTo);
+        at += length;
         y += metrics.height() + config_->lineSpace();
     }
     if (config_->showProgress())
@@ -184,21 +187,36 @@ void Reader::paintPage(QPainter *painter)
 // margin and be cut off by its edge. Its line is drawn narrowed to the page
 // width instead: a few percent on a page that holds a dozen characters a
 // line, and nothing is ever drawn outside the page.
-void Reader::paintLine(QPainter *painter, const QPoint &at, QString line, bool hangs)
+void Reader::paintLine(QPainter *painter, const QPoint &at, QString line, bool hangs, int markFrom, int markTo)
 {
     if (line.endsWith(kLineFeed))
         line.chop(1); // the line feed ends the line; it is not drawn
+    const QFontMetrics metrics = painter->fontMetrics();
     const int width = pageRect_.width();
-    const int advance = hangs ? painter->fontMetrics().horizontalAdvance(line) : 0;
-    if (advance <= width || width <= 0) {
-        painter->drawText(at, line);
-        return;
-    }
+    const int advance = hangs ? metrics.horizontalAdvance(line) : 0;
     painter->save();
     painter->translate(at);
-    painter->scale(qreal(width) / advance, 1);
+    if (advance > width && width > 0)
+        painter->scale(qreal(width) / advance, 1);
     painter->drawText(QPoint(0, 0), line);
+    markTo = qMin(markTo, line.size());
+    if (markFrom < markTo) {
+        // A thin line in the text's colour, half way into the descent.
+        const int left = metrics.horizontalAdvance(line.left(markFrom));
+        const int right = metrics.horizontalAdvance(line.left(markTo));
+        const int below = qMax(1, metrics.descent() / 2);
+        painter->drawLine(left, below, right, below);
+    }
     painter->restore();
+}
+
+void Reader::setMark(int start, int end)
+{
+    if (start == markStart && end == markEnd)
+        return;
+    markStart = start;
+    markEnd = end;
+    emit changed();
 }
 
 void Reader::paintStartScreen(QPainter *painter)

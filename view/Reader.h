@@ -53,6 +53,9 @@ public:
     int layoutPage(const QString &text, int from, int to, bool store) override;
     /// The page, or the start screen when there is nothing to show.
     void paint(QPainter *painter);
+    /// Underlines the text [start, end) where it stands on the page (the
+    /// sentence read aloud); -1: nothing.
+    void setMark(int start, int end);
 
 signals:
     void changed();
@@ -61,7 +64,7 @@ private:
     void paintPage(QPainter *painter);
     void paintProgress(QPainter *painter);
     QFont progressFont() const;
-    void paintLine(QPainter *painter, const QPoint &at, QString line, bool hangs);
+    void paintLine(QPainter *painter, const QPoint &at, QString line, bool hangs, int markFrom, int markTo);
     void paintStartScreen(QPainter *painter);
 
     GraphemeBreaks graphemes_;
@@ -71,6 +74,8 @@ private:
     QList<int> lines_;
     QList<int> hangingLines_; // indexes of lines that keep a mark past the page width
     int pageLength_ = 0;
+    int markStart = -1;
+    int markEnd = -1;
     QRect pageRect_;
     DelayRun relayoutDelay{100};
     ReaderConfig *config_;

@@ -65,6 +65,15 @@ const Setting kSettings[] = {
     {"view/autoTurnSeconds",      Kind::Int,    [] { return QVariant(15); },                      2, 120, Tells::Nothing},
     {"content/chapterRule",       Kind::String, [] { return QVariant(QStringLiteral("standard")); }, 0, 0, Tells::ChapterRule},
     {"content/chapterPattern",    Kind::String, [] { return QVariant(QString()); },               0, 0,   Tells::ChapterRule},
+    // Reading aloud: an empty voice is the best Mandarin one; rate and pitch
+    // in tenths of the engine's range; sleep in minutes, -1: the chapter's end.
+    {"speech/voice",              Kind::String, [] { return QVariant(QString()); },               0, 0,   Tells::Nothing},
+    {"speech/rate",               Kind::Int,    [] { return QVariant(0); },                     -10, 10,  Tells::Nothing},
+    {"speech/pitch",              Kind::Int,    [] { return QVariant(0); },                     -10, 10,  Tells::Nothing},
+    {"speech/volume",             Kind::Int,    [] { return QVariant(80); },                      0, 100, Tells::Nothing},
+    {"speech/mark",               Kind::Bool,   [] { return QVariant(true); },                    0, 0,   Tells::Nothing},
+    {"speech/resumeOnShow",       Kind::Bool,   [] { return QVariant(false); },                   0, 0,   Tells::Nothing},
+    {"speech/sleep",              Kind::Int,    [] { return QVariant(0); },                      -1, 90,  Tells::Nothing},
 };
 // clang-format on
 

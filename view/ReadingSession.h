@@ -37,6 +37,8 @@ public:
     const Book *book() const { return &book_; }
     /// Offset of the first character of the page on screen.
     int position() const { return position_; }
+    /// Offset just past the last character of the page on screen.
+    int pageEnd() const { return position_ + pager->pageLength(); }
 
     /// Opens the book at its automatic bookmark; false when the file could
     /// not be opened (the current book then stays).

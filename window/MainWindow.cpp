@@ -4,6 +4,7 @@
 #include "AutoTurner.h"
 #include "BookNotices.h"
 #include "BuildSettings.h"
+#include "Capabilities.h"
 #include "CommandDispatcher.h"
 #include "ContextMenu.h"
 #include "HotKeyManager.h"
@@ -54,8 +55,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     dispatcher = new CommandDispatcher(this);
     readingCommands = new ReadingCommands(reader->session(), config, this);
     readingCommands->addTo(dispatcher);
-    autoTurner = new AutoTurner(reader->session(), config, this);
-    autoTurner->addTo(dispatcher);
+    capabilities = new Capabilities(reader, dispatcher, this);
+    autoTurner = capabilities->autoTurner();
     addWindowCommands();
     contextMenu = new ContextMenu(dispatcher, readingCommands, reader->session(), config, hotKeyManager, this);
     new BookNotices(reader->book(), config, this);
@@ -64,7 +65,6 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     // (startUpdateCheck): building a dialog and the network stack take a
     // while, and the page should not wait for them.
     connect(reader, &Reader::changed, this, QOverload<>::of(&QWidget::update));
-    connect(autoTurner, &AutoTurner::changed, this, QOverload<>::of(&QWidget::update));
     connect(config, &ReaderConfig::fontChanged, this, &MainWindow::refreshAndPaint);
     connect(config, &ReaderConfig::topOnWindow, this, &MainWindow::onTopWindow);
     connect(config, &ReaderConfig::backgroundChanged, this, &MainWindow::onBackgroundChanged);
@@ -418,8 +418,7 @@ void MainWindow::paintEvent(QPaintEvent *event)
         painter.setOpacity(wholeWindowOpacity());
     painter.fillRect(QRect(0, 0, width(), height()), backgroundColor());
     reader->paint(&painter);
-    if (autoTurner->isTurning())
-        autoTurner->paintMark(&painter, reader->pageRect());
+    capabilities->paint(&painter, reader->pageRect());
     if (!firstPaintDone) {
         firstPaintDone = true;
         // The page is on screen: the rest of a long book can be read now.
@@ -441,12 +440,6 @@ void MainWindow::moveEvent(QMoveEvent *)
 bool MainWindow::isTurningPages() const
 {
     return autoTurner->isTurning();
-}
-
-void MainWindow::hideEvent(QHideEvent *event)
-{
-    autoTurner->stop();
-    QMainWindow::hideEvent(event);
 }
 
 // A file dropped on the window opens as the open-file command would; of

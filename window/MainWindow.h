@@ -10,6 +10,7 @@
 #include <functional>
 
 class AutoTurner;
+class Capabilities;
 class CommandDispatcher;
 class ContextMenu;
 class HotKeyManager;
@@ -87,7 +88,6 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
-    void hideEvent(QHideEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
@@ -113,6 +113,7 @@ private:
     HotKeyManager *hotKeyManager = nullptr;
     CommandDispatcher *dispatcher = nullptr;
     ReadingCommands *readingCommands = nullptr;
+    Capabilities *capabilities = nullptr;
     AutoTurner *autoTurner = nullptr;
     ContextMenu *contextMenu = nullptr;
     ResizeEdge resizeEdge = None;

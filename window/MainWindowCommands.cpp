@@ -4,6 +4,7 @@
 #include "MainWindow.h"
 
 #include "BuildSettings.h"
+#include "Capabilities.h"
 #include "CommandDispatcher.h"
 #include "ContextMenu.h"
 #include "FileNameCodec.h"
@@ -122,6 +123,7 @@ void MainWindow::showPreferences()
         preferenceDialog = new PreferenceDialog(reader->config(), hotKeyManager, this);
         preferenceDialog->setWindowFlags(Qt::Dialog);
         preferenceDialog->setPreviewBook(reader->book());
+        capabilities->addPreferencePages(preferenceDialog);
     }
     if (!preferenceDialog->isActiveWindow()) {
         preferenceDialog->show();

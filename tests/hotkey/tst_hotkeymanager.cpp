@@ -31,7 +31,7 @@ QMap<QString, QString> documentedDefaults()
                               "add-bookmark=V", "find=F",  "previous-page=Left", "next-page=Right",
                               "hide=Down",      "show=Up", "center=N",           "menu=M",
                               "preferences=P",  "help=H",  "previous-chapter=[", "next-chapter=]",
-                              "auto-turn=A"};
+                              "auto-turn=A",    "read-aloud=R", "stop-reading=S"};
     QMap<QString, QString> table{{"jump", "G"},
                                  {"previous-page@g", "Ctrl+Alt+Shift+PgUp"},
                                  {"next-page@g", "Ctrl+Alt+Shift+PgDown"},
@@ -153,7 +153,7 @@ private slots:
         QCOMPARE(stored(), (QStringList{"1=X", "2=O"}));
         manager.resetToDefaults(true);
         QCOMPARE(table(manager), documentedDefaults());
-        QCOMPARE(stored().size(), 35); // every key there can be, the empty ones too
+        QCOMPARE(stored().size(), 39); // every key there can be, the empty ones too
         QVERIFY(stored().contains("108=Ctrl+Alt+Shift+PgDown"));
         QVERIFY(stored().contains("19=G"));
         QVERIFY(stored().contains("101="));

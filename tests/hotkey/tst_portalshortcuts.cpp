@@ -39,7 +39,8 @@ private slots:
                          "next-page\t下一页\tCTRL+ALT+SHIFT+Page_Down", "hide\t隐藏窗口\tCTRL+ALT+SHIFT+h",
                          "show\t显示窗口\tCTRL+ALT+SHIFT+s", "center\t窗口居中\t", "menu\t显示菜单\t",
                          "preferences\t设置\t", "help\t帮助\t", "previous-chapter\t上一章\tCTRL+ALT+SHIFT+Home",
-                         "next-chapter\t下一章\tCTRL+ALT+SHIFT+End", "auto-turn\t自动翻页\t"}));
+                         "next-chapter\t下一章\tCTRL+ALT+SHIFT+End", "auto-turn\t自动翻页\t",
+                         "read-aloud\t朗读/暂停\t", "stop-reading\t停止朗读\t"}));
         // What the desktop bound, which need not be what was asked.
         QCOMPARE(manager.desktopTrigger(Command::PreviousPage), QStringLiteral("CTRL+ALT+Left"));
         QCOMPARE(manager.desktopTrigger(Command::NextPage), QStringLiteral("CTRL+ALT+SHIFT+Page_Down"));

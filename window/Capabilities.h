@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QObject>
+
+class AutoTurner;
+class CommandDispatcher;
+class PreferenceDialog;
+class QPainter;
+class QRect;
+class QWidget;
+class ReadAloud;
+class Reader;
+
+/// What the reader can do beside showing pages: pages that turn by
+/// themselves, the book read aloud. Each registers its commands, paints its
+/// sign on the page, hears of the window hiding and showing, and brings its
+/// own page of preferences; the window only creates this and paints it.
+class Capabilities : public QObject
+{
+    Q_OBJECT
+
+public:
+    Capabilities(Reader *reader, CommandDispatcher *dispatcher, QWidget *window);
+
+    AutoTurner *autoTurner() const { return autoTurner_; }
+    ReadAloud *readAloud() const { return readAloud_; }
+    /// Their signs on the page.
+    void paint(QPainter *painter, const QRect &page) const;
+    /// Their pages of preferences.
+    void addPreferencePages(PreferenceDialog *dialog);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    Reader *reader;
+    QWidget *window;
+    AutoTurner *autoTurner_;
+    ReadAloud *readAloud_;
+};
