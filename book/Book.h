@@ -80,6 +80,13 @@ public:
     /// of the stretch (a line start). Nothing before it may be looked at.
     int readFrom() const { return complete_ ? 0 : readFrom_; }
     const QString &text() const { return text_; }
+    /// The text as the file holds it, before any transform of the display
+    /// (clean-up rules, script conversion, tidying): what stored offsets (the
+    /// bookmark file's) count in. text() is what is shown.
+    const QString &decodedText() const { return text_; }
+    /// A place of the shown text in the decoded text, and back.
+    int decodedOffset(int shown) const { return shown; }
+    int shownOffset(int decoded) const { return decoded; }
     int length() const { return length_; }
     QString path() const { return path_; }
     QString title(bool withBrackets = false) const;
