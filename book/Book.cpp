@@ -25,6 +25,9 @@ const int kSniffLength = 64 * 1024;
 const qint64 kIndexedSize = 8 << 20;
 // What the first page may need after its first character, and then some.
 const int kAhead = 16 * 1024;
+// A long book never opened before shows its first page from this much of
+// its start while the whole is read.
+const int kStartBytes = 256 * 1024;
 // The rest of a book opened from a stretch is read at the latest this long
 // after the open (ms).
 const int kRestAtLatest = 1000;
@@ -87,6 +90,9 @@ bool looksBinaryData(const QByteArray &head)
 Book::Book() : QObject(nullptr)
 {
     connect(&reading, &QFutureWatcher<BookText>::finished, this, &Book::completeText);
+    connect(&shown_, &ShownText::finished, this, &Book::onShaped);
+    connect(&shown_, &ShownText::ranOver, this, &Book::transformRanOver, Qt::QueuedConnection);
+    connect(&bookmarks_, &BookmarkStore::changed, this, [this] { ++bookmarkChanges; });
 }
 
 Book::~Book()
@@ -133,6 +139,8 @@ bool Book::open(const QString &path, TextEncoding encoding)
         const BookIndex index = BookIndex::load(path);
         if (index.fits(path, encoding) && openStretch(path, encoding, index))
             return true;
+        if (BookmarkStore::placeOf(path) == 0 && openStart(path, encoding))
+            return true;
     }
     BookText whole = BookText::read(path, encoding);
     if (whole.error != BookText::NoError) {
@@ -142,10 +150,35 @@ bool Book::open(const QString &path, TextEncoding encoding)
     adopt(path, whole.text, whole.encoding);
     reading_ = whole.reading;
     complete_ = true;
+    shown_.shape(decoded_, BookmarkStore::placeOf(path), rule_);
     loadBookmarks();
-    startParse();
+    if (shown_.isComplete())
+        startParse();
     if (indexed)
         BookText::indexLater(path, encoding);
+    return true;
+}
+
+// A long book never opened before: its first page from the start of the
+// file, the encoding guessed from that much; the whole is read (and the
+// encoding decided from all of it) in the background.
+bool Book::openStart(const QString &path, TextEncoding encoding)
+{
+    const BookText start = BookText::readStart(path, encoding, kStartBytes);
+    if (start.error != BookText::NoError || start.text.isEmpty())
+        return false;
+    adopt(path, start.text, start.encoding);
+    reading_ = start.reading;
+    stretch_ = BookIndex::Stretch();
+    stretchText = start.text;
+    complete_ = false;
+    restEncoding = encoding;
+    restStarted = false;
+    readFrom_ = 0;
+    indexWhenRead = true;
+    QTimer::singleShot(kRestAtLatest, this, &Book::readRest);
+    shown_.shape(decoded_, 0, rule_);
+    loadBookmarks();
     return true;
 }
 
@@ -169,6 +202,8 @@ bool Book::openStretch(const QString &path, TextEncoding encoding, const BookInd
     restEncoding = encoding;
     restStarted = false;
     readFrom_ = stretch.from.character;
+    indexWhenRead = false;
+    shown_.shapeStretch(decoded_, stretch.from.character, stretch.to.character, rule_);
     // The rest is read once the first page is on screen (the window says
     // so), or soon in any case.
     QTimer::singleShot(kRestAtLatest, this, &Book::readRest);
@@ -185,9 +220,11 @@ void Book::adopt(const QString &path, const QString &text, TextEncoding encoding
         parser->clear();
     path_ = path;
     title_ = FileNameCodec::displayed(QFileInfo(path).baseName());
-    text_ = text;
-    length_ = text_.size();
+    decoded_ = text;
+    shown_.setTransform(transformSource ? transformSource(path) : nullptr);
     placeShift_ = 0;
+    firstPlacePending = false;
+    ++bookmarkChanges;
     open_ = true;
     ++serial_;
     encoding_ = encoding;
@@ -205,6 +242,7 @@ void Book::waitForText()
 {
     if (!complete_)
         completeText();
+    shown_.wait();
 }
 
 void Book::completeText()
@@ -219,15 +257,54 @@ void Book::completeText()
     // by the reader.
     placeShift_ = 0;
     if (whole.error == BookText::NoError) {
-        text_ = whole.text;
+        decoded_ = whole.text;
         placeShift_ = stretchShift();
+        // The whole file may say otherwise than the start it was guessed from.
+        encoding_ = whole.encoding;
+        reading_ = whole.reading;
     } else {
-        text_.fill(QChar::ReplacementCharacter);
+        decoded_.fill(QChar::ReplacementCharacter);
     }
     stretchText.clear();
-    length_ = text_.size();
+    if (indexWhenRead && whole.error == BookText::NoError)
+        BookText::indexLater(path_, restEncoding);
+    shown_.shape(decoded_, bookmarks_.lastReadOffset(), rule_, true);
+    if (shown_.isComplete())
+        onShaped();
+}
+
+void Book::onShaped()
+{
+    ++bookmarkChanges;
     startParse();
+    if (firstPlacePending) {
+        firstPlacePending = false;
+        addBookmark(0, true);
+    }
+    emit textChanged();
     emit textCompleted();
+}
+
+void Book::setTransformSource(std::function<std::shared_ptr<const TextTransform>(const QString &path)> source)
+{
+    transformSource = std::move(source);
+}
+
+void Book::reshape()
+{
+    if (!open_)
+        return;
+    shown_.setTransform(transformSource ? transformSource(path_) : nullptr);
+    if (!complete_)
+        return; // shaped when the rest is read
+    shown_.shape(decoded_, bookmarks_.lastReadOffset(), rule_);
+    if (shown_.isComplete()) {
+        onShaped();
+        return;
+    }
+    // The stretch around the place is shown until the rest is shaped.
+    ++bookmarkChanges;
+    emit textChanged();
 }
 
 // The stretch shown first came from the index; a book changed in place
@@ -236,7 +313,7 @@ void Book::completeText()
 // the same bytes, so that the page stays on the same words.
 int Book::stretchShift()
 {
-    if (QStringView(text_).mid(stretch_.from.character, stretchText.size()) == QStringView(stretchText))
+    if (QStringView(decoded_).mid(stretch_.from.character, stretchText.size()) == QStringView(stretchText))
         return 0;
     BookIndex::forget(path_);
     BookText::indexLater(path_, restEncoding);
@@ -245,13 +322,16 @@ int Book::stretchShift()
 
 void Book::clear()
 {
-    waitForText();
+    if (!complete_)
+        completeText();
+    shown_.cancel();
     if (open_)
         emit replaced();
     if (parser)
         parser->clear();
     title_.clear();
-    text_.clear();
+    decoded_.clear();
+    shown_.shape(decoded_, 0, rule_);
     stretchText.clear();
     bookmarks_.clear();
     open_ = false;
@@ -268,12 +348,12 @@ QString Book::title(bool withBrackets) const
 void Book::startParse()
 {
     if (!parser) {
-        parser.reset(new ParseContentThread(text_, &chapters_, &chapterLock, rule_));
+        parser.reset(new ParseContentThread(text(), &chapters_, &chapterLock, rule_));
         parser->setCustomRuleBudget(customRuleBudget);
         connect(parser.get(), &QThread::finished, this, &Book::onParseEnd);
         parser->start(QThread::InheritPriority);
     } else {
-        parser->restart(text_, rule_);
+        parser->restart(text(), rule_);
     }
 }
 
@@ -283,14 +363,17 @@ void Book::setChapterRule(const ChapterRule &rule)
     if (usable == rule_)
         return;
     rule_ = usable;
-    if (hasText() && complete_)
+    // A transform may treat headings apart.
+    if (hasText() && complete_ && shown_.hasTransform())
+        reshape();
+    else if (hasText() && complete_)
         startParse();
 }
 
 int Book::countChapters(const ChapterRule &rule, QDeadlineTimer deadline, bool *complete, int *scanned)
 {
     waitForText();
-    return ChapterScanner(rule).count(text_, deadline, complete, scanned);
+    return ChapterScanner(rule).count(text(), deadline, complete, scanned);
 }
 
 void Book::setCustomRuleBudget(int budget)
@@ -365,44 +448,12 @@ Chapter Book::chapter(int index) const
     return index >= 0 && index < chapters_.size() ? chapters_.at(index) : Chapter();
 }
 
-Bookmark Book::makeBookmark(int offset, bool autoSave) const
-{
-    const int kSummaryLength = 100;
-    const Chapter chapter = chapterAt(offset);
-    int summaryStart = offset;
-    if (offset == chapter.offset)
-        summaryStart = offset + chapter.title.size();
-    // Offsets from a damaged or outdated file are kept as they are, but never
-    // used to read outside the text.
-    summaryStart = qBound(0, summaryStart, text_.size());
-    QString title = chapter.title;
-    if (autoSave)
-        title += tr("（自动保存）");
-    return Bookmark{offset, title, text_.mid(summaryStart, kSummaryLength).trimmed()};
-}
-
-bool Book::addBookmark(int offset, bool autoSave)
-{
-    if (!open_)
-        return false;
-    waitForText();
-    const Bookmark bookmark = makeBookmark(offset, autoSave);
-    return autoSave ? bookmarks_.setPlace(bookmark) : bookmarks_.add(bookmark);
-}
-
-void Book::loadBookmarks()
-{
-    // A book without a bookmark file gets one with its reading place at once.
-    if (!bookmarks_.load(path_))
-        addBookmark(0, true);
-}
-
 qint64 Book::byteOffsetOf(int position) const
 {
-    return BookText::byteOffsetOf(path_, reading_, position);
+    return BookText::byteOffsetOf(path_, reading_, decodedOffset(position));
 }
 
 int Book::offsetAtByte(qint64 byte) const
 {
-    return BookText::characterOffsetOf(path_, reading_, byte);
+    return shownOffset(BookText::characterOffsetOf(path_, reading_, byte));
 }

@@ -6,6 +6,8 @@
 #include "BookmarkStore.h"
 #include "Chapter.h"
 #include "ChapterRule.h"
+#include "ShownText.h"
+#include "TextTransform.h"
 #include "decodeText.h"
 
 #include <QDeadlineTimer>
@@ -15,6 +17,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class ParseContentThread;
@@ -35,6 +38,13 @@ class ParseContentThread;
 ///
 /// The bookmarks are the BookmarkStore's, which the book owns; the book
 /// makes their titles and summaries from its text and chapters.
+///
+/// What the book shows may differ from what the file holds: a TextTransform
+/// (clean-up rules, another script, tidied paragraphs) makes the shown text
+/// from the decoded one. text(), chapters and every offset of this interface
+/// are the shown text's; the bookmark file keeps offsets into the decoded
+/// text, and the book converts at that border, so a transform turned on and
+/// off changes nothing stored.
 class Book : public QObject
 {
     Q_OBJECT
@@ -70,24 +80,25 @@ public:
     /// command that waited (a dialog) checks it before it acts on the book.
     quint64 serial() const { return serial_; }
 
-    bool hasText() const { return !text_.isEmpty(); }
-    /// The whole text is read; until then only the stretch around the
-    /// reading place is (see above).
-    bool isComplete() const { return complete_; }
+    bool hasText() const { return !decoded_.isEmpty(); }
+    /// The whole text is read and shaped; until then only the stretch around
+    /// the reading place is (see above).
+    bool isComplete() const { return complete_ && shown_.isComplete(); }
     /// Waits until the whole text is read (at once when it is).
     void waitForText();
     /// Where the text read so far begins: 0 once complete, else the start
     /// of the stretch (a line start). Nothing before it may be looked at.
-    int readFrom() const { return complete_ ? 0 : readFrom_; }
-    const QString &text() const { return text_; }
-    /// The text as the file holds it, before any transform of the display
-    /// (clean-up rules, script conversion, tidying): what stored offsets (the
-    /// bookmark file's) count in. text() is what is shown.
-    const QString &decodedText() const { return text_; }
-    /// A place of the shown text in the decoded text, and back.
-    int decodedOffset(int shown) const { return shown; }
-    int shownOffset(int decoded) const { return decoded; }
-    int length() const { return length_; }
+    int readFrom() const { return complete_ ? 0 : shownOffset(readFrom_); }
+    /// The text as shown.
+    const QString &text() const { return shown_.text(); }
+    /// The text as the file holds it, before any transform: what stored
+    /// offsets (the bookmark file's) count in.
+    const QString &decodedText() const { return decoded_; }
+    /// A place of the shown text in the decoded text, and back; a character
+    /// the transform removed maps to the nearest kept one.
+    int decodedOffset(int shown) const { return shown_.map().isIdentity() ? shown : shown_.map().toSource(shown); }
+    int shownOffset(int decoded) const { return shown_.map().isIdentity() ? decoded : shown_.map().toShown(decoded); }
+    int length() const { return shown_.text().size(); }
     QString path() const { return path_; }
     QString title(bool withBrackets = false) const;
     /// The encoding the open book was read in: the one asked for, or the one
@@ -99,9 +110,23 @@ public:
     /// same bytes whatever encoding the book is read in next.
     qint64 byteOffsetOf(int position) const;
     int offsetAtByte(qint64 byte) const;
-    /// How far the place moved when the whole text came: not at all, unless
-    /// the book was changed in place since its index was made.
-    int placeShift() const { return placeShift_; }
+    /// Where a place of the text shown before the last textChanged() stands
+    /// now: the same words, unless the book was changed in place since its
+    /// index was made.
+    int carriedPlace(int position) const { return shown_.carried(position, placeShift_); }
+    /// How the book finds the transform for a book file (null: none); asked
+    /// at every open.
+    void setTransformSource(std::function<std::shared_ptr<const TextTransform>(const QString &path)> source);
+    /// Asks for the open book's transform again and shows the text it makes,
+    /// keeping the place (textChanged()).
+    void reshape();
+    /// A search in the shown text matches other forms of the characters too
+    /// when this says so: search foldedForSearch(text()) for the folded keyword.
+    bool foldsForSearch() const { return shown_.hasTransform() && shown_.currentTransform()->foldsForSearch(); }
+    QString foldedForSearch(const QString &text) const
+    {
+        return foldsForSearch() ? shown_.currentTransform()->foldedForSearch(text) : text;
+    }
 
     QList<Chapter> chapters() const;
     int chapterCount() const;
@@ -124,15 +149,16 @@ public:
     void waitForChapters();
     bool isParsing() const;
 
-    const QList<Bookmark> &bookmarks() const { return bookmarks_.bookmarks(); }
+    /// The bookmarks at their places in the shown text, titled from it.
+    QList<Bookmark> bookmarks() const;
     BookmarkStore *bookmarkStore() { return &bookmarks_; }
     /// Makes a bookmark (the reading place when `autoSave`) and saves the
     /// list; false when no book is open or the save failed (the bookmark is
     /// kept all the same and saved with the next one).
     bool addBookmark(int offset, bool autoSave);
     bool autoSaveBookmark(int offset) { return addBookmark(offset, true); }
-    bool removeBookmark(int index) { return open_ && bookmarks_.remove(index); }
-    int lastReadOffset() const { return bookmarks_.lastReadOffset(); }
+    bool removeBookmark(int index);
+    int lastReadOffset() const { return shownOffset(bookmarks_.lastReadOffset()); }
     /// Waits until every queued save is written.
     void flushBookmarks() { bookmarks_.flush(); }
     /// Where the bookmarks are read from and written to.
@@ -146,8 +172,12 @@ signals:
     void chaptersReady();
     /// The book is about to be closed or replaced by another.
     void replaced();
-    /// The whole text is read (see isComplete()).
+    /// The whole text is read and shaped (see isComplete()).
     void textCompleted();
+    /// text() was replaced: carriedPlace() tells where a place went.
+    void textChanged();
+    /// The transform left out rules that ran over their time (their names).
+    void transformRanOver(const QStringList &names);
     /// The scan by the user's pattern ran out of its budget: `found`
     /// chapters, from the start of the book.
     void chapterRuleTooSlow(int found);
@@ -160,6 +190,7 @@ public slots:
 
 private slots:
     void completeText();
+    void onShaped();
 
 private:
     void startParse();
@@ -167,14 +198,22 @@ private:
     bool openStretch(const QString &path, TextEncoding encoding, const BookIndex &index);
     void adopt(const QString &path, const QString &text, TextEncoding encoding);
     Bookmark makeBookmark(int offset, bool autoSave) const;
+    Bookmark shownBookmark(int decodedOffset, bool autoSave) const;
+    bool openStart(const QString &path, TextEncoding encoding);
     void loadBookmarks();
     int stretchShift();
 
     QString path_;
     QString title_;
-    QString text_;
+    QString decoded_;
+    ShownText shown_;
     QList<Chapter> chapters_;
-    int length_ = 0;
+    std::function<std::shared_ptr<const TextTransform>(const QString &)> transformSource;
+    mutable QList<Bookmark> shownBookmarks; // bookmarks() of a transformed book, while `bookmarkChanges` holds
+    mutable quint64 shownBookmarksAt = ~quint64(0);
+    quint64 bookmarkChanges = 0;
+    bool firstPlacePending = false; // a new book's place is stored once its text is read
+    bool indexWhenRead = false;
     TextEncoding encoding_ = TextEncoding::Auto;
     TextReading reading_ = TextReading::Utf8;
     BookIndex::Stretch stretch_; // of a book opened from its index

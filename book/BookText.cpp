@@ -57,6 +57,49 @@ BookText BookText::read(const QString &path, TextEncoding requested)
     return result;
 }
 
+namespace {
+
+// Where the last line of `bytes` in `encoding` ends: no character is cut.
+int lineEndCut(const QByteArray &bytes, TextEncoding encoding)
+{
+    const int unit = encoding == TextEncoding::Utf32                                          ? 4
+                     : encoding == TextEncoding::Utf16Le || encoding == TextEncoding::Utf16Be ? 2
+                                                                                              : 1;
+    for (int at = bytes.lastIndexOf('\n'); at >= 0; at = bytes.lastIndexOf('\n', at - 1)) {
+        // The line feed's own unit: its byte first (little-endian) or last.
+        const bool big =
+            encoding == TextEncoding::Utf16Be || (encoding == TextEncoding::Utf32 && bytes.startsWith("\0\0\xFE\xFF"));
+        const int unitStart = big ? at - (unit - 1) : at;
+        if (unitStart >= 0 && unitStart % unit == 0)
+            return unitStart + unit;
+    }
+    return bytes.size() - bytes.size() % unit;
+}
+
+} // namespace
+
+BookText BookText::readStart(const QString &path, TextEncoding requested, int bytes)
+{
+    BookText result;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.error = Unreadable;
+        return result;
+    }
+    QByteArray start = file.read(bytes);
+    if (file.error() != QFileDevice::NoError) {
+        result.error = Unreadable;
+        return result;
+    }
+    if (!file.atEnd()) {
+        const TextEncoding guess = requested == TextEncoding::Auto ? detectEncoding(start) : requested;
+        start.truncate(lineEndCut(start, guess));
+    }
+    result.text = decodeText(start, requested, &result.encoding, &result.reading);
+    normalizeLineEnds(result.text);
+    return result;
+}
+
 QString BookText::readStretch(const QString &path, TextReading reading, const BookIndex::Stretch &stretch)
 {
     QFile file(path);

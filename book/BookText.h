@@ -20,6 +20,9 @@ public:
 
     /// The whole file read as `requested` (Auto: as it looks).
     static BookText read(const QString &path, TextEncoding requested);
+    /// The file's first `bytes` bytes or so, up to a line end, read as
+    /// `requested` (Auto: as they look, which the whole may contradict).
+    static BookText readStart(const QString &path, TextEncoding requested, int bytes);
     /// Characters [from.character, to.character) of the stretch, read from
     /// its bytes alone; a null string when the file does not give exactly
     /// those (it changed, or cannot be read).

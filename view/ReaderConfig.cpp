@@ -73,6 +73,12 @@ const Setting kSettings[] = {
     {"speech/volume",             Kind::Int,    [] { return QVariant(80); },                      0, 100, Tells::Nothing},
     {"speech/mark",               Kind::Bool,   [] { return QVariant(true); },                    0, 0,   Tells::Nothing},
     {"speech/resumeOnShow",       Kind::Bool,   [] { return QVariant(false); },                   0, 0,   Tells::Nothing},
+    // Clean text: the script for all books (0 as in the file, 1 simplified,
+    // 2 traditional, 3 Taiwan, 4 Hong Kong) and the tidying of paragraphs.
+    {"clean/script",              Kind::Int,    [] { return QVariant(0); },                       0, 4,   Tells::Nothing},
+    {"clean/foldBlank",           Kind::Bool,   [] { return QVariant(false); },                   0, 0,   Tells::Nothing},
+    {"clean/indent",              Kind::Bool,   [] { return QVariant(false); },                   0, 0,   Tells::Nothing},
+    {"clean/join",                Kind::Bool,   [] { return QVariant(false); },                   0, 0,   Tells::Nothing},
     {"speech/sleep",              Kind::Int,    [] { return QVariant(0); },                      -1, 90,  Tells::Nothing},
 };
 // clang-format on

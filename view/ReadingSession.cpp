@@ -4,18 +4,15 @@
 
 ReadingSession::ReadingSession(Pager *pager) : QObject(nullptr), pager(pager)
 {
-    connect(&book_, &Book::textCompleted, this, &ReadingSession::onTextCompleted);
+    connect(&book_, &Book::textChanged, this, &ReadingSession::onTextChanged);
 }
 
-// The rest of a long book has been read. Only a file that changed since it
-// was indexed moves the page: to the same words, or to the end of a book
-// that became shorter.
-void ReadingSession::onTextCompleted()
+// The rest of a long book has been read, or the book is shown otherwise (a
+// transform turned on or off): the page keeps its words, or goes to the end
+// of a book that became shorter.
+void ReadingSession::onTextChanged()
 {
-    const int shift = book_.placeShift();
-    if (shift == 0 && position_ < book_.length())
-        return;
-    position_ = qBound(0, position_ + shift, book_.length());
+    position_ = qBound(0, book_.carriedPlace(position_), book_.length());
     if (position_ < book_.length())
         position_ = graphemes.clusterStart(book_.text(), position_);
     refresh();

@@ -68,7 +68,7 @@ signals:
     void changed();
 
 private slots:
-    void onTextCompleted();
+    void onTextChanged();
 
 private:
     /// Where the page that ends exactly at `end` starts; lays it out.

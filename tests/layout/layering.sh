@@ -3,7 +3,7 @@
 # it (the entry point, app/main.cpp, aside). Lowest first.
 set -u
 cd "$1"
-layers="app book clean view speech sync hotkey dialogs window"
+layers="app book view clean speech sync hotkey dialogs window"
 fail=0
 rank() { i=0; for layer in $layers; do [ "$layer" = "$1" ] && { echo $i; return; }; i=$((i + 1)); done; echo -1; }
 for folder in $layers; do
