@@ -40,6 +40,9 @@ const QList<CommandInfo> kCommands = {
     {Command::Toggle,          "toggle",           LABEL("隐藏或显示窗口"), nullptr,           0,   nullptr, nullptr,                 0,  nullptr},
     {Command::ReadAloud,       "read-aloud",       LABEL("朗读/暂停"),      LABEL("朗读/暂停"), 407, "R",    "",                      20, "read_aloud"},
     {Command::StopReading,     "stop-reading",     LABEL("停止朗读"),       LABEL("停止朗读"), 408, "S",     "",                      21, "stop_reading"},
+    // Open a window of their own: in the window only.
+    {Command::CleanRules,      "clean-rules",      LABEL("净化规则"),       LABEL("净化规则"), 305, "",      nullptr,                 22, "clean_rules"},
+    {Command::SaveCleanText,   "save-clean-text",  LABEL("另存为净化文本"), LABEL("另存为净化文本"), 203, "", nullptr,               23, "save_clean_text"},
 };
 // clang-format on
 

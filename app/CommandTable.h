@@ -30,6 +30,8 @@ enum class Command {
     Toggle,
     ReadAloud,
     StopReading,
+    CleanRules,
+    SaveCleanText,
 };
 Q_DECLARE_METATYPE(Command)
 

@@ -391,6 +391,7 @@ void Book::onParseEnd()
         return;
     if (parser && parser->ranOutOfTime())
         emit chapterRuleTooSlow(chapterCount());
+    ++bookmarkChanges; // the bookmarks are titled by the chapters
     emit chaptersReady();
 }
 

@@ -137,10 +137,11 @@ std::shared_ptr<const TextTransform> CleanText::transformFor(const QString &path
     QByteArray key = RuleFile::write(settings.rules) + QByteArray::number(int(settings.form)) +
                      QByteArray::number(settings.tidy.foldBlankLines) +
                      QByteArray::number(settings.tidy.indentParagraphs) +
-                     QByteArray::number(settings.tidy.joinWrappedLines);
+                     QByteArray::number(settings.tidy.joinWrappedLines) + QByteArray::number(ruleBudget);
     if (cached && key == cachedKey)
         return cached;
     auto transform = std::make_shared<PipelineTransform>();
+    transform->setRuleBudget(ruleBudget);
     QString problem;
     if (!transform->setSettings(settings, &problem) && !toldScriptProblem) {
         toldScriptProblem = true;

@@ -45,6 +45,9 @@ public:
     bool saveShownText(const QString &target, QString *error) const;
     /// Where the rules are kept.
     static QString storePath();
+    /// How long one rule may take over a whole book (ms) before it is
+    /// switched off (tests shorten it).
+    void setRuleBudget(int ms) { ruleBudget = ms; }
 
 signals:
     /// Something the user must be told.
@@ -63,4 +66,5 @@ private:
     mutable std::shared_ptr<const PipelineTransform> cached;
     mutable QByteArray cachedKey;
     mutable bool toldScriptProblem = false;
+    int ruleBudget = RunLimits().msPerRule;
 };

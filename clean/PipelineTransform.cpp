@@ -35,6 +35,7 @@ bool PipelineTransform::apply(const QString &decoded, const ChapterRule &rule, c
 {
     RunLimits limits;
     limits.cancel = cancel;
+    limits.msPerRule = ruleBudget;
     const QVector<TextRange> heads = headings(decoded, rule, cancel);
     if (limits.cancelled())
         return false;

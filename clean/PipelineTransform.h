@@ -12,6 +12,8 @@ public:
     /// False (with *error) when part of the settings cannot be used; the rest applies.
     bool setSettings(const TextPipeline::Settings &settings, QString *error);
     bool isIdentity() const { return pipeline.isIdentity(); }
+    /// How long one rule may take over the whole book (ms) before it is left out.
+    void setRuleBudget(int ms) { ruleBudget = ms; }
     /// Whether a script is shown other than the file's.
     bool convertsScript() const { return converts; }
 
@@ -28,4 +30,5 @@ private:
     TextPipeline pipeline;
     bool converts = false;
     bool needsHeadings = false;
+    int ruleBudget = RunLimits().msPerRule;
 };

@@ -68,7 +68,11 @@ void showFind(QWidget *window, ReadingSession *session)
         return;
     session->book()->waitForText();
     {
-        FindDialog dialog(session->book()->text(), session->position(), window);
+        const Book *book = session->book();
+        FindDialog dialog(book->text(), session->position(), window);
+        // Shown in another script than the file's: found as typed in either.
+        if (book->foldsForSearch())
+            dialog.setFold([book](const QString &text) { return book->foldedForSearch(text); });
         if (runFor(session->book(), &dialog) && dialog.foundOffset() != -1)
             session->jumpTo(dialog.foundOffset());
     }

@@ -21,8 +21,8 @@ void setSelectionColors(QWidget *widget)
 } // namespace
 
 FindDialog::FindDialog(const QString &text, int startOffset, QWidget *parent)
-    : QDialog(parent), ui(new Ui::FindDialog), text(text), startOffset(startOffset), resultOffset(startOffset),
-      search(this->text)
+    : QDialog(parent), ui(new Ui::FindDialog), text(text), searchText(text), startOffset(startOffset),
+      resultOffset(startOffset), search(searchText)
 {
     ui->setupUi(this);
     BookTextView *view = ui->plainTextEdit;
@@ -36,6 +36,14 @@ FindDialog::FindDialog(const QString &text, int startOffset, QWidget *parent)
 }
 
 FindDialog::~FindDialog() = default;
+
+void FindDialog::setFold(std::function<QString(const QString &)> fold)
+{
+    this->fold = std::move(fold);
+    searchText = this->fold ? this->fold(text) : text;
+    lastKeyword.clear();
+    prepareSearch();
+}
 
 void FindDialog::refreshMarks()
 {
@@ -65,7 +73,7 @@ void FindDialog::prepareSearch()
         return;
     lastKeyword = keyword;
     ui->tv_count->setText(QStringLiteral("0"));
-    search.reset(keyword);
+    search.reset(fold ? fold(keyword) : keyword);
     // A new keyword starts afresh: no marks, no selection, and the search
     // begins where the radio buttons say.
     if (ui->rb_from_cur->isChecked())

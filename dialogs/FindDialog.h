@@ -2,6 +2,8 @@
 
 #include "KeywordSearch.h"
 
+#include <functional>
+
 #include <QDialog>
 #include <QScopedPointer>
 
@@ -29,6 +31,10 @@ public:
 
     /// Start of the last occurrence shown, or the start offset if none was.
     int foundOffset() const { return resultOffset; }
+    /// Searches `fold`(text) for `fold`(keyword): characters of other forms
+    /// match (simplified and traditional) where `fold` maps each character
+    /// to one of its class, keeping positions.
+    void setFold(std::function<QString(const QString &)> fold);
 
 private slots:
     void on_btn_find_clicked();
@@ -48,6 +54,8 @@ private:
 
     QScopedPointer<Ui::FindDialog> ui;
     const QString text;
+    QString searchText; // the text, folded when a fold is set
+    std::function<QString(const QString &)> fold;
     const int startOffset;
     int resultOffset;
     QString lastKeyword;

@@ -9,11 +9,15 @@
 //                                       file ends in "damaged" and exits 1
 //   tavril-inspect layout FILE WIDTH HEIGHT [FONT-FAMILY POINT-SIZE]
 //                                       the first page's line counts and its length
+//   tavril-inspect show [--script simplified|traditional|taiwan|hongkong] [--rules FILE.json]
+//                       [--tidy blank,indent,join] BOOK
+//                                       the text exactly as the reader shows it, as UTF-8
 
 #include "Book.h"
 #include "BookmarkFile.h"
 #include "Reader.h"
 #include "ReaderConfig.h"
+#include "ShowCommand.h"
 #include "configSettings.h"
 #include "decodeText.h"
 
@@ -39,7 +43,8 @@ int usage()
 {
     return fail(QStringLiteral("usage: tavril-inspect decode [--encoding NAME] FILE, detect FILE, "
                                "chapters [--rule standard|strict] [--pattern REGEX] FILE, open FILE, "
-                               "bookmarks FILE.bmk, or layout FILE WIDTH HEIGHT [FONT-FAMILY POINT-SIZE]"));
+                               "bookmarks FILE.bmk, layout FILE WIDTH HEIGHT [FONT-FAMILY POINT-SIZE], or show "
+                               "[--script NAME] [--rules FILE.json] [--tidy blank,indent,join] BOOK"));
 }
 
 bool readFile(const QString &path, QByteArray *bytes, QString *error)
@@ -272,6 +277,8 @@ int main(int argc, char *argv[])
         return decode(args.mid(1));
     if (command == QLatin1String("chapters"))
         return chapters(args.mid(1));
+    if (command == QLatin1String("show"))
+        return showCommand(args.mid(1));
     if (args.size() != 2)
         return usage();
     if (command == QLatin1String("detect"))

@@ -1,11 +1,19 @@
 #include "Capabilities.h"
 
 #include "AutoTurner.h"
+#include "CleanPreferences.h"
+#include "CleanText.h"
+#include "CommandDispatcher.h"
 #include "PreferenceDialog.h"
 #include "Prompter.h"
 #include "ReadAloud.h"
 #include "Reader.h"
+#include "RulesDialog.h"
 #include "SpeechPreferences.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 
 #include <QEvent>
 #include <QWidget>
@@ -13,10 +21,14 @@
 Capabilities::Capabilities(Reader *reader, CommandDispatcher *dispatcher, QWidget *window)
     : QObject(window), reader(reader), window(window),
       autoTurner_(new AutoTurner(reader->session(), reader->config(), window)),
-      readAloud_(new ReadAloud(reader, window))
+      readAloud_(new ReadAloud(reader, window)), cleanText_(new CleanText(reader->session(), reader->config(), window))
 {
     autoTurner_->addTo(dispatcher);
     readAloud_->addTo(dispatcher);
+    dispatcher->add(Command::CleanRules, [this] { showRules(this->window); });
+    dispatcher->add(Command::SaveCleanText, [this] { saveCleanText(); });
+    connect(cleanText_, &CleanText::message, window,
+            [window](const QString &text) { Prompter::current()->information(window, text); });
     connect(autoTurner_, &AutoTurner::changed, window, QOverload<>::of(&QWidget::update));
     connect(readAloud_, &ReadAloud::changed, window, QOverload<>::of(&QWidget::update));
     connect(readAloud_, &ReadAloud::message, window,
@@ -34,6 +46,45 @@ void Capabilities::paint(QPainter *painter, const QRect &page) const
 void Capabilities::addPreferencePages(PreferenceDialog *dialog)
 {
     dialog->addPage(new SpeechPreferences(reader->config(), readAloud_->engine()), tr("朗读"));
+    auto *clean = new CleanPreferences(cleanText_, reader->session(), reader->config());
+    connect(clean, &CleanPreferences::rulesRequested, this, [this, dialog] { showRules(dialog); });
+    dialog->addPage(clean, tr("净化"));
+}
+
+void Capabilities::showRules(QWidget *parent)
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *open = qobject_cast<RulesDialog *>(widget); open && open->isVisible()) {
+            open->raise();
+            open->activateWindow();
+            return;
+        }
+    }
+    RulesDialog dialog(cleanText_, reader->book(), parent);
+    dialog.exec();
+}
+
+// The book as shown, in a new file the user names; the book itself is never
+// changed.
+void Capabilities::saveCleanText()
+{
+    const Book *book = reader->book();
+    if (!book->hasText()) {
+        Prompter::current()->information(window, tr("请先打开一本书"));
+        return;
+    }
+    const QFileInfo info(book->path());
+    const QString suggested = info.dir().filePath(info.completeBaseName() + tr("（净化）.txt"));
+    const QString target =
+        Prompter::current()->saveFileName(window, tr("另存为净化文本"), suggested, tr("文本文件 (*.txt)"));
+    if (target.isEmpty())
+        return;
+    QString error;
+    if (QFileInfo(target).absoluteFilePath() == info.absoluteFilePath())
+        error = tr("不能覆盖书本身");
+    else if (cleanText_->saveShownText(target, &error))
+        return;
+    Prompter::current()->warning(window, tr("无法保存：%1").arg(error));
 }
 
 // Hiding the window (a key, a double click, a command from outside) stops

@@ -3,6 +3,7 @@
 #include <QObject>
 
 class AutoTurner;
+class CleanText;
 class CommandDispatcher;
 class PreferenceDialog;
 class QPainter;
@@ -12,7 +13,7 @@ class ReadAloud;
 class Reader;
 
 /// What the reader can do beside showing pages: pages that turn by
-/// themselves, the book read aloud. Each registers its commands, paints its
+/// themselves, the book read aloud, clean text. Each registers its commands, paints its
 /// sign on the page, hears of the window hiding and showing, and brings its
 /// own page of preferences; the window only creates this and paints it.
 class Capabilities : public QObject
@@ -24,6 +25,7 @@ public:
 
     AutoTurner *autoTurner() const { return autoTurner_; }
     ReadAloud *readAloud() const { return readAloud_; }
+    CleanText *cleanText() const { return cleanText_; }
     /// Their signs on the page.
     void paint(QPainter *painter, const QRect &page) const;
     /// Their pages of preferences.
@@ -33,8 +35,12 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void showRules(QWidget *parent);
+    void saveCleanText();
+
     Reader *reader;
     QWidget *window;
     AutoTurner *autoTurner_;
     ReadAloud *readAloud_;
+    CleanText *cleanText_;
 };

@@ -153,7 +153,7 @@ private slots:
         QCOMPARE(stored(), (QStringList{"1=X", "2=O"}));
         manager.resetToDefaults(true);
         QCOMPARE(table(manager), documentedDefaults());
-        QCOMPARE(stored().size(), 39); // every key there can be, the empty ones too
+        QCOMPARE(stored().size(), 41); // every key there can be, the empty ones too
         QVERIFY(stored().contains("108=Ctrl+Alt+Shift+PgDown"));
         QVERIFY(stored().contains("19=G"));
         QVERIFY(stored().contains("101="));
