@@ -4,7 +4,9 @@
 #include "InstanceChannel.h"
 #include "MainWindow.h"
 #include "Reader.h"
+#include "ScriptConverter.h"
 #include "TerminationSignals.h"
+#include "configSettings.h"
 #include "installTranslators.h"
 
 #include <QApplication>
@@ -131,6 +133,11 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("tavril"));
     // The desktop knows the reader by its desktop entry (the portal needs it).
     QGuiApplication::setDesktopFileName(QStringLiteral("tavril"));
+    // The tables of another script take tens of milliseconds to load: on a
+    // worker while the window is built.
+    const int script = configSettings()->value(QStringLiteral("clean/script")).toInt();
+    if (script > 0 && script <= ScriptConverter::HongKong)
+        ScriptConverter::preload(ScriptConverter::Form(script));
     installTranslators(&app);
 
     const QStringList args = app.arguments().mid(1);

@@ -1,8 +1,10 @@
-// From process start to the first page on screen, for the reader reopening
-// an 80 MB novel (56 MB as GBK) where it was left, against a minimal Qt
-// Widgets program showing one line of text, started the same way in the same
-// run. An observer (this process) polls the screen for the page's ink.
-// Goal: at most 1.3x the minimal program. Run under an X server:
+// From process start to the first page on screen, for the reader opening an
+// 80 MB novel (56 MB as GBK): reopened where it was left, never opened
+// before, and never opened with 20 typical clean-up rules and a conversion
+// to traditional script; against a minimal Qt Widgets program showing one
+// line of text, started the same way in the same run. An observer (this
+// process) polls the screen for the page's ink.
+// Goal: at most 1.3x the minimal program each. Run under an X server:
 //   xvfb-run -a -s "-screen 0 1280x1024x24" build/tavril-bench-startup [MEGABYTES]
 
 #include "BenchSupport.h"
@@ -69,6 +71,37 @@ void writeBookmark(const QString &path, int offset)
     out << qint32(1) << qint32(offset) << QString() << QString();
 }
 
+// Rules such as readers share to take site adverts out of downloaded novels.
+const char kRules[] = R"json([
+ {"name":"域名","pattern":"请记住本站域名[^\n]*","isRegex":true},
+ {"name":"网址","pattern":"(?:https?://)?www\.[a-z0-9]+\.(?:com|net|org|cc)","isRegex":true},
+ {"name":"最新章节","pattern":"最新章节[^\n]{0,20}","isRegex":true},
+ {"name":"笔趣阁","pattern":"笔趣阁"},
+ {"name":"手机阅读","pattern":"手机阅读[^\n]{0,30}","isRegex":true},
+ {"name":"求票","pattern":"（求月票[^）]*）","isRegex":true},
+ {"name":"本章完","pattern":"（本章完）"},
+ {"name":"未完待续","pattern":"（未完待续[^）]*）","isRegex":true},
+ {"name":"首发","pattern":"首发[:：]?\s*\S+网","isRegex":true},
+ {"name":"更新","pattern":"更新最快"},
+ {"name":"广告","pattern":"^.*推荐一本好书.*$","isRegex":true},
+ {"name":"打赏","pattern":"感谢.{1,12}的打赏","isRegex":true},
+ {"name":"顶点","pattern":"顶点小说"},
+ {"name":"百度","pattern":"百度搜索[^\n]{0,20}","isRegex":true},
+ {"name":"空格","pattern":"[ \t]+$","isRegex":true},
+ {"name":"全角","pattern":"　{3,}","isRegex":true,"replacement":"　　"},
+ {"name":"符号","pattern":"[★☆◆◇]+","isRegex":true},
+ {"name":"乱码","pattern":"\uFFFD+","isRegex":true},
+ {"name":"作者","pattern":"作者有话说"},
+ {"name":"看书","pattern":"看书网"}])json";
+
+// The never opened book is new again: no index, no bookmarks.
+void forget(const QTemporaryDir &dir)
+{
+    QDir(dir.filePath(QStringLiteral("cache"))).removeRecursively();
+    QDir(dir.filePath(QStringLiteral("data"))).removeRecursively();
+    QFile::remove(dir.filePath(QStringLiteral("novel.bmk")));
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -114,18 +147,33 @@ int main(int argc, char *argv[])
     }
     writeBookmark(dir.filePath(QStringLiteral("novel.bmk")), text.size() * 2 / 3);
 
-    QVector<double> readers;
-    QVector<double> minimals;
-    for (int i = 0; i < 7; ++i) {
-        minimals << startToInk(minimal, {"192", "32", "32"}, env);
-        readers << startToInk(reader, {}, env);
+    enum Case { Reopened, New, NewCleaned };
+    const char *names[] = {"reopened two thirds in", "never opened", "never opened, 20 rules and traditional script"};
+    bool allWithin = true;
+    for (Case which : {Reopened, New, NewCleaned}) {
+        if (which == NewCleaned) {
+            QFile rules(dir.filePath(QStringLiteral("tavril-clean.json")));
+            rules.open(QIODevice::WriteOnly);
+            rules.write(QByteArray(R"({"rules":)") + kRules + "}");
+            QSettings(dir.filePath(QStringLiteral("tavrilconfig.ini")), QSettings::IniFormat)
+                .setValue("clean/script", 2);
+        }
+        QVector<double> readers;
+        QVector<double> minimals;
+        for (int i = 0; i < 7; ++i) {
+            minimals << startToInk(minimal, {"192", "32", "32"}, env);
+            if (which != Reopened)
+                forget(dir);
+            readers << startToInk(reader, {}, env);
+        }
+        const double readerMs = bench::percentile(readers, 50);
+        const double minimalMs = bench::percentile(minimals, 50);
+        const double ratio = readerMs / minimalMs;
+        std::printf("start to first page, %lld MB novel %s: reader %.1f ms, minimal Qt program %.1f ms; "
+                    "ratio %.2fx (goal 1.3x) %s\n",
+                    megabytes, names[which], readerMs, minimalMs, ratio, ratio <= 1.3 ? "ok" : "OVER");
+        std::fflush(stdout);
+        allWithin = allWithin && ratio <= 1.3;
     }
-    const double readerMs = bench::percentile(readers, 50);
-    const double minimalMs = bench::percentile(minimals, 50);
-    const double ratio = readerMs / minimalMs;
-    std::printf(
-        "start to first page, %lld MB novel reopened two thirds in: reader %.1f ms, minimal Qt program %.1f ms; "
-        "ratio %.2fx (goal 1.3x) %s\n",
-        megabytes, readerMs, minimalMs, ratio, ratio <= 1.3 ? "ok" : "OVER");
-    return ratio <= 1.3 ? 0 : 1;
+    return allWithin ? 0 : 1;
 }

@@ -27,7 +27,7 @@ const qint64 kIndexedSize = 8 << 20;
 const int kAhead = 16 * 1024;
 // A long book never opened before shows its first page from this much of
 // its start while the whole is read.
-const int kStartBytes = 256 * 1024;
+const int kStartBytes = 64 * 1024;
 // The rest of a book opened from a stretch is read at the latest this long
 // after the open (ms).
 const int kRestAtLatest = 1000;

@@ -22,6 +22,11 @@ constexpr int ParallelFrom = 1 << 20;
 
 QMutex failuresLock;
 QHash<QString, QString> failures; // data directory + config → why it failed
+// Tables built once per config and kept: a second book in the same script,
+// or a load started early (preload()), costs nothing. Held while a load
+// runs, so that two loads of one config build it once.
+QMutex loadLock;
+QHash<QString, std::shared_ptr<const ScriptStages>> loaded;
 
 // The line start nearest after `at` in [from, to), or `to`.
 int lineStartAfter(const QString &text, int at, int to)
@@ -52,6 +57,17 @@ QString ScriptConverter::configName(Form form)
 bool ScriptConverter::load(Form form, QString *error)
 {
     return load(form, defaultDataDirectory(), error);
+}
+
+void ScriptConverter::preload(Form form)
+{
+    if (form == None)
+        return;
+    std::thread([form] {
+        ScriptConverter converter;
+        QString error;
+        converter.load(form, &error);
+    }).detach();
 }
 
 bool ScriptConverter::load(Form form, const QString &dataDirectory, QString *error)
@@ -85,6 +101,11 @@ bool ScriptConverter::prepare(const QString &name, const QString &dataDirectory,
             return false;
         }
     }
+    QMutexLocker building(&loadLock);
+    if (!json && loaded.contains(key)) {
+        m_stages = loaded.value(key);
+        return true;
+    }
     auto stages = std::make_shared<ScriptStages>();
     {
         // The OpenCC converter is needed only while the tables are built.
@@ -92,6 +113,8 @@ bool ScriptConverter::prepare(const QString &name, const QString &dataDirectory,
             json ? OpenccConfig::fromJson(*json, dataDirectory, error) : OpenccConfig::load(name, dataDirectory, error);
         if (converter && stages->build(*converter, error)) {
             m_stages = stages;
+            if (!json)
+                loaded.insert(key, stages);
             return true;
         }
     }

@@ -47,6 +47,9 @@ public:
     /// load is remembered and not tried again (OpenCC leaks a file handle on
     /// every failed load).
     bool load(Form form, QString *error);
+    /// Starts loading the tables of `form` on a worker, so that a later
+    /// load() finds them ready (the reader asks for its script at start).
+    static void preload(Form form);
     bool load(Form form, const QString &dataDirectory, QString *error);
     /// A config given as JSON text, dictionaries from `dataDirectory`.
     bool loadConfig(const QByteArray &json, const QString &dataDirectory, QString *error);

@@ -58,12 +58,14 @@ bool readSettings(const QString &script, const QString &rules, const QString &ti
         return false;
     }
     QStringList problems;
-    const bool read = RuleFile::read(file.readAll(), &settings->rules, &problems);
+    if (!RuleFile::read(file.readAll(), &settings->rules, &problems)) {
+        *error = QStringLiteral("not a rule file: %1 (%2)").arg(rules, problems.join(QStringLiteral("; ")));
+        return false;
+    }
+    // Entries that cannot be used are left out, and said.
     for (const QString &problem : problems)
         complain(problem);
-    if (!read)
-        *error = QStringLiteral("not a rule file: %1").arg(rules);
-    return read;
+    return true;
 }
 
 } // namespace

@@ -15,9 +15,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION text)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The speech plug-in is only recommended by Qt's library, and without it
-# nothing can be read aloud.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk, qttranslations5-l10n, qtspeech5-speechd-plugin")
+# The speech plug-in is only recommended by Qt's library; OpenCC's configs
+# are data nothing links to.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk, qttranslations5-l10n, qtspeech5-speechd-plugin, libopencc-data")
 # Without Qt's Wayland plugin a Wayland session runs the reader through
 # XWayland without a word: global keys and placement then go wrong.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qtwayland5, speech-dispatcher, speech-dispatcher-espeak-ng")

@@ -527,7 +527,7 @@ private slots:
         QVERIFY(book.open(path));
         QVERIFY(!book.isComplete());
         QCOMPARE(book.text(), expected.left(book.length()));
-        QVERIFY(book.length() > 50000);
+        QVERIFY(book.length() > 10000);
         book.waitForText();
         QCOMPARE(book.text(), expected);
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(BookIndex::pathFor(path)), 20000);

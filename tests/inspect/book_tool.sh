@@ -31,6 +31,14 @@ run 1 bookmarks "$w/bad.bmk" && out 'damaged\n'
 printf '\000\000\000\000\000\000\000\007\377\377\377\377\377\377\377\377' > "$w/zeroed.bmk" # count zeroed
 run 1 bookmarks "$w/zeroed.bmk" && out '7\t\t\ndamaged\n'
 run 1 bookmarks "$w/gbk.txt" && out 'not a bookmark file\n'
+# The text as shown: an advert taken out by a shared rule file, then simplified script and even indents.
+printf '第一章 開始\n這是測試。\n請記住本站域名 www.x.com\n  軟體很好\n' > "$w/tc.txt"
+printf '[{"name":"ad","pattern":"請記住本站域名\\\\s*\\\\S+\\\\n","isRegex":true}]' > "$w/rules.json"
+run 0 show --script simplified --rules "$w/rules.json" --tidy indent "$w/tc.txt"
+out '第一章 开始\n\343\200\200\343\200\200这是测试。\n\343\200\200\343\200\200软体很好\n'
+run 2 show --script klingon "$w/tc.txt"
+printf 'not json' > "$w/bad.json"
+run 2 show --rules "$w/bad.json" "$w/tc.txt"
 # A long book opened before comes from its index: every command still sees the whole of it.
 export XDG_CACHE_HOME="$w/cache"
 awk 'BEGIN { for (i = 1; i <= 20000; i++) { printf "第%d章 标题\n", i
