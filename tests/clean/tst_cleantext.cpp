@@ -1,3 +1,4 @@
+#include "BookIndex.h"
 #include "CleanText.h"
 #include "KeywordSearch.h"
 #include "Prompter.h"
@@ -134,8 +135,9 @@ private slots:
         QVERIFY(reader->book()->text().contains(QStringLiteral("软件")));
     }
 
-    // A long book never opened shows its cleaned start before the whole is read and shaped.
-    void aLongNewBookShowsItsCleanedStartFirst()
+    // A long book shows its cleaned start when new, the cleaned stretch around its place when opened before,
+    // before the whole is read and shaped; the place keeps its words.
+    void aLongBookShowsItsCleanedPlaceFirst()
     {
         clean->setRules({rule("广告", "請記住本站域名 www.example.com\n")});
         config->setValue("clean/script", 1);
@@ -149,6 +151,15 @@ private slots:
         book->waitForText();
         QCOMPARE(book->length(), text.size() - 120000 * 24);
         QVERIFY(book->text().endsWith(QStringLiteral("第120000章 开始\n　　这是测试，软体很好。\n　　他们说话了。\n")));
+        const int place = book->text().indexOf(QStringLiteral("第90000章"));
+        reader->session()->jumpTo(place);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(BookIndex::pathFor(path)), 20000);
+        reader->session()->closeBook();
+        QVERIFY(reader->session()->openBook(path));
+        QVERIFY(!book->isComplete());
+        QCOMPARE(book->text().mid(reader->session()->position(), 15), QStringLiteral("第90000章 开始\n　　这是"));
+        book->waitForText();
+        QCOMPARE(book->text().mid(reader->session()->position(), 15), QStringLiteral("第90000章 开始\n　　这是"));
     }
 
     // Rules come in from a shared file (a broken entry told by its number), the preview counts on the
