@@ -63,12 +63,11 @@ PlaceSync::~PlaceSync()
     account_.reset();
 }
 
-void PlaceSync::setTiming(const SyncTiming &timing_)
+void PlaceSync::setTiming(const SyncTiming &times)
 {
-    timing = timing_;
+    timing = times;
     schedule.setTiming(timing);
     account_.setTimeouts(timing.transfer, timing.keychain);
-    account_.reset();
 }
 
 void PlaceSync::onSessionChanged()
@@ -226,12 +225,11 @@ void PlaceSync::onListed(const State &state, quint64 serial, const SyncStore::Li
     const QList<SyncRecord> records = state->records(&skipped);
     for (const auto &file : qAsConst(skipped))
         tellSkipped(file.first, file.second);
-    const SyncMerge::Result merged = SyncMerge::merge(state->own(), records);
+    // A book closed meanwhile merges at its next open: bookmarks taken now
+    // would be missing from its file then, and taken for removed.
     if (serial == bookSerial && state->key() == currentKey) {
         fetched = true;
-        apply(state, merged);
-    } else {
-        state->adopt(merged, nullptr);
+        apply(state, SyncMerge::merge(state->own(), records));
     }
     state->save();
     if (state->isDirty())
@@ -359,6 +357,8 @@ bool PlaceSync::flushNow(int waitMs)
         QTimer::singleShot(waitMs, &loop, &QEventLoop::quit);
         loop.exec();
     }
+    if (!isEnabled())
+        return true;
     for (const State &state : qAsConst(states)) {
         if (state->isDirty())
             return false;
