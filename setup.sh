@@ -16,7 +16,7 @@ PACKAGES=(
     xvfb xauth xdotool x11-utils imagemagick
     weston qtwayland5 xdg-desktop-portal dbus
     libqt5texttospeech5-dev qtspeech5-speechd-plugin speech-dispatcher speech-dispatcher-espeak-ng espeak-ng
-    qtkeychain-qt5-dev rclone
+    qtkeychain-qt5-dev rclone openssl
     clang libclang-rt-14-dev
     desktop-file-utils appstream lintian dpkg-dev file
 )

@@ -17,8 +17,10 @@ public:
     static constexpr const char *User = "reader";
     static constexpr const char *Password = "s3cret 密码";
 
-    // Empty on success, else what went wrong. `address` "127.0.0.1:0" picks a port.
-    QString start(const QString &folder, const QString &address = QStringLiteral("127.0.0.1:0"))
+    // Empty on success, else what went wrong. `address` "127.0.0.1:0" picks a
+    // port; `extra` goes to rclone (--cert and --key serve https).
+    QString start(const QString &folder, const QString &address = QStringLiteral("127.0.0.1:0"),
+                  const QStringList &extra = {})
     {
         folder_ = folder;
         QDir().mkpath(folder);
@@ -29,12 +31,23 @@ public:
         }
         process.setProcessEnvironment(env);
         // Files a test writes straight into the folder must show at once.
-        process.start(QStringLiteral("rclone"),
-                      {"serve", "webdav", folder, "--addr", address, "--config", "/dev/null", "--dir-cache-time", "0s",
-                       "--user", User, "--pass", QString::fromUtf8(Password)});
+        const QStringList arguments{"serve",
+                                    "webdav",
+                                    folder,
+                                    "--addr",
+                                    address,
+                                    "--config",
+                                    "/dev/null",
+                                    "--dir-cache-time",
+                                    "0s",
+                                    "--user",
+                                    User,
+                                    "--pass",
+                                    QString::fromUtf8(Password)};
+        process.start(QStringLiteral("rclone"), arguments + extra);
         if (!process.waitForStarted(10000))
             return QStringLiteral("cannot start rclone: ") + process.errorString();
-        static const QRegularExpression started(QStringLiteral("started on (http://\\S+)"));
+        static const QRegularExpression started(QStringLiteral("started on (https?://\\S+)"));
         QString log;
         QDeadlineTimer deadline(10000);
         while (!deadline.hasExpired()) {

@@ -320,6 +320,11 @@ private slots:
         QVERIFY(loaded.load());
         QVERIFY(loaded.isDirty());
         QCOMPARE(offsets(SyncMerge::merge(loaded.own(), {marked("-20@5")}).bookmarks), QStringLiteral("10"));
+        // A damaged state starts afresh.
+        writeFile(dir.filePath(QStringLiteral("observe/book.json")), "{\"record\":\"{\\\"format\\\":");
+        SyncState damaged(dir.filePath(QStringLiteral("observe")), QStringLiteral("book"), kIdA);
+        QVERIFY(!damaged.load());
+        QVERIFY(!damaged.knowsBook());
     }
 
     void locate_data()
@@ -664,6 +669,33 @@ private slots:
         QVERIFY(!a.syncNow());
         QVERIFY(a.finished.last().at(1).toString().contains(QStringLiteral("同步文件夹无法使用")));
         QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("unmounted"))));
+    }
+
+    // A certificate nobody vouches for is told with what is wrong with it,
+    // and nothing is sent past it.
+    void untrustedCertificateRefused()
+    {
+        const QString key = dir.filePath(QStringLiteral("key.pem")),
+                      certificate = dir.filePath(QStringLiteral("cert.pem"));
+        QCOMPARE(QProcess::execute(QStringLiteral("openssl"),
+                                   {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                                    "-nodes", "-keyout", key, "-out", certificate, "-days", "2", "-subj",
+                                    "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"}),
+                 0);
+        WebDavServer tls;
+        const QString problem = tls.start(dir.filePath(QStringLiteral("tls")), QStringLiteral("127.0.0.1:0"),
+                                          {"--cert", certificate, "--key", key});
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        QCOMPARE(tls.url().scheme(), QStringLiteral("https"));
+        Machine a(kIdA, state("a"), davSettings(tls.url()));
+        QVERIFY(a.open(utf8Book));
+        QVERIFY(!a.syncNow());
+        QCOMPARE(a.messages.count(), 1);
+        const QString told = a.messages.first().first().toString();
+        QVERIFY2(told.contains(QStringLiteral("证书不可信")) &&
+                     told.contains(QStringLiteral("self-signed"), Qt::CaseInsensitive),
+                 qPrintable(told));
+        QVERIFY(QDir(tls.folder()).isEmpty());
     }
 
     // Refused before anything is sent: no password goes out in the clear.
