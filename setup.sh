@@ -17,6 +17,7 @@ PACKAGES=(
     weston qtwayland5 xdg-desktop-portal dbus
     libqt5texttospeech5-dev qtspeech5-speechd-plugin speech-dispatcher speech-dispatcher-espeak-ng espeak-ng
     libopencc-dev libopencc-data
+    qtkeychain-qt5-dev rclone openssl
     clang libclang-rt-14-dev
     desktop-file-utils appstream lintian dpkg-dev file
 )

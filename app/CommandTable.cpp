@@ -43,6 +43,8 @@ const QList<CommandInfo> kCommands = {
     // Open a window of their own: in the window only.
     {Command::CleanRules,      "clean-rules",      LABEL("净化规则"),       LABEL("净化规则"), 305, "",      nullptr,                 22, "clean_rules"},
     {Command::SaveCleanText,   "save-clean-text",  LABEL("另存为净化文本"), LABEL("另存为净化文本"), 203, "", nullptr,               23, "save_clean_text"},
+    // Back from another machine's place, while the page says it moved there.
+    {Command::UndoSync,        "undo-sync",        LABEL("撤销同步跳转"),   nullptr,           0,   "Z",     nullptr,                 24, "undo_sync"},
 };
 // clang-format on
 

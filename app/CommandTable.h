@@ -32,6 +32,7 @@ enum class Command {
     StopReading,
     CleanRules,
     SaveCleanText,
+    UndoSync,
 };
 Q_DECLARE_METATYPE(Command)
 

@@ -164,6 +164,18 @@ bool BookmarkStore::remove(int index)
     return true;
 }
 
+bool BookmarkStore::replaceBookmarks(const QList<Bookmark> &bookmarks)
+{
+    if (path_.isEmpty() || list.isEmpty())
+        return false;
+    const QList<Bookmark> replaced = QList<Bookmark>{list.first()} + bookmarks;
+    if (replaced == list)
+        return true;
+    list = replaced;
+    emit changed();
+    return save(true);
+}
+
 void BookmarkStore::flush()
 {
     settle();

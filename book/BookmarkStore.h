@@ -43,6 +43,10 @@ public:
     /// False for an index past the end; otherwise removes it (a negative one
     /// removes nothing), saves and waits.
     bool remove(int index);
+    /// Replaces every bookmark after the reading place with `bookmarks` (a
+    /// merge with another machine's), saves and waits; changed() when the
+    /// list differs. False without a reading place or when the save failed.
+    bool replaceBookmarks(const QList<Bookmark> &bookmarks);
     /// Waits until every queued save is written.
     void flush();
     /// Where the bookmarks are read from and written to.

@@ -42,6 +42,11 @@ CleanText::CleanText(ReadingSession *session, ReaderConfig *config, QObject *par
     });
 }
 
+CleanText::~CleanText()
+{
+    session->book()->setTransformSource(nullptr);
+}
+
 QString CleanText::storePath()
 {
     return QFileInfo(configSettings()->fileName()).absolutePath() + QStringLiteral("/tavril-clean.json");

@@ -24,6 +24,7 @@ class CleanText : public QObject
 
 public:
     CleanText(ReadingSession *session, ReaderConfig *config, QObject *parent = nullptr);
+    ~CleanText() override;
 
     /// Every rule, in the order they are listed.
     QList<ReplaceRule> rules() const { return rules_; }

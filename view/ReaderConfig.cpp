@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QScreen>
 #include <QSettings>
+#include <QSysInfo>
 #include <QUuid>
 
 namespace {
@@ -80,6 +81,19 @@ const Setting kSettings[] = {
     {"clean/indent",              Kind::Bool,   [] { return QVariant(false); },                   0, 0,   Tells::Nothing},
     {"clean/join",                Kind::Bool,   [] { return QVariant(false); },                   0, 0,   Tells::Nothing},
     {"speech/sleep",              Kind::Int,    [] { return QVariant(0); },                      -1, 90,  Tells::Nothing},
+    // Syncing the place and the bookmarks: over WebDAV at url (user, folder
+    // under it), or through a folder another program syncs when localFolder
+    // is set. Plain http only to this machine unless allowInsecure. The
+    // device id (made once) names this machine's records; the password is
+    // never here (the system's keychain).
+    {"sync/enabled",              Kind::Bool,   [] { return QVariant(false); },                   0, 0,   Tells::Nothing},
+    {"sync/url",                  Kind::String, [] { return QVariant(QString()); },               0, 0,   Tells::Nothing},
+    {"sync/user",                 Kind::String, [] { return QVariant(QString()); },               0, 0,   Tells::Nothing},
+    {"sync/folder",               Kind::String, [] { return QVariant(QStringLiteral("tavril/")); }, 0, 0, Tells::Nothing},
+    {"sync/allowInsecure",        Kind::Bool,   [] { return QVariant(false); },                   0, 0,   Tells::Nothing},
+    {"sync/localFolder",          Kind::String, [] { return QVariant(QString()); },               0, 0,   Tells::Nothing},
+    {"sync/deviceId",             Kind::String, [] { return QVariant(QString()); },               0, 0,   Tells::Nothing},
+    {"sync/deviceName",           Kind::String, [] { return QVariant(QSysInfo::machineHostName()); }, 0, 0, Tells::Nothing},
 };
 // clang-format on
 

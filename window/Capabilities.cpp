@@ -4,31 +4,46 @@
 #include "CleanPreferences.h"
 #include "CleanText.h"
 #include "CommandDispatcher.h"
+#include "PlaceSync.h"
 #include "PreferenceDialog.h"
 #include "Prompter.h"
 #include "ReadAloud.h"
 #include "Reader.h"
+#include "ReaderConfig.h"
 #include "RulesDialog.h"
 #include "SpeechPreferences.h"
+#include "SyncPreferences.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QMouseEvent>
+#include <QPainter>
 
 #include <QEvent>
 #include <QWidget>
 
 Capabilities::Capabilities(Reader *reader, CommandDispatcher *dispatcher, QWidget *window)
     : QObject(window), reader(reader), window(window),
-      autoTurner_(new AutoTurner(reader->session(), reader->config(), window)),
-      readAloud_(new ReadAloud(reader, window)), cleanText_(new CleanText(reader->session(), reader->config(), window))
+      autoTurner_(new AutoTurner(reader->session(), reader->config(), window)), readAloud_(new ReadAloud(reader, this)),
+      cleanText_(new CleanText(reader->session(), reader->config(), this)),
+      placeSync_(new PlaceSync(reader->session(), reader->config(), this))
 {
+    // Gone with this object, before the reader and its settings.
+    autoTurner_->setParent(this);
     autoTurner_->addTo(dispatcher);
     readAloud_->addTo(dispatcher);
     dispatcher->add(Command::CleanRules, [this] { showRules(this->window); });
     dispatcher->add(Command::SaveCleanText, [this] { saveCleanText(); });
     connect(cleanText_, &CleanText::message, window,
             [window](const QString &text) { Prompter::current()->information(window, text); });
+    dispatcher->add(Command::UndoSync, [this] { placeSync_->undo(); });
+    connect(placeSync_, &PlaceSync::changed, window, QOverload<>::of(&QWidget::update));
+    connect(placeSync_, &PlaceSync::message, this, &Capabilities::showNote);
+    // What changed goes out before the reader ends, waiting a moment at most.
+    connect(qApp, &QCoreApplication::aboutToQuit, placeSync_, [this] { placeSync_->flushNow(2000); });
+    noteTimer.setSingleShot(true);
+    connect(&noteTimer, &QTimer::timeout, this, [this] { showNote(QString()); });
     connect(autoTurner_, &AutoTurner::changed, window, QOverload<>::of(&QWidget::update));
     connect(readAloud_, &ReadAloud::changed, window, QOverload<>::of(&QWidget::update));
     connect(readAloud_, &ReadAloud::message, window,
@@ -41,6 +56,24 @@ void Capabilities::paint(QPainter *painter, const QRect &page) const
     if (autoTurner_->isTurning())
         autoTurner_->paintMark(painter, page);
     readAloud_->paintNote(painter, page);
+    placeSync_->paintNotice(painter, page);
+    if (!note.isEmpty()) {
+        QColor color = reader->config()->textColor();
+        color.setAlphaF(color.alphaF() * 0.6);
+        QFont font = reader->config()->font();
+        font.setPointSizeF(qMax(6.0, font.pointSizeF() * 0.6));
+        painter->setFont(font);
+        painter->setPen(color);
+        painter->drawText(page, Qt::AlignBottom | Qt::AlignRight | Qt::TextWordWrap, note);
+    }
+}
+
+void Capabilities::showNote(const QString &text)
+{
+    note = text;
+    if (!text.isEmpty())
+        noteTimer.start(10000);
+    window->update();
 }
 
 void Capabilities::addPreferencePages(PreferenceDialog *dialog)
@@ -49,6 +82,7 @@ void Capabilities::addPreferencePages(PreferenceDialog *dialog)
     auto *clean = new CleanPreferences(cleanText_, reader->session(), reader->config());
     connect(clean, &CleanPreferences::rulesRequested, this, [this, dialog] { showRules(dialog); });
     dialog->addPage(clean, tr("净化"));
+    dialog->addPage(new SyncPreferences(reader->config(), placeSync_), tr("同步"));
 }
 
 void Capabilities::showRules(QWidget *parent)
@@ -94,6 +128,12 @@ bool Capabilities::eventFilter(QObject *watched, QEvent *event)
     if (watched == window && event->type() == QEvent::Hide) {
         autoTurner_->stop();
         readAloud_->silence();
+        placeSync_->windowHidden();
+    } else if (watched == window && event->type() == QEvent::MouseButtonPress && placeSync_->canUndo() &&
+               placeSync_->noticeArea(reader->pageRect()).contains(static_cast<QMouseEvent *>(event)->pos())) {
+        // A click on the notice goes back, and turns no page.
+        placeSync_->undo();
+        return true;
     } else if (watched == window && event->type() == QEvent::Show) {
         readAloud_->windowShown();
     }

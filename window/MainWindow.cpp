@@ -126,6 +126,7 @@ MainWindow::~MainWindow()
 {
     if (prompter)
         Prompter::install(nullptr);
+    delete capabilities; // their parts use the reader and its settings to the end
     delete contextMenu;
     delete hotKeyManager;
     delete reader;

@@ -743,7 +743,7 @@ private slots:
         const QStringList stems =
             QStringLiteral("open close content bookmark_list add_bookmark find back next hide show "
                            "center_win menu preference help - back_chapter next_chapter auto_turn "
-                           "jump read_aloud stop_reading clean_rules save_clean_text")
+                           "jump read_aloud stop_reading clean_rules save_clean_text undo_sync")
                 .split(' ');
         const auto storedKey = [&stems](const QString &name) {
             const int id = stems.indexOf(name.mid(7).remove(QRegularExpression("_g$"))) + 1;
@@ -752,7 +752,7 @@ private slots:
         QMap<QString, QString> defaults;
         for (KeyLineLabel *field : dialog->findChildren<KeyLineLabel *>())
             defaults.insert(field->objectName(), field->sequenceText());
-        QCOMPARE(defaults.size(), 41);
+        QCOMPARE(defaults.size(), 42);
         Modals modals(QMessageBox::Cancel);
         modals.expect<CollectHotKeyDialog>(capture(Qt::Key_J));
         click("hotkey_next");

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QScopedPointer>
+#include <QWidget>
+
+class PlaceSync;
+class ReaderConfig;
+
+namespace Ui {
+class SyncPreferences;
+}
+
+/// The 同步 page of the preferences: on or off, the WebDAV address, user,
+/// password and folder, plain http, or a synced folder instead, and 立即同步
+/// with its result. Every edit is stored at once; the password goes to the
+/// system's keychain (the page says when it can only be kept for this run).
+class SyncPreferences : public QWidget
+{
+    Q_OBJECT
+
+public:
+    SyncPreferences(ReaderConfig *config, PlaceSync *sync, QWidget *parent = nullptr);
+    ~SyncPreferences() override;
+
+private:
+    void load();
+    void connectEdits();
+    void store(const char *key, const QVariant &value);
+    void storePassword();
+    void showPasswordState();
+    void showInsecureWarning();
+    void chooseFolder();
+    void syncNow();
+
+    ReaderConfig *config;
+    PlaceSync *sync;
+    QScopedPointer<Ui::SyncPreferences> ui;
+    bool passwordEdited = false;
+};
