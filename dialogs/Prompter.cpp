@@ -63,6 +63,18 @@ QString Prompter::text(QWidget *parent, const QString &title, const QString &lab
     return ok ? answer : QString();
 }
 
+QString Prompter::password(QWidget *parent, const QString &title, const QString &label)
+{
+    bool ok = false;
+    const QString answer = QInputDialog::getText(parent, title, label, QLineEdit::Password, QString(), &ok);
+    return ok ? answer : QString();
+}
+
+QString Prompter::folderName(QWidget *parent, const QString &caption, const QString &start)
+{
+    return QFileDialog::getExistingDirectory(parent, caption, start);
+}
+
 QString Prompter::openFileName(QWidget *parent, const QString &caption, const QString &start, const QString &filter)
 {
     return QFileDialog::getOpenFileName(parent, caption, start, filter, nullptr, QFileDialog::Options());

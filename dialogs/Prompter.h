@@ -31,6 +31,10 @@ public:
     virtual bool confirm(QWidget *parent, const QString &text);
     /// A line of text asked for; a null string when cancelled.
     virtual QString text(QWidget *parent, const QString &title, const QString &label);
+    /// A secret asked for, not shown as it is typed; a null string when cancelled.
+    virtual QString password(QWidget *parent, const QString &title, const QString &label);
+    /// A folder chosen from `start`; empty when cancelled.
+    virtual QString folderName(QWidget *parent, const QString &caption, const QString &start);
     virtual QString openFileName(QWidget *parent, const QString &caption, const QString &start, const QString &filter);
     virtual QString saveFileName(QWidget *parent, const QString &caption, const QString &start, const QString &filter);
     /// A font chosen from `initial`; *ok false when cancelled.

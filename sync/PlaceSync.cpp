@@ -52,6 +52,7 @@ PlaceSync::PlaceSync(ReadingSession *session, ReaderConfig *config, QObject *par
             retry();
     });
     connect(&account_, &SyncAccount::storeDropped, this, &PlaceSync::onStoreDropped);
+    connect(&account_, &SyncAccount::passwordWanted, this, &PlaceSync::passwordWanted);
     setTiming(SyncTiming());
     onSessionChanged(); // a book opened before sync was made
 }
@@ -165,7 +166,7 @@ void PlaceSync::begin(quint64 serial)
     const qint64 unwatched = file.exists() ? file.lastModified().toMSecsSinceEpoch() : now();
     currentKey = key;
     notePlace(state, unwatched);
-    state->observeBookmarks(book->bookmarks().mid(1), unwatched);
+    state->observeBookmarks(book->bookmarkStore()->bookmarks().mid(1), unwatched);
     fetch();
 }
 
@@ -185,7 +186,7 @@ void PlaceSync::observeCurrent()
     if (!state)
         return;
     notePlace(state, now());
-    state->observeBookmarks(session->book()->bookmarks().mid(1), now());
+    state->observeBookmarks(session->book()->bookmarkStore()->bookmarks().mid(1), now());
 }
 
 SyncStore *PlaceSync::usableStore()

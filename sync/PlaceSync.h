@@ -72,6 +72,8 @@ signals:
     void syncFinished(bool ok, const QString &result);
     /// Every upload under way has ended.
     void uploadsSettled();
+    /// The password must be asked for (account()->setPassword() with it).
+    void passwordWanted();
 
 private:
     using State = QSharedPointer<SyncState>;

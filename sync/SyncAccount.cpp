@@ -47,6 +47,7 @@ void SyncAccount::setPassword(const QString &password)
 {
     password_.store(setting("sync/url"), setting("sync/user"), password);
     reset();
+    emit passwordReady();
 }
 
 void SyncAccount::setTimeouts(int transferMs, int keychainMs)
@@ -83,6 +84,15 @@ SyncStore *SyncAccount::store(SyncStore::Problem *problem, QString *why)
     password_.load(address, setting("sync/user"));
     if (password_.state() == SyncPassword::Loading)
         return nullptr;
+    // Nothing in the keychain, or no keychain: asked for once a run, and
+    // nothing is sent without an answer.
+    const bool unknown = password_.state() == SyncPassword::Missing ||
+                         (password_.state() == SyncPassword::MemoryOnly && password_.value().isEmpty());
+    if (unknown && !setting("sync/user").isEmpty()) {
+        if (!std::exchange(askedForPassword, true))
+            emit passwordWanted();
+        return nullptr;
+    }
     const WebDavStore::Account account{url, setting("sync/folder"), setting("sync/user"), password_.value()};
     store_.reset(new WebDavStore(account, transfer));
     return store_.get();

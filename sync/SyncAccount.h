@@ -38,6 +38,9 @@ public:
 
 signals:
     void passwordReady();
+    /// No password is known for the account and none can be read: the user
+    /// should be asked, once a run (setPassword() with the answer).
+    void passwordWanted();
     /// The store went with the requests under way: they will not answer.
     void storeDropped();
 
@@ -48,4 +51,5 @@ private:
     SyncPassword password_;
     std::unique_ptr<SyncStore> store_;
     int transfer = 15000;
+    bool askedForPassword = false;
 };

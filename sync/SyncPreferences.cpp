@@ -101,7 +101,8 @@ void SyncPreferences::showInsecureWarning()
 void SyncPreferences::chooseFolder()
 {
     const QString folder =
-        QFileDialog::getExistingDirectory(this, tr("选择同步文件夹"), ui->et_sync_local_folder->text());
+        folderChooser ? folderChooser(this, tr("选择同步文件夹"), ui->et_sync_local_folder->text())
+                      : QFileDialog::getExistingDirectory(this, tr("选择同步文件夹"), ui->et_sync_local_folder->text());
     if (folder.isEmpty())
         return;
     ui->et_sync_local_folder->setText(folder);

@@ -2,6 +2,7 @@
 
 #include <QScopedPointer>
 #include <QWidget>
+#include <functional>
 
 class PlaceSync;
 class ReaderConfig;
@@ -21,8 +22,15 @@ class SyncPreferences : public QWidget
 public:
     SyncPreferences(ReaderConfig *config, PlaceSync *sync, QWidget *parent = nullptr);
     ~SyncPreferences() override;
+    /// How a folder is chosen (the window's way of asking); a folder
+    /// dialog when not set.
+    void setFolderChooser(std::function<QString(QWidget *, const QString &, const QString &)> chooser)
+    {
+        folderChooser = std::move(chooser);
+    }
 
 private:
+    std::function<QString(QWidget *, const QString &, const QString &)> folderChooser;
     void load();
     void connectEdits();
     void store(const char *key, const QVariant &value);

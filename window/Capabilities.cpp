@@ -40,6 +40,13 @@ Capabilities::Capabilities(Reader *reader, CommandDispatcher *dispatcher, QWidge
     dispatcher->add(Command::UndoSync, [this] { placeSync_->undo(); });
     connect(placeSync_, &PlaceSync::changed, window, QOverload<>::of(&QWidget::update));
     connect(placeSync_, &PlaceSync::message, this, &Capabilities::showNote);
+    connect(placeSync_, &PlaceSync::passwordWanted, this, [this] {
+        const QString user = this->reader->config()->value(QStringLiteral("sync/user")).toString();
+        const QString password =
+            Prompter::current()->password(this->window, tr("同步"), tr("%1 在 WebDAV 上的密码：").arg(user));
+        if (!password.isEmpty()) // cancelled: no sync with this server this run
+            placeSync_->account()->setPassword(password);
+    });
     // What changed goes out before the reader ends, waiting a moment at most.
     connect(qApp, &QCoreApplication::aboutToQuit, placeSync_, [this] { placeSync_->flushNow(2000); });
     noteTimer.setSingleShot(true);
@@ -82,7 +89,11 @@ void Capabilities::addPreferencePages(PreferenceDialog *dialog)
     auto *clean = new CleanPreferences(cleanText_, reader->session(), reader->config());
     connect(clean, &CleanPreferences::rulesRequested, this, [this, dialog] { showRules(dialog); });
     dialog->addPage(clean, tr("净化"));
-    dialog->addPage(new SyncPreferences(reader->config(), placeSync_), tr("同步"));
+    auto *sync = new SyncPreferences(reader->config(), placeSync_);
+    sync->setFolderChooser([](QWidget *parent, const QString &caption, const QString &start) {
+        return Prompter::current()->folderName(parent, caption, start);
+    });
+    dialog->addPage(sync, tr("同步"));
 }
 
 void Capabilities::showRules(QWidget *parent)

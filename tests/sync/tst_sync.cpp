@@ -711,6 +711,28 @@ private slots:
 
     // Without a keychain the page says the password lasts this run only,
     // and it is never written to the settings file.
+    // Without a keychain and a password the user is asked once a run; the answer is used at once.
+    void withoutKeychainThePasswordIsAskedOnce()
+    {
+        const QByteArray bus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+        const auto restore = qScopeGuard([bus] {
+            qputenv("TAVRIL_SYNC_PASSWORD", WebDavServer::Password);
+            qputenv("DBUS_SESSION_BUS_ADDRESS", bus);
+        });
+        qunsetenv("TAVRIL_SYNC_PASSWORD");
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
+        Machine a(kIdA, state("a"), davSettings());
+        QSignalSpy wanted(&a.sync, &PlaceSync::passwordWanted);
+        a.reader.session()->openBook(utf8Book);
+        QTRY_COMPARE(wanted.count(), 1);
+        QVERIFY(a.finished.isEmpty()); // nothing goes out without it
+        a.sync.account()->setPassword(QString::fromUtf8(WebDavServer::Password));
+        QTRY_VERIFY(!a.finished.isEmpty()); // the exchange the open started goes on with the answer
+        QVERIFY2(a.finished.last().at(0).toBool(), qPrintable(a.finished.last().at(1).toString()));
+        QVERIFY(a.syncNow());
+        QCOMPARE(wanted.count(), 1);
+    }
+
     void preferencesWithoutKeychain()
     {
         const QByteArray bus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
