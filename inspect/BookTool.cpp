@@ -20,6 +20,7 @@
 #include "ShowCommand.h"
 #include "configSettings.h"
 #include "decodeText.h"
+#include "takeOption.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -71,20 +72,6 @@ void printLine(const QString &line)
     const QByteArray utf8 = line.toUtf8();
     std::fwrite(utf8.constData(), 1, size_t(utf8.size()), stdout);
     std::fputc('\n', stdout);
-}
-
-// Takes "--name VALUE" out of `args`. False when the option is given
-// without a value or twice.
-bool takeOption(QStringList &args, const QString &name, QString *value)
-{
-    const int at = args.indexOf(name);
-    if (at < 0)
-        return true;
-    if (at + 1 >= args.size() || args.lastIndexOf(name) != at)
-        return false;
-    *value = args.at(at + 1);
-    args.erase(args.begin() + at, args.begin() + at + 2);
-    return true;
 }
 
 int decode(QStringList args)

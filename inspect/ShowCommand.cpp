@@ -3,6 +3,7 @@
 #include "BookText.h"
 #include "PipelineTransform.h"
 #include "RuleFile.h"
+#include "takeOption.h"
 
 #include <QFile>
 
@@ -14,18 +15,6 @@ int complain(const QString &message, int code = 2)
 {
     std::fprintf(stderr, "tavril-inspect: %s\n", qPrintable(message));
     return code;
-}
-
-bool take(QStringList &args, const QString &name, QString *value)
-{
-    const int at = args.indexOf(name);
-    if (at < 0)
-        return true;
-    if (at + 1 >= args.size() || args.lastIndexOf(name) != at)
-        return false;
-    *value = args.at(at + 1);
-    args.erase(args.begin() + at, args.begin() + at + 2);
-    return true;
 }
 
 bool readSettings(const QString &script, const QString &rules, const QString &tidy, TextPipeline::Settings *settings,
@@ -73,8 +62,9 @@ bool readSettings(const QString &script, const QString &rules, const QString &ti
 int showCommand(QStringList args)
 {
     QString script, rules, tidy;
-    if (!take(args, QStringLiteral("--script"), &script) || !take(args, QStringLiteral("--rules"), &rules) ||
-        !take(args, QStringLiteral("--tidy"), &tidy) || args.size() != 1)
+    if (!takeOption(args, QStringLiteral("--script"), &script) ||
+        !takeOption(args, QStringLiteral("--rules"), &rules) || !takeOption(args, QStringLiteral("--tidy"), &tidy) ||
+        args.size() != 1)
         return complain(QStringLiteral("usage: tavril-inspect show [--script simplified|traditional|taiwan|hongkong] "
                                        "[--rules FILE.json] [--tidy blank,indent,join] BOOK"));
     TextPipeline::Settings settings;

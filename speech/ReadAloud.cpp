@@ -1,6 +1,7 @@
 #include "ReadAloud.h"
 
 #include "CommandDispatcher.h"
+#include "PageNote.h"
 #include "Reader.h"
 #include "ReaderConfig.h"
 
@@ -260,13 +261,5 @@ void ReadAloud::showMark()
 
 void ReadAloud::paintNote(QPainter *painter, const QRect &page) const
 {
-    if (note_.isEmpty())
-        return;
-    QColor color = config->textColor();
-    color.setAlphaF(color.alphaF() * 0.6);
-    QFont font = config->font();
-    font.setPointSizeF(qMax(6.0, font.pointSizeF() * 0.6));
-    painter->setFont(font);
-    painter->setPen(color);
-    painter->drawText(page, Qt::AlignTop | Qt::AlignRight, note_);
+    PageNote::paint(painter, config, page, Qt::AlignTop | Qt::AlignRight, note_);
 }

@@ -1,5 +1,6 @@
 #include "SyncNotice.h"
 
+#include "PageNote.h"
 #include "ReaderConfig.h"
 
 #include <QPainter>
@@ -31,24 +32,14 @@ void SyncNotice::hide()
 // Like the other notes on the page: small and faint, out of the text's way.
 void SyncNotice::paint(QPainter *painter, const QRect &page) const
 {
-    if (text_.isEmpty())
-        return;
-    QColor color = config->textColor();
-    color.setAlphaF(color.alphaF() * 0.6);
-    QFont font = config->font();
-    font.setPointSizeF(qMax(6.0, font.pointSizeF() * 0.6));
-    painter->save();
-    painter->setFont(font);
-    painter->setPen(color);
-    painter->drawText(page, Qt::AlignTop | Qt::AlignLeft, text_ + tr("  ↶ 撤销"));
-    painter->restore();
+    if (!text_.isEmpty())
+        PageNote::paint(painter, config, page, Qt::AlignTop | Qt::AlignLeft, text_ + tr("  ↶ 撤销"));
 }
 
 QRect SyncNotice::area(const QRect &page) const
 {
     if (text_.isEmpty())
         return QRect();
-    QFont font = config->font();
-    font.setPointSizeF(qMax(6.0, font.pointSizeF() * 0.6));
-    return QFontMetrics(font).boundingRect(page, Qt::AlignTop | Qt::AlignLeft, text_ + tr("  ↶ 撤销"));
+    return QFontMetrics(PageNote::font(config))
+        .boundingRect(page, Qt::AlignTop | Qt::AlignLeft | Qt::TextWordWrap, text_ + tr("  ↶ 撤销"));
 }

@@ -1,6 +1,7 @@
 #include "AutoTurner.h"
 
 #include "CommandDispatcher.h"
+#include "PageNote.h"
 #include "Prompter.h"
 #include "ReaderConfig.h"
 #include "ReadingSession.h"
@@ -54,11 +55,5 @@ void AutoTurner::turn()
 
 void AutoTurner::paintMark(QPainter *painter, const QRect &page) const
 {
-    QColor color = config->textColor();
-    color.setAlphaF(color.alphaF() * 0.6);
-    QFont font = config->font();
-    font.setPointSizeF(qMax(6.0, font.pointSizeF() * 0.6));
-    painter->setFont(font);
-    painter->setPen(color);
-    painter->drawText(page, Qt::AlignTop | Qt::AlignRight, tr("▶ 自动"));
+    PageNote::paint(painter, config, page, Qt::AlignTop | Qt::AlignRight, tr("▶ 自动"));
 }

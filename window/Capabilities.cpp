@@ -4,6 +4,7 @@
 #include "CleanPreferences.h"
 #include "CleanText.h"
 #include "CommandDispatcher.h"
+#include "PageNote.h"
 #include "PlaceSync.h"
 #include "PreferenceDialog.h"
 #include "Prompter.h"
@@ -64,15 +65,7 @@ void Capabilities::paint(QPainter *painter, const QRect &page) const
         autoTurner_->paintMark(painter, page);
     readAloud_->paintNote(painter, page);
     placeSync_->paintNotice(painter, page);
-    if (!note.isEmpty()) {
-        QColor color = reader->config()->textColor();
-        color.setAlphaF(color.alphaF() * 0.6);
-        QFont font = reader->config()->font();
-        font.setPointSizeF(qMax(6.0, font.pointSizeF() * 0.6));
-        painter->setFont(font);
-        painter->setPen(color);
-        painter->drawText(page, Qt::AlignBottom | Qt::AlignRight | Qt::TextWordWrap, note);
-    }
+    PageNote::paint(painter, reader->config(), page, Qt::AlignBottom | Qt::AlignRight, note);
 }
 
 void Capabilities::showNote(const QString &text)

@@ -148,6 +148,17 @@ class TestSync : public QObject
                 {"sync/user", WebDavServer::User},
                 {"sync/folder", QStringLiteral("t/%1/").arg(QTest::currentTestFunction())}};
     }
+    // No keychain to reach and no password in the environment, until the guard goes.
+    static auto withoutKeychain()
+    {
+        const QByteArray bus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+        qunsetenv("TAVRIL_SYNC_PASSWORD");
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
+        return qScopeGuard([bus] {
+            qputenv("TAVRIL_SYNC_PASSWORD", WebDavServer::Password);
+            qputenv("DBUS_SESSION_BUS_ADDRESS", bus);
+        });
+    }
     QString state(const char *machine)
     {
         return dir.filePath(QStringLiteral("%1/%2").arg(QTest::currentTestFunction(), machine));
@@ -709,18 +720,10 @@ private slots:
         QVERIFY(a.messages.first().first().toString().contains(QStringLiteral("明文")));
     }
 
-    // Without a keychain the page says the password lasts this run only,
-    // and it is never written to the settings file.
     // Without a keychain and a password the user is asked once a run; the answer is used at once.
     void withoutKeychainThePasswordIsAskedOnce()
     {
-        const QByteArray bus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
-        const auto restore = qScopeGuard([bus] {
-            qputenv("TAVRIL_SYNC_PASSWORD", WebDavServer::Password);
-            qputenv("DBUS_SESSION_BUS_ADDRESS", bus);
-        });
-        qunsetenv("TAVRIL_SYNC_PASSWORD");
-        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
+        const auto restore = withoutKeychain();
         Machine a(kIdA, state("a"), davSettings());
         QSignalSpy wanted(&a.sync, &PlaceSync::passwordWanted);
         a.reader.session()->openBook(utf8Book);
@@ -733,15 +736,11 @@ private slots:
         QCOMPARE(wanted.count(), 1);
     }
 
+    // Without a keychain the page says the password lasts this run only,
+    // and it is never written to the settings file.
     void preferencesWithoutKeychain()
     {
-        const QByteArray bus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
-        const auto restore = qScopeGuard([bus] {
-            qputenv("TAVRIL_SYNC_PASSWORD", WebDavServer::Password);
-            qputenv("DBUS_SESSION_BUS_ADDRESS", bus);
-        });
-        qunsetenv("TAVRIL_SYNC_PASSWORD");
-        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
+        const auto restore = withoutKeychain();
         Machine a(kIdA, state("a"), {});
         SyncPreferences page(&a.config, &a.sync);
         const auto edit = [&page](const char *name) { return page.findChild<QLineEdit *>(QLatin1String(name)); };
