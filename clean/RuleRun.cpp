@@ -129,7 +129,9 @@ RuleRun::Outcome RuleRun::runChunk(const TextRange &chunk, const QVector<RuleMat
     QString matchText = lone ? withoutLoneSurrogates(piece) : piece;
     const qint64 budgetNs = qint64(std::max(0, m_limits.msPerRule)) * 1000000;
     for (int r = 0; r < m_rules.size(); ++r) {
-        const ReplaceRule &rule = m_rules[r];
+        // at(): the list is shared with the transform's, and a non-const
+        // look-up would detach it from two threads at once.
+        const ReplaceRule &rule = m_rules.at(r);
         QVector<TextRange> parts;
         if (rule.scope == ReplaceRule::Both) {
             parts.append(TextRange{0, piece.size()});
@@ -182,11 +184,11 @@ void RuleRun::runChunks(int first, int last, Part *part)
         QVector<RuleMatcher> matchers; // one set per thread: a matcher is not shared
         for (const ReplaceRule &rule : qAsConst(m_rules))
             matchers.append(RuleMatcher(rule));
-        part->text.reserve(first < last ? m_chunks[last - 1].end - m_chunks[first].start : 0);
+        part->text.reserve(first < last ? m_chunks.at(last - 1).end - m_chunks.at(first).start : 0);
         for (int c = first; c < last && part->outcome == Finished; ++c) {
             QString piece;
             OffsetMap map;
-            part->outcome = runChunk(m_chunks[c], matchers, &piece, &map);
+            part->outcome = runChunk(m_chunks.at(c), matchers, &piece, &map);
             if (part->outcome != Finished)
                 break;
             if (part->text.size() + qint64(piece.size()) > MaxLength) {
